@@ -1,0 +1,15 @@
+// File transfer and expansion: one file record put in place.
+#pragma once
+
+// Resource mode: ExtractResourceFile; disk mode: ExpandFile from SourceDir.
+// Returns 0 or the dialog id that describes the failure (1300, 1700, 1800).
+unsigned TransferFile(const char* destinationName, const char* sourceName, unsigned kind,
+                      unsigned resourceId, unsigned flags);
+unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
+                             unsigned flags);
+unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,
+                    unsigned sourceKind, unsigned flags);
+
+// The directory of `kind` followed by `name`, in a 260-byte buffer. Returns 0
+// when the two do not fit together (nothing is cut), nonzero otherwise.
+int DirectoryPath(char* path, unsigned kind, const char* name);

@@ -1,0 +1,99 @@
+// What the installer and the packer agree on: resource ids, string ids and the
+// SZDD container. Included by the installer, by kivpack and by kivinstall.rc.
+//
+//  kivinstall.exe (resource mode)
+//  +-----------------------------+
+//  | code, data, imports         |   the stub as built: kept byte for byte
+//  +-----------------------------+
+//  | .rsrc                       |
+//  |   RT_DIALOG   1000 .. 2800  |   dialog templates of the stub
+//  |   RT_STRING   8000 .. 8011  |   texts (blocks 501, 502 of 16 strings)
+//  |   RT_STRING  10000 ..       |   optional byte caps of payload resources
+//  |   RT_ICON / RT_GROUP_ICON   |   icon 3000
+//  |   RT_BITMAP   500           |   optional fonts-only picture
+//  |   type 256   12000          |   install script       (SZDD)
+//  |   type 256   12001          |   help file            (SZDD)
+//  |   type 256   12002 ..       |   disk files in script order (SZDD)
+//  +-----------------------------+
+//
+//  SZDD container
+//  offset size
+//   0     8    53 5A 44 44 88 F0 27 33   "SZDD" 0x88 0xF0 0x27 0x33
+//   8     1    0x41 ('A'), the only compression mode
+//   9     1    last character of the original name, 0 when not recorded
+//  10     4    expanded length, unsigned little-endian
+//  14     ...  groups: a control byte (bit i set: item i is a literal byte;
+//              clear: a match b0 b1, position b0 | (b1 & 0xF0) << 4,
+//              length (b1 & 0x0F) + 3), then up to eight items. The window
+//              is a 4,096-byte ring of spaces whose write position starts
+//              at 4,080.
+#pragma once
+
+#define KIV_PAYLOAD_TYPE 256
+#define KIV_SCRIPT_RESOURCE 12000
+#define KIV_HELP_RESOURCE 12001
+#define KIV_FIRST_FILE_RESOURCE 12002
+// String id (resource id - KIV_CAP_STRING_OFFSET) caps the bytes taken from a
+// payload resource.
+#define KIV_CAP_STRING_OFFSET 2000
+
+#define KIV_FONTS_BITMAP 500
+#define KIV_ICON 3000
+
+#define IDS_SCRIPT_FILE_NAME 8000   /* "INSTALL.INI" */
+#define IDS_RESOURCE_FILE_DATE 8001 /* "12348": 28 January 2004 */
+#define IDS_RESOURCE_FILE_TIME 8002 /* "6208": 03:02:00 */
+#define IDS_SELECT_DIR 8003
+#define IDS_COPYING 8004
+#define IDS_FONTS 8005
+#define IDS_PERCENT 8007
+#define IDS_PROGMAN_ITEMS 8008
+#define IDS_TASKBAR_SHORTCUTS 8009
+#define IDS_INSTALLING_IN 8010
+#define IDS_DISK_DIR 8011
+
+#define KIV_SZDD_HEADER_SIZE 14
+#define KIV_SZDD_MODE_A 0x41
+#define KIV_SZDD_WINDOW 4096
+#define KIV_SZDD_START_POSITION 4080
+#define KIV_SZDD_MIN_MATCH 3
+#define KIV_SZDD_MAX_MATCH 18
+
+/* Dialog ids. */
+#define IDD_BAD_DRIVE 1000
+#define IDD_BAD_LINE 1100
+#define IDD_NO_DIRECTORY 1200
+#define IDD_COPY_ERROR 1300
+#define IDD_CANNOT_CREATE 1400
+#define IDD_DISK_FULL 1500
+#define IDD_FONTS_ONLY 1550
+#define IDD_MISSING_KEY 1600
+#define IDD_INSERT_DISK 1700
+#define IDD_FILE_NOT_FOUND 1800
+#define IDD_CANNOT_OPEN_SCRIPT 1900
+#define IDD_OUT_OF_MEMORY 2000
+#define IDD_PROGRESS 2100
+#define IDD_CANNOT_START 2200
+#define IDD_DONE 2201
+#define IDD_DONE_OK_CANCEL 2202
+#define IDD_DONE_YES_NO 2203
+#define IDD_DIRECTORY_MESSAGE 2300
+#define IDD_BEING_INSTALLED_IN 2301
+#define IDD_USED_FOR_DISKS 2302
+#define IDD_NEW_INSTALL 2400
+#define IDD_EARLIER_COPY 2401
+#define IDD_UPGRADE 2402
+#define IDD_TOO_MANY_DISKS 2500
+#define IDD_NO_COPY_TO_UPGRADE 2700
+#define IDD_WINDOWS_TOO_OLD 2800
+
+/* Control ids. */
+#define CTRL_MESSAGE 1001
+#define CTRL_HELP 1002
+#define CTRL_VIEW 1003
+#define CTRL_SECTION 1101
+#define CTRL_LINE 1102
+#define CTRL_FONTS_PICTURE 1551
+#define CTRL_DIRECTORY 1701
+#define CTRL_GAUGE 2101
+#define CTRL_BROWSE 2403

@@ -1,0 +1,6 @@
+// Subcommands of kivpack. Each gets argv with argv[0] = the command's name and
+// returns the exit code: 0 success, 1 a user error (one line on stderr), 2 a
+// usage error.
+#pragma once
+
+int RunCheck(int argc, char** argv);
