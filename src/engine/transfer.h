@@ -13,3 +13,12 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
 // The directory of `kind` followed by `name`, in a 260-byte buffer. Returns 0
 // when the two do not fit together (nothing is cut), nonzero otherwise.
 int DirectoryPath(char* path, unsigned kind, const char* name);
+
+// Puts the system's last error code in LastError, then `path` in
+// CopyErrorPath.
+void RecordCopyError(const char* path);
+
+// The destination name with its last character replaced by "_", or by
+// another character when that would give the name itself or a name the
+// script uses.
+void TemporaryName(char* temporary, const char* destinationName);

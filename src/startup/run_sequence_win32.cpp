@@ -1,13 +1,53 @@
+// The run sequence and the clean-up.
 #include <windows.h>
-#include "startup/startup.h"
+#include "integration/progman.h"
 #include "script/installer_state.h"
 #include "script/loader.h"
+#include "startup/startup.h"
+#include "ui/dialogs.h"
 
+namespace {
+
+// The help viewer may still hold the help file: each attempt lets it run by
+// looking at the queue before trying to open the file exclusively.
+void DeleteHelpFile()
+{
+    if (!State.HelpPath[0] || GetFileAttributesA(State.HelpPath) == INVALID_FILE_ATTRIBUTES) return;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        MSG msg;
+        PeekMessageA(&msg, 0, 0, 0, PM_NOREMOVE);
+        OFSTRUCT of;
+        HFILE file = OpenFile(State.HelpPath, &of, OF_READ | OF_SHARE_EXCLUSIVE);
+        if (file != HFILE_ERROR) {
+            _lclose(file);
+            DeleteFileA(State.HelpPath);
+            return;
+        }
+    }
+}
+
+} // namespace
 
 int InstallerMain(InstanceHandle instance)
 {
     ResetInstallerState();
     State.Instance = instance;
-    // The run sequence grows here as its steps land.
+    if (StartInstaller()) {
+        // The start dialog, the install run and the completion dialog join
+        // the sequence here.
+        DestroyWindow((HWND)State.MainWindow);
+        State.MainWindow = 0;
+    }
+    ShutDownInstaller();
     return 0;
+}
+
+void ShutDownInstaller()
+{
+    FreeDialogTemplates();
+    if (State.FontsOnly && State.FontsBitmap) DeleteObject((HGDIOBJ)State.FontsBitmap);
+    ReleaseScriptTables();
+    DeleteHelpFile();
+    if (State.ScriptFromResource && State.ScriptPath[0]) DeleteFileA(State.ScriptPath);
+    EndDde();
 }

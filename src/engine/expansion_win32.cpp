@@ -1,0 +1,41 @@
+#include "engine/expansion_win32.h"
+
+namespace {
+
+// One expansion at a time; the expander (about 8 KB) lives here rather than
+// on the stack, which the installer does not probe page by page.
+SzddExpander Expander;
+HANDLE Source = INVALID_HANDLE_VALUE;
+
+unsigned ReadSource(void* context, unsigned char* buffer, unsigned count)
+{
+    DWORD read = 0;
+    if (!ReadFile((HANDLE)context, buffer, count, &read, 0)) return SZDD_SOURCE_ERROR;
+    return read;
+}
+
+unsigned WriteDestination(void* context, const unsigned char* data, unsigned count)
+{
+    DWORD written = 0;
+    if (!WriteFile((HANDLE)context, data, count, &written, 0)) return 0;
+    return written;
+}
+
+} // namespace
+
+int ExpansionOpen(HANDLE source)
+{
+    Source = source;
+    return SzddOpen(&Expander, ReadSource, source);
+}
+
+int ExpansionRead(unsigned char* buffer, unsigned count) { return SzddRead(&Expander, buffer, count); }
+
+int ExpansionCopy(HANDLE destination) { return SzddCopy(&Expander, WriteDestination, destination); }
+
+void ExpansionClose()
+{
+    SzddClose(&Expander);
+    if (Source != INVALID_HANDLE_VALUE) CloseHandle(Source);
+    Source = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,286 @@
+// File transfer: one file record put in place. A payload resource is written
+// to a temporary file beside its destination, stamped with the resource date,
+// and expanded to the destination; a disk file is expanded straight from the
+// source directory. Failures return 1300, 1700 or 1800 with the error
+// recorded, and never leave a partly written destination or a temporary file.
+//
+// Files are opened with CreateFileA rather than OpenFile, whose structure
+// holds only 127 characters of a path: every path that fits the 260-byte
+// buffers works.
+#include <windows.h>
+#include "engine/expansion_win32.h"
+#include "engine/transfer.h"
+#include "platform/text.h"
+#include "resources/kivformat.h"
+#include "script/installer_state.h"
+#include "ui/gauge.h"
+
+namespace {
+
+const DWORD CopyAtOnceLimit = 0x40000;  // 262,144 bytes of compressed source
+const unsigned ChunkSize = 0x7C00;      // 31,744 bytes
+
+HANDLE OpenForReading(const char* path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+}
+
+HANDLE OpenForWriting(const char* path, int create)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, 0, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, 0);
+}
+
+void RecordError(unsigned code, const char* path)
+{
+    State.LastError = code;
+    TextCopy(State.CopyErrorPath, sizeof State.CopyErrorPath, path);
+}
+
+// A directory and name that do not fit 260 bytes together are refused before
+// anything is opened or written; the report shows as much of the path as fits.
+unsigned RefuseLongPath(unsigned kind, const char* name)
+{
+    char path[PathSize];
+    DirectoryPath(path, kind, "");
+    TextAppend(path, sizeof path, name);
+    RecordError(ERROR_FILENAME_EXCED_RANGE, path);
+    return IDD_COPY_ERROR;
+}
+
+// Only fixed and network drives hold files that are simply missing; any other
+// drive (removable, CD-ROM, RAM disk, unknown, no root) may lack its disk.
+int IsFixedOrNetworkDrive(const char* path)
+{
+    char root[PathSize];
+    if (path[0] && path[1] == ':') {
+        char drive[4] = {path[0], ':', '\\', 0};
+        TextCopy(root, sizeof root, drive);
+    } else if (path[0] == '\\' && path[1] == '\\') {
+        // \\server\share\ is the root of a network path.
+        unsigned n = 2, slashes = 0;
+        while (path[n] && n + 1 < sizeof root) {
+            if (path[n] == '\\' && ++slashes == 2) break;
+            ++n;
+        }
+        TextCopyCount(root, sizeof root, path, n);
+        TextAppend(root, sizeof root, "\\");
+    } else {
+        return 0;
+    }
+    UINT type = GetDriveTypeA(root);
+    return type == DRIVE_FIXED || type == DRIVE_REMOTE;
+}
+
+unsigned ExpansionFailure(int status, const char* sourcePath, const char* destinationPath)
+{
+    if (status == SZDD_WRITE_FAULT)
+        RecordError(GetLastError(), destinationPath);
+    else if (status == SZDD_READ_FAULT)
+        RecordError(GetLastError(), sourcePath);
+    else
+        RecordError(ERROR_INVALID_DATA, sourcePath);
+    return IDD_COPY_ERROR;
+}
+
+unsigned CopyInChunks(HANDLE destination, const char* sourcePath, const char* destinationPath)
+{
+    unsigned size = ChunkSize;
+    HGLOBAL block = 0;
+    unsigned char* buffer = 0;
+    for (; size > 4096; size -= 1024) {
+        block = GlobalAlloc(GMEM_MOVEABLE, size);
+        if (block && (buffer = (unsigned char*)GlobalLock(block))) break;
+        if (block) GlobalFree(block);
+        block = 0;
+    }
+    if (!buffer) {
+        buffer = (unsigned char*)State.WorkBuffer;
+        size = WorkBufferSize;
+    }
+    unsigned result = 0;
+    for (;;) {
+        int n = ExpansionRead(buffer, size);
+        if (n < 0) {
+            result = ExpansionFailure(n, sourcePath, destinationPath);
+            break;
+        }
+        if (n == 0) break;
+        DWORD written = 0;
+        if (!WriteFile(destination, buffer, (DWORD)n, &written, 0) || written != (DWORD)n) {
+            RecordError(GetLastError(), destinationPath);
+            result = IDD_COPY_ERROR;
+            break;
+        }
+        if (State.ProgressDialog) {
+            State.BytesCopied += n;
+            RefreshGauge();
+        }
+        if ((unsigned)n != size) break;
+    }
+    if (block) {
+        GlobalUnlock(block);
+        GlobalFree(block);
+    }
+    return result;
+}
+
+} // namespace
+
+void CopyFileTimes(HANDLE destination, HANDLE source)
+{
+    FILETIME created, accessed, written;
+    if (GetFileTime(source, &created, &accessed, &written))
+        SetFileTime(destination, &created, &accessed, &written);
+}
+
+void RecordCopyError(const char* path) { RecordError(GetLastError(), path); }
+
+void TemporaryName(char* temporary, const char* destinationName)
+{
+    unsigned n = TextCopy(temporary, PathSize, destinationName);
+    if (!n) return;
+    // The last character becomes "_". A name that already ends in "_" takes
+    // the first of a few other characters that gives a name no script line
+    // interned (destination names are atoms, so FindAtomA finds them).
+    static const char Candidates[] = "_~$#!";
+    for (const char* c = Candidates; *c; ++c) {
+        temporary[n - 1] = *c;
+        if (!TextEqualNoCase(temporary, destinationName) && !FindAtomA(temporary)) return;
+    }
+}
+
+unsigned ResourceDataSize(HRSRC resource, unsigned id)
+{
+    DWORD size = SizeofResource((HMODULE)State.Instance, resource);
+    char text[16];
+    unsigned cap = 0;
+    if (id >= KIV_CAP_STRING_OFFSET &&
+        LoadStringA((HINSTANCE)State.Instance, id - KIV_CAP_STRING_OFFSET, text, sizeof text))
+        cap = (unsigned)TextToLong(text);
+    return cap && size > cap ? cap : size;
+}
+
+unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,
+                    unsigned sourceKind, unsigned flags)
+{
+    int savedBytes = State.BytesCopied;
+    int append = (flags & FlagAppend) != 0;
+    DWORD attributes = 0;
+    if (State.ShellFlags & ShellNew) {
+        if (flags & (FlagHiddenFont | FlagSystemFont)) attributes = FILE_ATTRIBUTE_HIDDEN;
+        if ((flags & FlagSystemFont) && State.ShellFlags == ShellNew && State.OsMajor == 4 &&
+            State.OsMinor == 0)
+            attributes |= FILE_ATTRIBUTE_SYSTEM;
+    }
+
+    char sourcePath[PathSize], destinationPath[PathSize];
+    if (!DirectoryPath(sourcePath, sourceKind, sourceName)) return RefuseLongPath(sourceKind, sourceName);
+    if (!DirectoryPath(destinationPath, destinationKind, destinationName))
+        return RefuseLongPath(destinationKind, destinationName);
+
+    HANDLE source = OpenForReading(sourcePath);
+    if (source == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (!IsFixedOrNetworkDrive(sourcePath)) return IDD_INSERT_DISK;
+        TextCopy(State.MessageArg, sizeof State.MessageArg, sourceName);
+        if (!State.ScriptFromResource) return IDD_FILE_NOT_FOUND;
+        RecordError(error, sourcePath);
+        return IDD_COPY_ERROR;
+    }
+    int copyAtOnce = GetFileSize(source, 0) <= CopyAtOnceLimit && !append;
+
+    int status = ExpansionOpen(source);
+    if (status) {
+        ExpansionFailure(status, sourcePath, destinationPath);
+        ExpansionClose();
+        return IDD_COPY_ERROR;
+    }
+
+    SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
+    HANDLE destination = OpenForWriting(destinationPath, !append);
+    if (destination == INVALID_HANDLE_VALUE) {
+        RecordCopyError(destinationPath);
+        ExpansionClose();
+        return IDD_COPY_ERROR;
+    }
+    if (append && SetFilePointer(destination, 0, 0, FILE_END) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR) {
+        RecordCopyError(destinationPath);
+        CloseHandle(destination);
+        ExpansionClose();
+        return IDD_COPY_ERROR;
+    }
+
+    unsigned result = 0;
+    if (copyAtOnce) {
+        status = ExpansionCopy(destination);
+        if (status) {
+            result = ExpansionFailure(status, sourcePath, destinationPath);
+        } else if (State.ProgressDialog) {
+            State.BytesCopied += (int)GetFileSize(destination, 0);
+            RefreshGauge();
+        }
+    } else {
+        result = CopyInChunks(destination, sourcePath, destinationPath);
+    }
+    if (!result) CopyFileTimes(destination, source);
+    ExpansionClose();
+    CloseHandle(destination);
+
+    if (result) {
+        DeleteFileQuietly(destinationPath);
+        if (State.ProgressDialog) {
+            State.BytesCopied = savedBytes;
+            RefreshGauge();
+        }
+    } else if (attributes) {
+        SetFileAttributesA(destinationPath, attributes);
+    }
+    return result;
+}
+
+unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
+                             unsigned flags)
+{
+    char temporaryName[PathSize], temporaryPath[PathSize];
+    TemporaryName(temporaryName, destinationName);
+    if (!DirectoryPath(temporaryPath, kind, temporaryName)) return RefuseLongPath(kind, temporaryName);
+
+    unsigned result = 0;
+    HRSRC resource = FindResourceA((HMODULE)State.Instance, MAKEINTRESOURCEA(resourceId),
+                                   MAKEINTRESOURCEA(KIV_PAYLOAD_TYPE));
+    HGLOBAL loaded = resource ? LoadResource((HMODULE)State.Instance, resource) : 0;
+    const void* data = loaded ? LockResource(loaded) : 0;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!data) {
+        RecordCopyError(temporaryPath);
+        result = IDD_COPY_ERROR;
+    } else if ((file = OpenForWriting(temporaryPath, 1)) == INVALID_HANDLE_VALUE) {
+        RecordCopyError(temporaryPath);
+        result = IDD_COPY_ERROR;
+    } else {
+        DWORD size = ResourceDataSize(resource, resourceId), written = 0;
+        if (!WriteFile(file, data, size, &written, 0) || written != size) {
+            RecordCopyError(temporaryPath);
+            result = IDD_COPY_ERROR;
+        } else {
+            FILETIME local, universal;
+            DosDateTimeToFileTime(State.ResourceFileDate, State.ResourceFileTime, &local);
+            LocalFileTimeToFileTime(&local, &universal);
+            SetFileTime(file, &universal, &universal, &universal);
+        }
+    }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (loaded) FreeResource(loaded);
+    if (!result) result = ExpandFile(destinationName, temporaryName, kind, kind, flags);
+    DeleteFileQuietly(temporaryPath);
+    return result;
+}
+
+unsigned TransferFile(const char* destinationName, const char* sourceName, unsigned kind,
+                      unsigned resourceId, unsigned flags)
+{
+    if (State.ScriptFromResource) return ExtractResourceFile(destinationName, kind, resourceId, flags);
+    return ExpandFile(destinationName, sourceName, kind, DirSource, flags);
+}
