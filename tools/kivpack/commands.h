@@ -4,3 +4,5 @@
 #pragma once
 
 int RunCheck(int argc, char** argv);
+int RunCompress(int argc, char** argv);
+int RunExpand(int argc, char** argv);

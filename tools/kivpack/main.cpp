@@ -14,6 +14,8 @@ struct Command {
 
 const Command Commands[] = {
     {"check", RunCheck, "check an install script as the installer would read it"},
+    {"compress", RunCompress, "compress files into the SZDD container"},
+    {"expand", RunExpand, "expand SZDD files"},
 };
 
 void PrintUsage(FILE* out)

@@ -1,0 +1,358 @@
+// kivpack compress / kivpack expand: single files to and from the SZDD
+// container, with the naming rules of the classic compress and expand tools.
+// Every output is written under a temporary name beside its destination and
+// renamed only when complete, so a failure never leaves a partial file.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "engine/szdd.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/progress.h"
+#include "tools/kivpack/szdd_compress.h"
+
+namespace {
+
+const char CompressHelp[] =
+    "usage: kivpack compress FILE... [-r] [-o OUT]\n"
+    "\n"
+    "Compresses each FILE into the SZDD container, as small as the format allows.\n"
+    "  (default)  the output is FILE.szdd; no original name is recorded\n"
+    "  -r         the output is FILE with its last character replaced by '_'\n"
+    "             (NOTES.TXT gives NOTES.TX_); the replaced character is recorded\n"
+    "             in the header so that 'kivpack expand -r' restores the name\n"
+    "  -o OUT     the output file (one FILE), or an existing directory that\n"
+    "             receives the outputs under the names above\n"
+    "An existing output is replaced; the input is never overwritten.\n";
+
+const char ExpandHelp[] =
+    "usage: kivpack expand FILE... [-r] [-o OUT]\n"
+    "\n"
+    "Expands each SZDD FILE; a file that is not SZDD is copied unchanged.\n"
+    "  (default)  the output is FILE without its .szdd suffix\n"
+    "  -r         the output name is FILE with its final '_' replaced by the\n"
+    "             character recorded in the header ('kivpack compress -r')\n"
+    "  -o OUT     the output file (one FILE), or an existing directory that\n"
+    "             receives the outputs under the names above\n"
+    "Compressed data that ends before its declared length is an error and\n"
+    "leaves no output. An existing output is replaced.\n";
+
+struct Options {
+    std::vector<std::string> files;
+    bool rename = false;
+    std::string out;
+    bool hasOut = false;
+};
+
+// The temporary file being written, removed if the process is interrupted.
+char PendingTemporary[4096];
+
+void RemovePendingAndExit(int signal)
+{
+    if (PendingTemporary[0]) unlink(PendingTemporary);
+    _exit(128 + signal);
+}
+
+// 0: parsed; 2: usage error (reported); -1: --help (printed).
+int ParseOptions(int argc, char** argv, const char* help, Options& options)
+{
+    bool onlyFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (!onlyFiles && (a == "--help" || a == "-h")) {
+            std::fputs(help, stdout);
+            return -1;
+        }
+        if (!onlyFiles && a == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && a == "-r") {
+            options.rename = true;
+        } else if (!onlyFiles && a == "-o") {
+            if (i + 1 >= argc || options.hasOut) {
+                std::fprintf(stderr, "kivpack %s: -o needs one output name\n", argv[0]);
+                return 2;
+            }
+            options.out = argv[++i];
+            options.hasOut = true;
+        } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "kivpack %s: unknown option '%s'\n%s", argv[0], a.c_str(), help);
+            return 2;
+        } else {
+            options.files.push_back(a);
+        }
+    }
+    if (options.files.empty()) {
+        std::fprintf(stderr, "kivpack %s: no FILE given\n%s", argv[0], help);
+        return 2;
+    }
+    return 0;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string BaseName(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Where the output of `input` goes: the derived `name` beside the input, in
+// the -o directory, or the -o file itself.
+std::string OutputPath(const Options& options, const std::string& input, const std::string& name)
+{
+    if (!options.hasOut) {
+        std::size_t slash = input.find_last_of('/');
+        return slash == std::string::npos ? name : input.substr(0, slash + 1) + name;
+    }
+    if (IsDirectory(options.out)) return options.out + "/" + name;
+    return options.out;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// An output under construction: a temporary file beside the destination that
+// becomes the destination by Commit, or disappears.
+class PendingOutput {
+public:
+    explicit PendingOutput(std::string destination) : destination_(std::move(destination)) {}
+    ~PendingOutput() { Discard(); }
+
+    bool Open(std::string& error)
+    {
+        temporary_ = destination_ + ".XXXXXX";
+        std::vector<char> name(temporary_.begin(), temporary_.end());
+        name.push_back(0);
+        int fd = mkstemp(name.data());
+        if (fd < 0) {
+            error = destination_ + ": " + std::strerror(errno);
+            temporary_.clear();
+            return false;
+        }
+        temporary_ = name.data();
+        if (temporary_.size() < sizeof PendingTemporary)
+            std::memcpy(PendingTemporary, temporary_.c_str(), temporary_.size() + 1);
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        file_ = fdopen(fd, "wb");
+        if (!file_) {
+            close(fd);
+            error = destination_ + ": " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+
+    FILE* File() { return file_; }
+
+    bool Commit(std::string& error)
+    {
+        int failed = std::ferror(file_);
+        if (std::fclose(file_) != 0) failed = 1;
+        file_ = nullptr;
+        if (failed || std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+            error = destination_ + ": " + (errno ? std::strerror(errno) : "cannot be written");
+            return false;
+        }
+        temporary_.clear();
+        PendingTemporary[0] = 0;
+        return true;
+    }
+
+    void Discard()
+    {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+        if (!temporary_.empty()) unlink(temporary_.c_str());
+        temporary_.clear();
+        PendingTemporary[0] = 0;
+    }
+
+private:
+    std::string destination_;
+    std::string temporary_;
+    FILE* file_ = nullptr;
+};
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& error)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    data.clear();
+    unsigned char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
+    bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        error = path + ": read error";
+        return false;
+    }
+    return true;
+}
+
+bool CompressOne(const Options& options, const std::string& input, std::string& error)
+{
+    std::string base = BaseName(input);
+    unsigned char recorded = 0;
+    std::string name = base + ".szdd";
+    if (options.rename) {
+        if (base.empty() || base.back() == '_') {
+            error = input + ": the name already ends in '_'; give the output with -o";
+            return false;
+        }
+        recorded = (unsigned char)base.back();
+        name = base.substr(0, base.size() - 1) + "_";
+    }
+    std::string output = OutputPath(options, input, name);
+    if (SameFile(input, output)) {
+        error = input + ": the output would overwrite the input";
+        return false;
+    }
+    std::vector<unsigned char> data, packed;
+    if (!ReadWholeFile(input, data, error)) return false;
+    ProgressBar bar(base, data.size());
+    if (!SzddCompress(data.data(), data.size(), recorded, packed, error,
+                      [&](std::size_t done, std::size_t) { bar.Update(done); })) {
+        error = input + ": " + error;
+        return false;
+    }
+    bar.Finish();
+    PendingOutput pending(output);
+    if (!pending.Open(error)) return false;
+    if (std::fwrite(packed.data(), 1, packed.size(), pending.File()) != packed.size()) {
+        error = output + ": " + std::strerror(errno);
+        return false;
+    }
+    return pending.Commit(error);
+}
+
+unsigned ReadFromFile(void* context, unsigned char* buffer, unsigned count)
+{
+    FILE* f = (FILE*)context;
+    std::size_t n = std::fread(buffer, 1, count, f);
+    if (n < count && std::ferror(f)) return SZDD_SOURCE_ERROR;
+    return (unsigned)n;
+}
+
+const char* ExpandFailure(int status)
+{
+    switch (status) {
+    case SZDD_INVALID_DATA: return "the compressed data ends before its declared length (invalid data)";
+    case SZDD_UNKNOWN_MODE: return "unknown compression mode (only mode A is known)";
+    case SZDD_READ_FAULT: return "read error";
+    default: return "cannot be expanded";
+    }
+}
+
+bool ExpandOne(const Options& options, const std::string& input, std::string& error)
+{
+    FILE* in = std::fopen(input.c_str(), "rb");
+    if (!in) {
+        error = input + ": " + std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        FILE* f;
+        ~Closer() { std::fclose(f); }
+    } closer{in};
+    static SzddExpander expander;
+    int status = SzddOpen(&expander, ReadFromFile, in);
+    if (status) {
+        error = input + ": " + ExpandFailure(status);
+        return false;
+    }
+    std::string base = BaseName(input);
+    std::string name;
+    if (options.rename) {
+        if (!expander.IsSzdd || !expander.LastCharacter || base.empty() || base.back() != '_') {
+            error = input + ": no original name recorded; give the output with -o";
+            return false;
+        }
+        name = base.substr(0, base.size() - 1) + (char)expander.LastCharacter;
+    } else {
+        const std::string suffix = ".szdd";
+        bool has = base.size() > suffix.size() &&
+                   strcasecmp(base.c_str() + base.size() - suffix.size(), suffix.c_str()) == 0;
+        if (!has && !options.hasOut) {
+            error = input + ": the name has no .szdd suffix; give the output with -o or use -r";
+            return false;
+        }
+        name = has ? base.substr(0, base.size() - suffix.size()) : base;
+    }
+    std::string output = OutputPath(options, input, name);
+    if (SameFile(input, output)) {
+        error = input + ": the output would overwrite the input";
+        return false;
+    }
+    PendingOutput pending(output);
+    if (!pending.Open(error)) return false;
+    struct stat st;
+    std::uint64_t total = expander.IsSzdd ? expander.ExpandedLength
+                          : fstat(fileno(in), &st) == 0 ? (std::uint64_t)st.st_size : 0;
+    ProgressBar bar(base, total);
+    static unsigned char chunk[1 << 16];
+    for (;;) {
+        int n = SzddRead(&expander, chunk, sizeof chunk);
+        if (n < 0) {
+            error = input + ": " + ExpandFailure(n);
+            return false;
+        }
+        if (n == 0) break;
+        if (std::fwrite(chunk, 1, (std::size_t)n, pending.File()) != (std::size_t)n) {
+            error = output + ": " + std::strerror(errno);
+            return false;
+        }
+        bar.Update(expander.Produced);
+    }
+    bar.Finish();
+    return pending.Commit(error);
+}
+
+int RunFiles(int argc, char** argv, const char* help,
+             bool (*one)(const Options&, const std::string&, std::string&))
+{
+    Options options;
+    int parsed = ParseOptions(argc, argv, help, options);
+    if (parsed) return parsed < 0 ? 0 : parsed;
+    if (options.hasOut && options.files.size() > 1 && !IsDirectory(options.out)) {
+        std::fprintf(stderr, "kivpack %s: with several files, -o must name an existing directory\n",
+                     argv[0]);
+        return 2;
+    }
+    std::signal(SIGINT, RemovePendingAndExit);
+    std::signal(SIGTERM, RemovePendingAndExit);
+    int result = 0;
+    for (const std::string& file : options.files) {
+        std::string error;
+        if (!one(options, file, error)) {
+            std::fprintf(stderr, "kivpack %s: %s\n", argv[0], error.c_str());
+            result = 1;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+int RunCompress(int argc, char** argv) { return RunFiles(argc, argv, CompressHelp, CompressOne); }
+
+int RunExpand(int argc, char** argv) { return RunFiles(argc, argv, ExpandHelp, ExpandOne); }

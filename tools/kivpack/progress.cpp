@@ -1,0 +1,62 @@
+#include "tools/kivpack/progress.h"
+#include <unistd.h>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+const auto Delay = std::chrono::seconds(1);
+const auto Interval = std::chrono::milliseconds(100);
+const unsigned BarWidth = 30;
+const std::size_t LabelWidth = 32;
+
+} // namespace
+
+ProgressBar::ProgressBar(std::string label, std::uint64_t total)
+    : label_(std::move(label)), total_(total), enabled_(isatty(fileno(stderr)) == 1),
+      start_(std::chrono::steady_clock::now()), lastDraw_(start_)
+{
+    if (label_.size() > LabelWidth) label_ = "..." + label_.substr(label_.size() - (LabelWidth - 3));
+}
+
+ProgressBar::~ProgressBar() { Finish(); }
+
+void ProgressBar::Update(std::uint64_t done)
+{
+    if (!enabled_ || finished_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - start_ < Delay || (drawn_ && now - lastDraw_ < Interval)) return;
+    lastDraw_ = now;
+    Draw(done);
+}
+
+void ProgressBar::Draw(std::uint64_t done)
+{
+    char line[160];
+    if (total_) {
+        if (done > total_) done = total_;
+        unsigned filled = (unsigned)(done * BarWidth / total_);
+        char bar[BarWidth + 1];
+        for (unsigned i = 0; i < BarWidth; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[BarWidth] = 0;
+        std::snprintf(line, sizeof line, "\r%-*s [%s] %3u%%", (int)LabelWidth, label_.c_str(), bar,
+                      (unsigned)(done * 100 / total_));
+    } else {
+        std::snprintf(line, sizeof line, "\r%-*s %llu", (int)LabelWidth, label_.c_str(),
+                      (unsigned long long)done);
+    }
+    std::fputs(line, stderr);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void ProgressBar::Finish()
+{
+    if (finished_) return;
+    finished_ = true;
+    if (drawn_) {
+        // Blank the line so that a later message starts clean.
+        std::fprintf(stderr, "\r%*s\r", (int)(LabelWidth + BarWidth + 8), "");
+        std::fflush(stderr);
+    }
+}
