@@ -1,0 +1,168 @@
+// Writing a PE32 image with a rebuilt resource section. Only the headers named
+// in pe_image.h change; the raw data of every other section is copied as is.
+#include <cstdio>
+
+#include "tools/kivpack/pe_bytes.h"
+#include "tools/kivpack/pe_image.h"
+
+namespace kivpack {
+
+namespace {
+
+constexpr uint32_t kScnInitializedData = 0x00000040;
+constexpr uint32_t kScnMemRead = 0x40000000;
+constexpr uint32_t kSectionHeaderSize = 40;
+
+bool Fail(std::string& error, const std::string& message)
+{
+    error = message;
+    return false;
+}
+
+uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
+
+// The resource section can be rewritten where it is when nothing follows it,
+// in memory or in the file, and the directory starts the section.
+bool CanReplaceInPlace(const PeImage& image)
+{
+    int rs = image.resourceSection;
+    if (rs < 0 || size_t(rs) + 1 != image.sections.size()) return false;
+    const PeSection& r = image.sections[rs];
+    if (r.virtualAddress != image.Directory(kDirResource).rva || r.rawSize == 0) return false;
+    for (size_t i = 0; i + 1 < image.sections.size(); ++i) {
+        const PeSection& s = image.sections[i];
+        if (s.rawSize && uint64_t(s.rawPointer) + s.rawSize > r.rawPointer) return false;
+    }
+    return true;
+}
+
+// A new section header goes right after the table: the 40 bytes there must be
+// unused header space, before any section's data and any directory's data.
+bool CheckHeaderRoom(const PeImage& image, std::string& error)
+{
+    uint64_t at = image.sectionTableOffset + uint64_t(kSectionHeaderSize) * image.sections.size();
+    uint64_t end = at + kSectionHeaderSize;
+    bool room = end <= image.sizeOfHeaders;
+    for (const PeSection& s : image.sections)
+        if (s.rawSize && s.rawPointer < end) room = false;
+    for (size_t i = 0; room && i < image.directories.size(); ++i) {
+        const PeDataDirectory& d = image.directories[i];
+        if (i == kDirSecurity || !d.size || d.rva >= image.sizeOfHeaders) continue;
+        if (d.rva < end && uint64_t(d.rva) + d.size > at) room = false;
+    }
+    for (uint64_t i = at; room && i < end; ++i)
+        if (image.bytes[i]) room = false;
+    if (!room)
+        return Fail(error, "no room in the headers for another section (header space used up"
+                           " or bound imports after the section table)");
+    return true;
+}
+
+// Debug directory entries locate their data by file offset too; data that
+// would move with the overlay cannot be followed without changing the
+// section holding the directory.
+bool CheckDebugData(const PeImage& image, std::string& error)
+{
+    PeDataDirectory d = image.Directory(kDirDebug);
+    uint32_t offset;
+    if (!d.size || !RvaToFileOffset(image, d.rva, d.size, offset)) return true;
+    for (uint32_t i = 0; i + 28 <= d.size; i += 28) {
+        uint32_t size = Get32(image.bytes.data() + offset + i + 16);
+        uint32_t pointer = Get32(image.bytes.data() + offset + i + 24);
+        if (size && pointer >= image.rawEnd)
+            return Fail(error, "debug data is stored after the sections; strip the executable");
+    }
+    return true;
+}
+
+void PutSectionHeader(std::vector<uint8_t>& out, size_t at, const char* name, uint32_t virtualSize,
+                      uint32_t rva, uint32_t rawSize, uint32_t rawPointer, uint32_t characteristics)
+{
+    std::fill(out.begin() + at, out.begin() + at + kSectionHeaderSize, 0);
+    for (int i = 0; i < 8 && name[i]; ++i) out[at + i] = uint8_t(name[i]);
+    Put32(out, at + 8, virtualSize);
+    Put32(out, at + 12, rva);
+    Put32(out, at + 16, rawSize);
+    Put32(out, at + 20, rawPointer);
+    Put32(out, at + 36, characteristics);
+}
+
+} // namespace
+
+bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
+                          std::vector<uint8_t>& out, std::string& error)
+{
+    out.clear();
+    if (image.sections.empty() || image.bytes.empty()) return Fail(error, "no image to write");
+    if (image.directories.size() <= kDirResource)
+        return Fail(error, "the image has no slot for a resource directory");
+    PeDataDirectory security = image.Directory(kDirSecurity);
+    if (security.rva || security.size)
+        return Fail(error, "the executable is signed; remove its signature before packing");
+
+    const bool inPlace = CanReplaceInPlace(image);
+    const PeSection& last = image.sections.back();
+    const PeSection* old = image.resourceSection >= 0 ? &image.sections[image.resourceSection] : nullptr;
+    uint64_t rva, rawPointer;
+    if (inPlace) {
+        rva = old->virtualAddress;
+        rawPointer = old->rawPointer;
+    } else {
+        if (!CheckHeaderRoom(image, error)) return false;
+        rva = AlignUp(uint64_t(last.virtualAddress) + MappedSize(last), image.sectionAlignment);
+        rawPointer = AlignUp(image.rawEnd, image.fileAlignment);
+    }
+    if (image.OverlaySize() && !CheckDebugData(image, error)) return false;
+    if (rva > 0xFFFFFFF0u) return Fail(error, "no address space left for a resource section");
+
+    std::vector<uint8_t> tree;
+    if (!BuildResourceTree(resources, uint32_t(rva), tree, error)) return false;
+    uint64_t rawSize = AlignUp(tree.size(), image.fileAlignment);
+    uint64_t imageEnd = AlignUp(rva + tree.size(), image.sectionAlignment);
+    uint64_t newRawEnd = rawPointer + rawSize;
+    if (imageEnd > 0xFFFFFFFFu || newRawEnd + image.OverlaySize() > 0xFFFFFFFFu)
+        return Fail(error, "the executable would grow beyond 4 GB");
+
+    // Assemble: everything before the section, the section, the overlay.
+    out.reserve(size_t(newRawEnd + image.OverlaySize()));
+    size_t keep = inPlace ? size_t(rawPointer) : image.rawEnd;
+    out.assign(image.bytes.begin(), image.bytes.begin() + keep);
+    out.resize(size_t(rawPointer), 0);
+    out.insert(out.end(), tree.begin(), tree.end());
+    out.resize(size_t(newRawEnd), 0);
+    out.insert(out.end(), image.bytes.begin() + image.rawEnd, image.bytes.end());
+
+    const uint32_t opt = image.optionalHeaderOffset;
+    uint32_t characteristics = old ? old->characteristics : kScnInitializedData | kScnMemRead;
+    int64_t initializedDelta = int64_t(rawSize);
+    if (inPlace) {
+        initializedDelta -= old->rawSize;
+        PutSectionHeader(out, old->headerOffset, old->name.c_str(), uint32_t(tree.size()),
+                         uint32_t(rva), uint32_t(rawSize), uint32_t(rawPointer), characteristics);
+    } else {
+        size_t at = image.sectionTableOffset + kSectionHeaderSize * image.sections.size();
+        PutSectionHeader(out, at, ".rsrc", uint32_t(tree.size()), uint32_t(rva), uint32_t(rawSize),
+                         uint32_t(rawPointer), characteristics);
+        Put16(out, image.peOffset + 6, uint16_t(image.sections.size() + 1));
+        if (old && old->name == ".rsrc") {
+            static const char kOldName[8] = {'.', 'o', 'l', 'd', 'r', 's', 'r', 'c'};
+            std::copy(kOldName, kOldName + 8, out.begin() + old->headerOffset);
+        }
+    }
+    if (characteristics & kScnInitializedData) {
+        int64_t total = int64_t(Get32(out.data() + opt + 8)) + initializedDelta;
+        Put32(out, opt + 8, uint32_t(total < 0 ? 0 : total > 0xFFFFFFFF ? 0xFFFFFFFF : total));
+    }
+    Put32(out, opt + 56, uint32_t(imageEnd));
+    Put32(out, opt + 96 + 8 * kDirResource, uint32_t(rva));
+    Put32(out, opt + 100 + 8 * kDirResource, uint32_t(tree.size()));
+    if (image.symbolTablePointer >= image.rawEnd && image.symbolTablePointer) {
+        int64_t moved = int64_t(image.symbolTablePointer) + int64_t(newRawEnd) - int64_t(image.rawEnd);
+        Put32(out, image.peOffset + 12, uint32_t(moved));
+    }
+    Put32(out, opt + 64, 0);
+    Put32(out, opt + 64, ComputePeChecksum(out, opt + 64));
+    return true;
+}
+
+} // namespace kivpack
