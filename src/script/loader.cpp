@@ -296,16 +296,10 @@ void ReleaseRecord(const FileRecord& record)
 unsigned ParseFileLine(const char* key, char* value, FileRecord& record)
 {
     if (unsigned r = Intern(key, &record.SourceAtom)) return r;
-    char* rest = TextFindChar(value, ',');
-    if (rest) *rest++ = 0;
-    const char* name = key;
-    char* slash = TextFindChar(value, '\\');
-    if (slash) {
-        *slash = 0;
-        name = slash + 1;
-    }
-    unsigned kind = MatchKeyword(DirectoryKeywords, 5, value);
-    if (kind == 5 || !name[0]) return IDD_BAD_LINE;
+    unsigned kind;
+    const char* name;
+    char* rest;
+    if (!SplitFileLine(value, key, &kind, &name, &rest)) return IDD_BAD_LINE;
     record.DirKind = (unsigned char)kind;
     if (unsigned r = Intern(name, &record.DestAtom)) return r;
     if (!rest) return 0;
@@ -415,6 +409,20 @@ unsigned ReadScriptSections()
 }
 
 } // namespace
+
+int SplitFileLine(char* value, const char* key, unsigned* kind, const char** name, char** rest)
+{
+    *rest = TextFindChar(value, ',');
+    if (*rest) *(*rest)++ = 0;
+    *name = key;
+    char* slash = TextFindChar(value, '\\');
+    if (slash) {
+        *slash = 0;
+        *name = slash + 1;
+    }
+    *kind = MatchKeyword(DirectoryKeywords, 5, value);
+    return *kind < 5 && (*name)[0];
+}
 
 unsigned ReadBasicKey(const char* section, unsigned short key, char* buffer, unsigned size)
 {

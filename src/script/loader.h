@@ -21,6 +21,12 @@ unsigned ReadNumberedKey(unsigned short key, unsigned n, char* buffer);
 void SetErrorLine(const char* key, const char* value);
 void ReleaseAtom(AtomHandle atom);
 
+// Splits the value of a disk file line in place: the directory kind of its
+// keyword, the destination name (after the first backslash, or the key when
+// there is none) and the rest after the first comma (null when there is
+// none). Returns 0 when the keyword is unknown or the name is empty.
+int SplitFileLine(char* value, const char* key, unsigned* kind, const char** name, char** rest);
+
 // Releases the interned strings and file blocks of the disk, font and group
 // tables and clears them (the shutdown clean-up's share of the loader's work).
 void ReleaseScriptTables();
