@@ -14,13 +14,14 @@
 // - a source that is shorter than the header or does not start with the magic
 //   is delivered unchanged, byte for byte;
 // - an SZDD stream yields exactly the expanded length of its header; bytes
-//   after that are never read; a stream that ends before that is a failure
+//   after that are ignored; a stream that ends before that is a failure
 //   (SZDD_INVALID_DATA), never a short result;
 // - nothing is read or written outside the expander and the caller's buffers.
 //
-// The expander allocates nothing: it is one plain record (about 8.3 KB) that
-// may live in a static or on the stack. Failures are sticky: once a call has
-// failed every later call returns the same failure.
+// The expander allocates nothing: it is one plain record (about 8.3 KB), kept
+// in a static by the installer (its stack is not probed page by page) and
+// anywhere by the host tools. Failures are sticky: once a call has failed
+// every later call returns the same failure.
 #pragma once
 
 // A source of bytes. Returns the number of bytes put into `buffer` (at most
