@@ -6,5 +6,6 @@ extern const char GaugeWindowClass[];
 
 LRESULT CALLBACK GaugeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Repaints the gauge of the progress dialog at once, without erasing.
+// Repaints the gauge of the progress dialog at once, without erasing;
+// nothing while there is no progress dialog.
 void RefreshGauge();

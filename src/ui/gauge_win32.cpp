@@ -53,7 +53,10 @@ LRESULT CALLBACK GaugeWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void RefreshGauge()
 {
-    HWND gauge = GetDlgItem((HWND)State.ProgressDialog, CTRL_GAUGE);
+    // InvalidateRect of a null window would repaint every window on the
+    // screen: without a progress dialog there is nothing to refresh.
+    HWND gauge = State.ProgressDialog ? GetDlgItem((HWND)State.ProgressDialog, CTRL_GAUGE) : 0;
+    if (!gauge) return;
     InvalidateRect(gauge, 0, FALSE);
     UpdateWindow(gauge);
 }
