@@ -1,0 +1,18 @@
+// The uninstall entry's values: where the entry lives and which uninstaller
+// it names.
+#pragma once
+#include "engine/closing_values.h"
+
+// The parent of every uninstall entry, below HKEY_LOCAL_MACHINE, the same on
+// the Windows 95 family and on Windows NT.
+extern const char UninstallParentKey[];
+
+// The uninstaller that the entry names: `targetDir` followed by
+// "uninst.exe", lower-cased by `lower`, in `path` (PathSize bytes). Returns
+// 0, with `path` empty, when it does not fit: an entry for a cut path would
+// name another program.
+int BuildUninstallString(char* path, const char* targetDir, LowerCaseRule lower);
+
+// The full path of the entry `subkey` below the parent key, in `keyPath`
+// (PathSize bytes). Returns 0, with `keyPath` empty, when it does not fit.
+int BuildUninstallKeyPath(char* keyPath, const char* subkey);
