@@ -2,9 +2,6 @@
 // one of them removes it here. An install run completes without them.
 #include "engine/closing_steps.h"
 
-void CloseRunningCopies() {}
-void ProcessDeleteList() {}
-void WriteProductSettings() {}
 void CreateProgramGroup() {}
 void RegisterUninstall() {}
 void InstallFonts(int) {}
