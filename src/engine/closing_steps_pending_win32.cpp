@@ -2,6 +2,5 @@
 // one of them removes it here. An install run completes without them.
 #include "engine/closing_steps.h"
 
-void CreateProgramGroup() {}
 void RegisterUninstall() {}
 void InstallFonts(int) {}
