@@ -3,4 +3,3 @@
 #include "engine/closing_steps.h"
 
 void RegisterUninstall() {}
-void InstallFonts(int) {}
