@@ -1,0 +1,67 @@
+// The uninstall entry of the new shell. Earlier entries that name the same
+// uninstaller are removed first, so that installing again into one directory,
+// under the same or another name, leaves exactly one entry. Nothing is
+// reported: a key that cannot be opened, created or written is passed over.
+#include <windows.h>
+#include "engine/closing_steps.h"
+#include "engine/system_case_win32.h"
+#include "integration/uninstall_values.h"
+#include "platform/text.h"
+#include "script/installer_state.h"
+
+namespace {
+
+// Whether the entry at `keyPath` names `uninstaller`. A value that is not
+// there or does not fit 260 bytes with its terminator does not match; the
+// value's type is not looked at, and data without a terminator gets one.
+int EntryNamesUninstaller(const char* keyPath, const char* uninstaller)
+{
+    HKEY entry;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, keyPath, &entry) != ERROR_SUCCESS) return 0;
+    char value[PathSize];
+    DWORD size = sizeof value;
+    LONG r = RegQueryValueExA(entry, "UninstallString", 0, 0, (BYTE*)value, &size);
+    RegCloseKey(entry);
+    if (r != ERROR_SUCCESS) return 0;
+    if (size == 0 || value[size - 1] != 0) {
+        if (size >= sizeof value) return 0;
+        value[size] = 0;
+    }
+    return !SystemCompareNoCase(value, uninstaller);
+}
+
+void RemoveEntriesFor(const char* uninstaller)
+{
+    HKEY parent;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, UninstallParentKey, &parent) != ERROR_SUCCESS) return;
+    char subkey[PathSize];
+    char keyPath[PathSize];
+    for (DWORD index = 0; RegEnumKeyA(parent, index, subkey, sizeof subkey) == ERROR_SUCCESS;) {
+        // After a deletion the following entries have moved down by one: the
+        // same index names the next one.
+        if (BuildUninstallKeyPath(keyPath, subkey) && EntryNamesUninstaller(keyPath, uninstaller) &&
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS)
+            continue;
+        ++index;
+    }
+    RegCloseKey(parent);
+}
+
+}  // namespace
+
+void RegisterUninstall()
+{
+    if (!State.UninstallName[0] || (State.ShellFlags & ShellProgramManager)) return;
+    char uninstaller[PathSize];
+    char keyPath[PathSize];
+    if (!BuildUninstallString(uninstaller, State.TargetDir, SystemLowerCase)) return;
+    if (!BuildUninstallKeyPath(keyPath, State.UninstallName)) return;
+    RemoveEntriesFor(uninstaller);
+    HKEY entry;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath, &entry) != ERROR_SUCCESS) return;
+    RegSetValueExA(entry, "DisplayName", 0, REG_SZ, (const BYTE*)State.UninstallName,
+                   (DWORD)lstrlenA(State.UninstallName) + 1);
+    RegSetValueExA(entry, "UninstallString", 0, REG_SZ, (const BYTE*)uninstaller,
+                   (DWORD)lstrlenA(uninstaller) + 1);
+    RegCloseKey(entry);
+}
