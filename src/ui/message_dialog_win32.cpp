@@ -11,14 +11,16 @@
 
 enum : unsigned { FormatSize = 260 };
 
-// Dialog 1300: the system's text for LastError and the file concerned.
+// Dialog 1300: the system's text for LastError and the file concerned. The
+// system's texts end in a line break, and so does the one for an error that
+// the system has no text for.
 static void FormatCopyError()
 {
     char* text = State.WorkBuffer;
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, State.LastError,
                                   LANG_USER_DEFAULT, text, WorkBufferSize, 0);
     if (length == 0)
-        FormatText(text, WorkBufferSize, "System error %lu.", (unsigned long)State.LastError);
+        FormatText(text, WorkBufferSize, "System error %lu.\r\n", (unsigned long)State.LastError);
     TextAppend(text, WorkBufferSize, "\nFilename: ");
     TextAppend(text, WorkBufferSize, State.CopyErrorPath);
 }
