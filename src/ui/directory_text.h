@@ -1,5 +1,6 @@
-// Text rules for directory fields. Every directory field ends in a backslash,
-// so that a path is a plain concatenation. Buffers are 260 bytes.
+// Text rules and arithmetic of the directory dialogs. Every directory field
+// ends in a backslash, so that a path is a plain concatenation. Buffers are
+// 260 bytes.
 #pragma once
 
 // Appends a backslash unless the path already ends in one; an empty path
@@ -11,3 +12,52 @@ void EnsureTrailingBackslash(char* path);
 // in "32", as it does wherever the system directory is itself SYSTEM32.
 void FormSystem32Directory(char* system32, const char* systemDir);
 void SelectWindowsDrive();
+
+// Removes trailing backslashes one at a time, but never the first character
+// and never a backslash that follows a colon: C:\APPS\\ gives C:\APPS, while
+// C:\ and a lone backslash stay as they are.
+void RemoveTrailingBackslashes(char* path);
+
+// A directory as a directory field or a working directory shows it: the
+// copy loses one trailing backslash when it is longer than 3 characters, so
+// that a drive root such as C:\ keeps its backslash. Cut to `size`.
+void FormDirectoryFieldText(char* field, unsigned size, const char* directory);
+
+// Free space in K from the counts the system reports for a drive: the free
+// sectors are rounded to units of 1024 sectors before they are multiplied by
+// the sector size, so 8 sectors a cluster, 100 free clusters and 512-byte
+// sectors give 512, not 400. Computed without overflow; a drive with more
+// than 0xFFFFFFFF K free gives 0xFFFFFFFF.
+unsigned ComputeFreeKBytes(unsigned sectorsPerCluster, unsigned bytesPerSector, unsigned freeClusters);
+// The need in K, rounded to the nearest K: (bytes + 512) >> 10.
+unsigned NeededKBytes(int diskSpace);
+// Nonzero when the need of `diskSpace` bytes exceeds `freeKBytes`.
+int DiskSpaceIsShort(unsigned freeKBytes, int diskSpace);
+
+// Comparison of version texts: <0, 0 or >0, as the platform's case-insensitive
+// collation gives it (versions are compared as text, not as numbers).
+typedef int (*VersionCompare)(const char* a, const char* b);
+
+// The start dialog of an update: 2402 when `installedVersion` lies within
+// `versionToPatch` and `productVersion`, bounds included, otherwise 2700.
+// An empty installed version lies below any non-empty lower bound.
+unsigned short ChooseUpgradeDialog(const char* installedVersion, const char* versionToPatch,
+                                   const char* productVersion, VersionCompare compare);
+// The product name that dialog 2401 gives the earlier copy: the new name
+// when the installed version compares above the old product's version,
+// otherwise the old name.
+const char* EarlierCopyName(const char* installedVersion, const char* oldProductVersion,
+                            const char* productName, const char* oldProductName, VersionCompare compare);
+
+// The command line that starts the product: the program's full path in
+// double quotes, so that a directory with blanks names the program and not a
+// program at its first blank. Returns the length, or 0 when the command line
+// does not fit in `size` (nothing is cut).
+unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile);
+
+// Calls `create` with every leading part of `path` that names a directory:
+// the text before each backslash, forward slash and the terminator, except
+// where the character before it is a colon (a drive needs no creating). The
+// first -1 from `create` is returned at once; otherwise 0. A path that does
+// not fit in a 260-byte buffer gives -1 without any call.
+int ForEachPathPrefix(const char* path, int (*create)(const char* prefix, void* context), void* context);
