@@ -1,10 +1,13 @@
 // The run sequence and the clean-up.
 #include <windows.h>
+#include "engine/install_run.h"
 #include "integration/progman.h"
+#include "resources/kivformat.h"
 #include "script/installer_state.h"
 #include "script/loader.h"
 #include "startup/startup.h"
 #include "ui/dialogs.h"
+#include "ui/directory.h"
 
 namespace {
 
@@ -33,8 +36,10 @@ int InstallerMain(InstanceHandle instance)
     ResetInstallerState();
     State.Instance = instance;
     if (StartInstaller()) {
-        // The start dialog, the install run and the completion dialog join
-        // the sequence here.
+        // The completion dialog's own result is not used: 2202 and 2203
+        // start the product themselves when the user agrees.
+        if (ShowStartDialog() && RunInstallation())
+            ShowDialog((unsigned short)(IDD_DONE + State.RunButtons), 0);
         DestroyWindow((HWND)State.MainWindow);
         State.MainWindow = 0;
     }
