@@ -23,22 +23,32 @@ typedef unsigned short AtomHandle;   // 0 means none
 //
 // Reads key `key` of `section` from `file` into `buffer` (`size` bytes) and
 // returns the number of characters stored, without the terminator. A missing
-// key gives `defaultText`. With `key` null the buffer receives the list of
-// all key names of the section, in file order, each with its terminating
-// zero, followed by one more zero; the result then counts the characters
-// before that final zero, and a list that does not fit is cut so that it
-// still ends with two zeros (the result is then size - 2).
+// key gives `defaultText` (null reads as empty; trailing spaces dropped). One
+// pair of matching quotes around a value is removed. With `key` null the
+// buffer receives the list of all key names of the section, in file order,
+// each with its terminating zero, followed by one more zero; the result then
+// counts the characters before that final zero, and a list that does not fit
+// is cut so that it still ends with two zeros (the result is then size - 2).
+// A list counts as not fitting when it would fill the buffer to its last
+// byte. Keys without '=' and keys beginning with ';' are not listed. The key
+// list of a missing or empty section is `defaultText`. With `section` null
+// the buffer receives the list of section names in the same form.
 unsigned ProfileReadString(const char* section, const char* key, const char* defaultText,
                            char* buffer, unsigned size, const char* file);
 
-// Reads key `key` of `section` as a decimal integer; `defaultValue` when the
-// key is missing or empty, 0 when its text is not a number.
+// Reads key `key` of `section` as an integer: decimal after optional blanks
+// and sign, or hexadecimal, octal or binary after "0x", "0o" or "0b", up to
+// the first character that is not a digit, wrapping at 32 bits; 0 when the
+// text is not a number, `defaultValue` when the key is missing or empty.
 unsigned ProfileReadInt(const char* section, const char* key, int defaultValue, const char* file);
 
 // The process-local atom table: case-insensitive, reference-counted, at most
 // 255 characters per name. AtomAdd returns 0 on failure (empty or too long
-// text, table full). AtomGetName copies the name as first interned into
-// `buffer`, cut to `size`, and returns its length (0 for an unknown atom).
+// text, table full). "#N" with N decimal is the integer atom N (N modulo
+// 65536 in 1..0xBFFF, otherwise a failure); other names get handles in
+// 0xC000..0xFFFF. AtomGetName copies the name as first interned into
+// `buffer`, cut to `size`, and returns its length (0 for an unknown atom,
+// whose buffer is left as it was); an integer atom reads "#N".
 AtomHandle AtomAdd(const char* text);
 unsigned AtomGetName(AtomHandle atom, char* buffer, unsigned size);
 void AtomDelete(AtomHandle atom);

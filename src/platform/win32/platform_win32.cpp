@@ -8,7 +8,11 @@
 unsigned ProfileReadString(const char* section, const char* key, const char* defaultText,
                            char* buffer, unsigned size, const char* file)
 {
-    return GetPrivateProfileStringA(section, key, defaultText, buffer, size, file);
+    unsigned n = GetPrivateProfileStringA(section, key, defaultText, buffer, size, file);
+    // A list cut to the buffer ends with two zeros on Windows; Wine leaves the
+    // last byte as it was.
+    if ((!section || !key) && size >= 2 && n == size - 2) buffer[size - 1] = 0;
+    return n;
 }
 
 unsigned ProfileReadInt(const char* section, const char* key, int defaultValue, const char* file)
