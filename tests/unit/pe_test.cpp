@@ -274,6 +274,14 @@ TEST(PeWrite, RefusesWhatItCannotWriteSoundly)
     EXPECT_FALSE(WritePeWithResources(image, image.resources, out, error));
     EXPECT_NE(error.find("no room"), std::string::npos) << error;
 
+    // Already as many sections as a loader takes.
+    FixtureOptions many = StandardFixture();
+    many.sizeOfHeaders = 0x1200;
+    while (many.sections.size() < 96) many.sections.push_back({".x", {1}, 0, 0x40000040, false});
+    image = ReadOk(BuildFixturePe(many));
+    EXPECT_FALSE(WritePeWithResources(image, image.resources, out, error));
+    EXPECT_NE(error.find("most sections"), std::string::npos) << error;
+
     // A signed image.
     std::vector<uint8_t> signedFile = BuildFixturePe(StandardFixture(), &layout);
     Set32(signedFile, layout.optionalHeader + 96 + 8 * kDirSecurity, uint32_t(signedFile.size()));

@@ -258,6 +258,12 @@ bool ReadResourceTree(const PeImage& image, uint32_t resourceRva, ResourceSet& o
 
 namespace {
 
+bool Fail(std::string& error, const char* message)
+{
+    error = message;
+    return false;
+}
+
 struct NameNode {
     ResourceName name;
     std::vector<const Resource*> languages;
@@ -290,25 +296,25 @@ bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
         if (names.empty() || names.back().name != r.name) names.push_back({r.name, {}});
         names.back().languages.push_back(&r);
     }
-    if (types.size() > 0xFFFF) return error = "too many resource types", false;
+    if (types.size() > 0xFFFF) return Fail(error, "too many resource types");
 
     uint64_t size = 16 + 8ull * types.size();
     std::map<std::u16string, uint32_t> strings;
     auto noteString = [&](const ResourceName& n) { if (n.isString) strings[n.text] = 0; };
     for (const TypeNode& t : types) {
         noteString(t.type);
-        if (t.names.size() > 0xFFFF) return error = "too many resources of one type", false;
+        if (t.names.size() > 0xFFFF) return Fail(error, "too many resources of one type");
         size += 16 + 8ull * t.names.size();
         for (const NameNode& n : t.names) {
             noteString(n.name);
-            if (n.languages.size() > 0xFFFF) return error = "too many languages of one resource", false;
+            if (n.languages.size() > 0xFFFF) return Fail(error, "too many languages of one resource");
             size += 16 + 8ull * n.languages.size();
         }
     }
     uint64_t dataEntries = size;
     size += 16ull * resources.Size();
     for (auto& s : strings) {
-        if (s.first.size() > 0xFFFF) return error = "a resource name is too long", false;
+        if (s.first.size() > 0xFFFF) return Fail(error, "a resource name is too long");
         s.second = uint32_t(size);
         size += 2 + 2ull * s.first.size();
     }
@@ -320,7 +326,7 @@ bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
         if (size > 0x7FFFFFFF) break;
     }
     if (size > 0x7FFFFFFF || sectionRva + size > 0xFFFFFFFFull)
-        return error = "resources too large for one image", false;
+        return Fail(error, "resources too large for one image");
 
     out.assign(size_t(size), 0);
     auto keyField = [&](const ResourceName& n) {

@@ -12,6 +12,7 @@ namespace {
 constexpr uint32_t kScnInitializedData = 0x00000040;
 constexpr uint32_t kScnMemRead = 0x40000000;
 constexpr uint32_t kSectionHeaderSize = 40;
+constexpr size_t kMaxSections = 96;  // the loader's limit, and the reader's
 
 bool Fail(std::string& error, const std::string& message)
 {
@@ -22,13 +23,15 @@ bool Fail(std::string& error, const std::string& message)
 uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
 
 // The resource section can be rewritten where it is when nothing follows it,
-// in memory or in the file, and the directory starts the section.
+// in memory or in the file, and it is a section of its own: named .rsrc, with
+// the directory at its start.
 bool CanReplaceInPlace(const PeImage& image)
 {
     int rs = image.resourceSection;
     if (rs < 0 || size_t(rs) + 1 != image.sections.size()) return false;
     const PeSection& r = image.sections[rs];
-    if (r.virtualAddress != image.Directory(kDirResource).rva || r.rawSize == 0) return false;
+    if (r.name != ".rsrc" || r.virtualAddress != image.Directory(kDirResource).rva || r.rawSize == 0)
+        return false;
     for (size_t i = 0; i + 1 < image.sections.size(); ++i) {
         const PeSection& s = image.sections[i];
         if (s.rawSize && uint64_t(s.rawPointer) + s.rawSize > r.rawPointer) return false;
@@ -40,6 +43,8 @@ bool CanReplaceInPlace(const PeImage& image)
 // unused header space, before any section's data and any directory's data.
 bool CheckHeaderRoom(const PeImage& image, std::string& error)
 {
+    if (image.sections.size() >= kMaxSections)
+        return Fail(error, "the image already has the most sections a loader accepts");
     uint64_t at = image.sectionTableOffset + uint64_t(kSectionHeaderSize) * image.sections.size();
     uint64_t end = at + kSectionHeaderSize;
     bool room = end <= image.sizeOfHeaders;
