@@ -2,9 +2,9 @@
 // GetPrivateProfileIntA as Windows answers them, so that kivpack and the unit
 // tests read a script exactly as the installer will.
 //
-// The file is read and parsed on every call; nothing is cached. A file that
-// is missing or cannot be read is an empty profile: every query gives its
-// default. The rules, each checked against the system by the differential
+// The file is read on every call (the parse of unchanged bytes is reused). A
+// file that is missing or cannot be read is an empty profile: every query
+// gives its default. The rules, each checked against the system by the differential
 // test (tests/e2e/profile_diff.test.sh):
 // - Text is code page 1252, or UTF-16 when it begins with a byte-order mark
 //   (FF FE little-endian, FE FF big-endian). A UTF-8 mark is not recognised:
@@ -136,11 +136,23 @@ Profile ParseProfile(const Wide& text)
     return profile;
 }
 
-Profile LoadProfile(const char* file)
+// The file is read on every call, so that a change is always seen; the parse
+// of the last bytes read is kept, since the loader asks one script for
+// thousands of keys.
+const Profile& LoadProfile(const char* file)
 {
+    static std::string lastBytes;
+    static Profile lastProfile;
+    static bool haveLast = false;
+    static const Profile none;
     std::string bytes;
-    if (!ReadHostFile(file, bytes)) return Profile();
-    return ParseProfile(DecodeProfile(bytes));
+    if (!ReadHostFile(file, bytes)) return none;
+    if (!haveLast || bytes != lastBytes) {
+        lastProfile = ParseProfile(DecodeProfile(bytes));
+        lastBytes.swap(bytes);
+        haveLast = true;
+    }
+    return lastProfile;
 }
 
 Wide StripQuotes(const Wide& text)
