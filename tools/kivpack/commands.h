@@ -6,3 +6,7 @@
 int RunCheck(int argc, char** argv);
 int RunCompress(int argc, char** argv);
 int RunExpand(int argc, char** argv);
+int RunBuild(int argc, char** argv);
+int RunList(int argc, char** argv);
+int RunExtract(int argc, char** argv);
+int RunDisks(int argc, char** argv);

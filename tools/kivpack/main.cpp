@@ -14,6 +14,10 @@ struct Command {
 
 const Command Commands[] = {
     {"check", RunCheck, "check an install script as the installer would read it"},
+    {"build", RunBuild, "pack a product into one installer executable"},
+    {"list", RunList, "list the payload of a packed installer"},
+    {"extract", RunExtract, "extract the script and files of a packed installer"},
+    {"disks", RunDisks, "lay out a disk-mode installation set"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
 };

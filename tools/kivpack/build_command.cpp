@@ -1,0 +1,138 @@
+// kivpack build: the script, the help file and every payload file, each
+// SZDD-compressed, written as resources of type 256 into a copy of the stub.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include "resources/kivformat.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/payload.h"
+#include "tools/kivpack/pe_icons.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/progress.h"
+#include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/stub.h"
+#include "tools/kivpack/szdd_compress.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--bitmap FILE.BMP] [--icon FILE.ICO]\n"
+    "\n"
+    "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
+    "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
+    "script (resource 12000), the help file (12001) and every file line of every\n"
+    "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
+    "are looked for in DISKn/ beside the script when that directory exists, else\n"
+    "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
+    "--icon replaces the installer's icon.\n";
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
+bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
+                uint16_t language, std::string& error)
+{
+    kivpack::Resource r;
+    r.type = kivpack::ResourceName::Id(KIV_PAYLOAD_TYPE);
+    r.name = kivpack::ResourceName::Id(id);
+    r.language = language;
+    if (!SzddCompress(data.data(), data.size(), 0, r.data, error)) return false;
+    resources.Set(std::move(r));
+    return true;
+}
+
+} // namespace
+
+int RunBuild(int argc, char** argv)
+{
+    std::string script, out, stub, bitmap, icon;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
+            (a == "-o" ? out : a == "--stub" ? stub : a == "--bitmap" ? bitmap : icon) = argv[++i];
+        } else if (a[0] == '-' || !script.empty()) {
+            std::fputs(Usage, stderr);
+            return 2;
+        } else {
+            script = a;
+        }
+    }
+    if (script.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+
+    PayloadPlan plan;
+    std::string error;
+    if (!PlanPayload(script, ScriptTarget(), plan, error)) return Fail(error);
+    if (out.empty()) out = plan.scriptDir + "setup.exe";
+
+    kivpack::PeImage image;
+    std::string stubPath;
+    if (!LoadStub(stub, image, stubPath, error)) return Fail(error);
+    kivpack::ResourceSet resources = image.resources;
+    // A stub that was packed before keeps none of its old payload.
+    for (const kivpack::Resource& r : image.resources.Entries())
+        if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE) resources.RemoveAll(r.type, r.name);
+    uint16_t language = kivpack::ImageLanguage(resources);
+
+    // Gather every input first, so that a missing file is reported before any
+    // work is done.
+    struct Input {
+        uint16_t id;
+        std::string path;
+    };
+    std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
+    std::string help = FindSourceFile(plan, 0, plan.helpSource);
+    if (help.empty())
+        return Fail(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
+                    ": the help file '" + plan.helpSource + "' is not beside the script");
+    inputs.push_back({KIV_HELP_RESOURCE, help});
+    for (const PayloadFile& f : plan.files) {
+        std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (path.empty())
+            return Fail(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
+                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+        inputs.push_back({f.resourceId, path});
+    }
+
+    std::vector<std::vector<uint8_t>> contents(inputs.size());
+    uint64_t total = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!ReadWholeFile(inputs[i].path, contents[i], error)) return Fail(error);
+        total += contents[i].size();
+    }
+    ProgressBar bar("packing", total);
+    uint64_t done = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!AddPayload(resources, inputs[i].id, contents[i], language, error))
+            return Fail(inputs[i].path + ": " + error);
+        done += contents[i].size();
+        bar.Update(done);
+    }
+    bar.Finish();
+
+    std::vector<uint8_t> file;
+    if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
+        return Fail(bitmap + ": " + error);
+    if (!icon.empty() && (!ReadWholeFile(icon, file, error) || !kivpack::SetProgramIcon(resources, file, error)))
+        return Fail(icon + ": " + error);
+
+    std::vector<uint8_t> packed;
+    if (!kivpack::WritePeWithResources(image, resources, packed, error)) return Fail(stubPath + ": " + error);
+    if (!WriteFileAtomically(out, packed, error)) return Fail(error);
+    std::printf("%s: %zu files packed from %s, %zu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
+                packed.size());
+    return 0;
+}

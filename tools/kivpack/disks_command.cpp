@@ -1,0 +1,119 @@
+// kivpack disks: a disk-mode set, one folder per installation disk.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include "resources/kivformat.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/payload.h"
+#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/progress.h"
+#include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/stub.h"
+#include "tools/kivpack/szdd_compress.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE]\n"
+    "\n"
+    "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
+    "the SZDD-compressed files of its disk section under their source names; the\n"
+    "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
+    "text, under the name the installer looks for) and the compressed help file.\n";
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
+bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
+{
+    std::vector<uint8_t> data, packed;
+    if (!ReadWholeFile(source, data, error)) return false;
+    if (!SzddCompress(data.data(), data.size(), 0, packed, error)) {
+        error = source + ": " + error;
+        return false;
+    }
+    return WriteFileAtomically(destination, packed, error);
+}
+
+// A source name is a file name on its disk: it may not name a directory.
+bool IsPlainName(const std::string& name)
+{
+    return !name.empty() && name.find_first_of("/\\:") == std::string::npos && name != "." && name != "..";
+}
+
+} // namespace
+
+int RunDisks(int argc, char** argv)
+{
+    std::string script, out, stub;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if ((a == "-o" || a == "--stub") && i + 1 < argc)
+            (a == "-o" ? out : stub) = argv[++i];
+        else if (a[0] == '-' || !script.empty()) {
+            std::fputs(Usage, stderr);
+            return 2;
+        } else
+            script = a;
+    }
+    if (script.empty() || out.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    PayloadPlan plan;
+    std::string error;
+    if (!PlanPayload(script, ScriptTarget(), plan, error)) return Fail(error);
+    kivpack::PeImage image;
+    std::string stubPath;
+    if (!LoadStub(stub, image, stubPath, error)) return Fail(error);
+    std::string scriptName = "INSTALL.INI";
+    std::u16string name;
+    std::string ansi;
+    if (kivpack::FindString(image.resources, IDS_SCRIPT_FILE_NAME, kivpack::ImageLanguage(image.resources), name) &&
+        kivpack::Utf16ToAnsi(name, ansi) && IsPlainName(ansi))
+        scriptName = ansi;
+
+    std::string help = FindSourceFile(plan, 0, plan.helpSource);
+    if (help.empty() || !IsPlainName(plan.helpSource))
+        return Fail(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
+                    ": the help file '" + plan.helpSource + "' is not beside the script");
+    std::vector<std::string> sources;
+    for (const PayloadFile& f : plan.files) {
+        std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (path.empty() || !IsPlainName(f.sourceName))
+            return Fail(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
+                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+        sources.push_back(path);
+    }
+
+    if (mkdir(out.c_str(), 0755) != 0 && errno != EEXIST) return Fail(out + ": " + std::strerror(errno));
+    for (unsigned d = 1; d <= plan.diskCount; ++d) {
+        std::string dir = out + "/DISK" + std::to_string(d);
+        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return Fail(dir + ": " + std::strerror(errno));
+    }
+    std::string first = out + "/DISK1/";
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
+        !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
+        !CompressTo(help, first + plan.helpSource, error))
+        return Fail(error);
+    ProgressBar bar("compressing", plan.files.size());
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+        const PayloadFile& f = plan.files[i];
+        std::string destination = out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName;
+        if (!CompressTo(sources[i], destination, error)) return Fail(error);
+        bar.Update(i + 1);
+    }
+    bar.Finish();
+    std::printf("%s: %u disks, %zu files\n", out.c_str(), plan.diskCount, plan.files.size());
+    return 0;
+}

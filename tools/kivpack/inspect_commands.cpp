@@ -1,0 +1,240 @@
+// kivpack list and kivpack extract: what a packed installer holds, and its
+// files back out under their destination names.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "engine/szdd.h"
+#include "resources/kivformat.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/payload.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/script_reader.h"
+
+namespace {
+
+const char ListUsage[] =
+    "usage: kivpack list INSTALLER.EXE\n"
+    "\n"
+    "Lists every payload resource of a packed installer: its id, what the\n"
+    "script makes of it, and its compressed and expanded sizes.\n";
+
+const char ExtractUsage[] =
+    "usage: kivpack extract INSTALLER.EXE [-d DIR]\n"
+    "\n"
+    "Writes the install script, the help file and every payload file of a packed\n"
+    "installer into DIR (default: the current directory): payload files under\n"
+    "DIR/KEYWORD/DESTINATION (Target/, System/, ...), appended parts joined as\n"
+    "the installer joins them. Names that would leave DIR are refused.\n";
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
+// A packed installer opened for reading: its payloads and its script's plan.
+struct Installer {
+    std::map<uint16_t, std::vector<uint8_t>> payload;
+    std::string scriptName = "INSTALL.INI";
+    std::string temporaryDir;
+    PayloadPlan plan;
+
+    ~Installer()
+    {
+        if (temporaryDir.empty()) return;
+        std::remove((temporaryDir + "/" + scriptName).c_str());
+        rmdir(temporaryDir.c_str());
+    }
+};
+
+bool Expand(const std::vector<uint8_t>& data, std::vector<uint8_t>& out, std::string& error)
+{
+    unsigned size = SzddExpandedSize(data.data(), (unsigned)data.size());
+    if (size > 0x40000000u) {
+        error = "declares an expanded size of " + std::to_string(size) + " bytes";
+        return false;
+    }
+    out.resize(size);
+    unsigned length = 0;
+    int r = SzddExpandMemory(data.data(), (unsigned)data.size(), out.data(), size, &length);
+    if (r) {
+        error = r == SZDD_UNKNOWN_MODE ? "unknown compression mode" : "compressed data ends early";
+        return false;
+    }
+    out.resize(length);
+    return true;
+}
+
+bool OpenInstaller(const std::string& path, Installer& installer, std::string& error)
+{
+    std::vector<uint8_t> bytes;
+    kivpack::PeImage image;
+    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!kivpack::ReadPeImage(bytes, image, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    for (const kivpack::Resource& r : image.resources.Entries())
+        if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE && !r.name.isString)
+            installer.payload[r.name.id] = r.data;
+    std::u16string name;
+    std::string ansi;
+    if (kivpack::FindString(image.resources, IDS_SCRIPT_FILE_NAME, kivpack::ImageLanguage(image.resources), name) &&
+        kivpack::Utf16ToAnsi(name, ansi) && !ansi.empty() && ansi.find('/') == std::string::npos)
+        installer.scriptName = ansi;
+    auto script = installer.payload.find(KIV_SCRIPT_RESOURCE);
+    if (script == installer.payload.end()) {
+        error = path + ": not a packed installer (it holds no install script)";
+        return false;
+    }
+    std::vector<uint8_t> text;
+    if (!Expand(script->second, text, error)) {
+        error = path + ": install script: " + error;
+        return false;
+    }
+    char pattern[] = "/tmp/kivpack-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        error = "cannot make a temporary directory";
+        return false;
+    }
+    installer.temporaryDir = pattern;
+    std::string scriptPath = installer.temporaryDir + "/" + installer.scriptName;
+    if (!WriteFileAtomically(scriptPath, text, error)) return false;
+    if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error)) return false;
+    return true;
+}
+
+std::string Describe(const Installer& installer, uint16_t id)
+{
+    if (id == KIV_SCRIPT_RESOURCE) return "install script " + installer.scriptName;
+    if (id == KIV_HELP_RESOURCE) return "help file " + installer.plan.helpInstalled;
+    for (const PayloadFile& f : installer.plan.files)
+        if (f.resourceId == id)
+            return "[" + f.section + "] " + f.sourceName + " -> " + KindKeyword(f.kind) + "\\" + f.destinationName;
+    return "not named by the script";
+}
+
+// A destination name as a relative path below the extraction directory, or
+// empty when it would leave it.
+std::string SafeRelativePath(const std::string& name)
+{
+    std::string out, part;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        char c = i < name.size() ? name[i] : '\\';
+        if (c != '\\' && c != '/') {
+            part += c;
+            continue;
+        }
+        if (part.empty() || part == "." || part == ".." || part.find(':') != std::string::npos) return "";
+        out += (out.empty() ? "" : "/") + part;
+        part.clear();
+    }
+    return out;
+}
+
+bool MakeParents(const std::string& path)
+{
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+        std::string dir = path.substr(0, at);
+        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunList(int argc, char** argv)
+{
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(ListUsage, stdout);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fputs(ListUsage, stderr);
+        return 2;
+    }
+    Installer installer;
+    std::string error;
+    if (!OpenInstaller(argv[1], installer, error)) return Fail(error);
+    std::printf("%5s  %10s  %10s  %s\n", "id", "stored", "expanded", "content");
+    for (const auto& [id, data] : installer.payload)
+        std::printf("%5u  %10zu  %10u  %s\n", id, data.size(), SzddExpandedSize(data.data(), (unsigned)data.size()),
+                    Describe(installer, id).c_str());
+    for (const PayloadFile& f : installer.plan.files)
+        if (!installer.payload.count(f.resourceId))
+            std::printf("%5u  %10s  %10s  [%s] %s (missing)\n", f.resourceId, "-", "-", f.section.c_str(),
+                        f.sourceName.c_str());
+    return 0;
+}
+
+int RunExtract(int argc, char** argv)
+{
+    std::string exe, dir = ".";
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(ExtractUsage, stdout);
+            return 0;
+        }
+        if (a == "-d" && i + 1 < argc)
+            dir = argv[++i];
+        else if (a[0] == '-' || !exe.empty()) {
+            std::fputs(ExtractUsage, stderr);
+            return 2;
+        } else
+            exe = a;
+    }
+    if (exe.empty()) {
+        std::fputs(ExtractUsage, stderr);
+        return 2;
+    }
+    Installer installer;
+    std::string error;
+    if (!OpenInstaller(exe, installer, error)) return Fail(error);
+
+    // Every output and its parts in resource order, so that appended parts
+    // join in the order the installer writes them.
+    std::map<std::string, std::vector<uint16_t>> outputs;
+    std::vector<std::string> order;
+    auto add = [&](const std::string& relative, uint16_t id) {
+        if (!outputs.count(relative)) order.push_back(relative);
+        std::vector<uint16_t>& parts = outputs[relative];
+        // A file line that is not Append replaces what was there.
+        bool append = false;
+        for (const PayloadFile& f : installer.plan.files)
+            if (f.resourceId == id) append = f.append;
+        if (!append) parts.clear();
+        parts.push_back(id);
+    };
+    add(installer.scriptName, KIV_SCRIPT_RESOURCE);
+    std::string help = SafeRelativePath(installer.plan.helpInstalled);
+    if (help.empty()) return Fail(exe + ": the help file's name '" + installer.plan.helpInstalled + "' would leave " + dir);
+    add(help, KIV_HELP_RESOURCE);
+    for (const PayloadFile& f : installer.plan.files) {
+        std::string relative = SafeRelativePath(f.destinationName);
+        if (relative.empty())
+            return Fail(exe + ": [" + f.section + "] " + f.line + ": the name '" + f.destinationName + "' would leave " + dir);
+        add(std::string(KindKeyword(f.kind)) + "/" + relative, f.resourceId);
+    }
+    for (const std::string& relative : order) {
+        std::vector<uint8_t> whole;
+        for (uint16_t id : outputs[relative]) {
+            auto it = installer.payload.find(id);
+            if (it == installer.payload.end()) return Fail(exe + ": resource " + std::to_string(id) + " is missing");
+            std::vector<uint8_t> part;
+            if (!Expand(it->second, part, error)) return Fail(exe + ": resource " + std::to_string(id) + ": " + error);
+            whole.insert(whole.end(), part.begin(), part.end());
+        }
+        std::string path = dir + "/" + relative;
+        if (!MakeParents(path)) return Fail(path + ": cannot create its directory");
+        if (!WriteFileAtomically(path, whole, error)) return Fail(error);
+        std::printf("%s\n", path.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "tools/kivpack/payload.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "resources/kivformat.h"
+#include "script/installer_state.h"
+#include "script/keywords.h"
+#include "script/loader.h"
+#include "tools/kivpack/script_reader.h"
+
+namespace {
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<std::string> KeyList(const char* section, const char* file)
+{
+    std::vector<char> buffer(WorkBufferSize);
+    ProfileReadString(section, nullptr, "", buffer.data(), (unsigned)buffer.size(), file);
+    std::vector<std::string> keys;
+    for (const char* k = buffer.data(); *k; k += std::strlen(k) + 1) keys.push_back(k);
+    return keys;
+}
+
+} // namespace
+
+const char* KindKeyword(unsigned kind) { return kind < 5 ? DirectoryKeywords[kind] : "Source"; }
+
+bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, PayloadPlan& plan,
+                 std::string& error)
+{
+    unsigned fault = LoadScript(scriptPath, target);
+    if (fault) {
+        error = FaultLine(scriptPath, fault);
+        ReleaseScriptTables();
+        return false;
+    }
+    plan = PayloadPlan();
+    plan.scriptPath = scriptPath;
+    plan.scriptDir = State.SourceDir;
+    plan.diskCount = State.DiskCount;
+    std::string script = State.ScriptPath;
+    ReleaseScriptTables();
+
+    char value[PathSize];
+    ProfileReadString("Basic Information", KeyNames[KeyHelpFileName], "", value, sizeof value, script.c_str());
+    std::string help = value;
+    size_t comma = help.find(',');
+    plan.helpSource = help.substr(0, comma);
+    plan.helpInstalled = comma == std::string::npos ? help : help.substr(comma + 1);
+
+    // The same numbering as the loader's: every key of every disk section but
+    // DiskName takes the next id, whatever display class it is for.
+    unsigned next = KIV_FIRST_FILE_RESOURCE;
+    for (unsigned d = 1; d <= plan.diskCount; ++d) {
+        std::string section = "Disk " + std::to_string(d);
+        for (const std::string& key : KeyList(section.c_str(), script.c_str())) {
+            if (TextEqualNoCase(key.c_str(), KeyNames[KeyDiskName])) continue;
+            ProfileReadString(section.c_str(), key.c_str(), "", value, sizeof value, script.c_str());
+            PayloadFile f;
+            f.resourceId = (uint16_t)next++;
+            f.disk = d;
+            f.section = section;
+            f.line = key + "=" + value;
+            f.sourceName = key;
+            const char* name;
+            char* rest;
+            SplitFileLine(value, key.c_str(), &f.kind, &name, &rest);
+            f.destinationName = name;
+            for (char* field = rest; field;) {
+                char* c = std::strchr(field, ',');
+                if (c) *c = 0;
+                if (field != rest && TextEqualNoCase(field, "Append")) f.append = true;
+                field = c ? c + 1 : nullptr;
+            }
+            plan.files.push_back(f);
+        }
+    }
+    return true;
+}
+
+std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::string& name)
+{
+    std::string diskDir = plan.scriptDir + "DISK" + std::to_string(disk) + "/";
+    if (disk && IsDirectory(diskDir)) return IsFile(diskDir + name) ? diskDir + name : std::string();
+    return IsFile(plan.scriptDir + name) ? plan.scriptDir + name : std::string();
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, std::string& error)
+{
+    std::string temporary = path + ".kivpack-tmp";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path + ": " + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}

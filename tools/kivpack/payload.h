@@ -1,0 +1,46 @@
+// What a script packs: the script itself, the help file and one payload per
+// file line of every disk section, numbered as the installer numbers them.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PayloadFile {
+    uint16_t resourceId = 0;
+    unsigned disk = 0;            // 1 to TotalDisks
+    std::string section;          // "Disk 1"
+    std::string line;             // key=value, as the script holds it
+    std::string sourceName;       // the key
+    std::string destinationName;  // below its directory; may hold backslashes
+    unsigned kind = 0;            // DirKind 0 to 4
+    bool append = false;
+};
+
+struct PayloadPlan {
+    std::string scriptPath;  // as given
+    std::string scriptDir;   // with a trailing '/'
+    std::string helpSource;
+    std::string helpInstalled;
+    unsigned diskCount = 0;
+    std::vector<PayloadFile> files;  // in resource id order
+};
+
+// Checks the script as `kivpack check` does (VGA, Windows 4.0 unless the
+// caller's target says otherwise) and lists every file line of every disk
+// section, lines of other display classes included. On a fault returns false
+// with the one-line verdict in `error`.
+struct ScriptTarget;
+bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, PayloadPlan& plan,
+                 std::string& error);
+
+// The file that holds the source of `file`: DISKn/NAME beside the script when
+// that directory exists, else NAME beside the script. Empty when neither exists.
+std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::string& name);
+
+// Reads and writes whole files; writing goes to a temporary name that is
+// renamed over `path` only when every byte is written.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
+bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, std::string& error);
+
+// The directory keyword of a DirKind.
+const char* KindKeyword(unsigned kind);

@@ -1,0 +1,27 @@
+// Reading an install script with the installer's own loader over the host
+// side of the seam, so that kivpack and the installer agree by construction.
+#pragma once
+#include <string>
+
+struct ScriptTarget {
+    unsigned displayClass = 1;  // 0 EGA, 1 VGA, 2 8514
+    int osMajor = 4;
+    int osMinor = 0;            // as the system reports it; 10 reads as 1
+    bool windowsNt = false;
+};
+
+// Loads `scriptPath` into the installer state as the installer would on
+// `target`, reading the script under its own file name from its own
+// directory (disk mode). Returns 0 or the id of the dialog that reports the
+// first fault. The tables stay filled until ReleaseScriptTables().
+unsigned LoadScript(const std::string& scriptPath, const ScriptTarget& target);
+
+// The one-line verdict for fault `dialog`, as the installer's dialog would
+// word it: "SCRIPT: [Section] LINE: message (dialog NNNN)"; section and line
+// are left out for faults that have none.
+std::string FaultLine(const std::string& scriptPath, unsigned dialog);
+
+// Parses "ega", "vga" or "8514"; false for anything else.
+bool ParseDisplayClass(const std::string& text, unsigned* displayClass);
+// Parses "MAJOR.MINOR"; false when it is not of that form.
+bool ParseWindowsVersion(const std::string& text, int* major, int* minor);
