@@ -353,7 +353,11 @@ TEST_F(HostPlatform, MemoryBlocksAndTheOtherHooks)
     EXPECT_FALSE(LoadFontsBitmap(&width, &height));
     EXPECT_EQ(width, 40);
     EXPECT_EQ(height, 100);
-    RestoreErrorMode(SuppressCriticalErrors());
+    unsigned mode = SuppressCriticalErrors();
+    EXPECT_EQ(SuppressCriticalErrors(), 1u) << "SEM_FAILCRITICALERRORS while suppressed";
+    RestoreErrorMode(mode);
+    EXPECT_EQ(SuppressCriticalErrors(), mode);
+    RestoreErrorMode(mode);
 }
 
 }   // namespace

@@ -111,8 +111,19 @@ void HostSetPayloadResource(unsigned id, int exists)
 
 void HostClearPayloadResources() { PayloadResources().clear(); }
 
-unsigned SuppressCriticalErrors() { return 0; }
-void RestoreErrorMode(unsigned) {}
+// The error mode has no effect on the host; it is kept so that the pair
+// returns and restores modes as the system's does.
+static unsigned gErrorMode = 0;
+static const unsigned kFailCriticalErrors = 1;   // SEM_FAILCRITICALERRORS
+
+unsigned SuppressCriticalErrors()
+{
+    unsigned previous = gErrorMode;
+    gErrorMode = kFailCriticalErrors;
+    return previous;
+}
+
+void RestoreErrorMode(unsigned mode) { gErrorMode = mode; }
 
 void SetMainWindowTitle(const char* title) { gMainWindowTitle = title ? title : ""; }
 const char* HostMainWindowTitle() { return gMainWindowTitle.c_str(); }

@@ -14,7 +14,8 @@
 // file, trimmed and untrimmed, in every section, so that lines without an
 // equals sign, comments and odd headers are asked for by name too.
 //
-// Output: one line per query, "<query> => <result> <bytes>", bytes escaped
+// Output: first "== code page N" (the ANSI code page the answers are in),
+// then for each file "== NAME" and one line per query, "<query> => <result> <bytes>", bytes escaped
 // (\0 for a zero, \\ for a backslash, \xNN outside printable ASCII). For a
 // string query the bytes shown are the first min(size, result + 1): the text
 // and its terminator, and for a list every name, each zero and the final
