@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The main job: check the demo product's install script with kivpack.
-# (Packing and the installation under Wine join as the packer and the
-# installer's dialogs land.)
+# The main job: pack the demo product into one installer with kivpack.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-./build/host/kivpack check examples/demo/INSTALL.INI
-echo "run-demo: the demo script is valid; packing and installing are not built yet."
+out=build/demo
+rm -rf "$out" && mkdir -p "$out/product"
+cp examples/demo/INSTALL.INI examples/demo/README.TXT examples/demo/DEMO.HLP "$out/product/"
+cp build/win32/demo/KIVDEMO.exe "$out/product/KIVDEMO.EXE"
+./build/host/kivpack check "$out/product/INSTALL.INI"
+./build/host/kivpack build "$out/product/INSTALL.INI" -o "$out/setup.exe" --stub build/win32/kivinstall.exe
+./build/host/kivpack list "$out/setup.exe"
+echo "run-demo: packed $out/setup.exe; the installation under Wine is not wired in yet."
