@@ -1,9 +1,10 @@
+#!/bin/bash
 # The closing steps of a whole installation, as the system holds them
 # afterwards, under an emulated Windows 95, Windows NT 4.0 and Windows NT 3.51
 # (the Program Manager shell). One prefix; each system is a differently named
-# copy of the installer with its own Wine version setting, its own product
-# (caption, directories, group, font, uninstall name) and its own disk-mode
-# source directory, so that the three leave separate traces.
+# copy of the installer with its own Wine version, its own product (caption,
+# directories, group, font, uninstall name) and its own disk-mode source
+# directory, so that the three leave separate traces.
 #
 # Per system:
 # - exit list: three running copies of the product (running_copy.exe) wait
@@ -22,103 +23,31 @@
 # - uninstall entry: after a second installation into the same directory
 #   under another name exactly one entry names its uninstaller (an entry of
 #   another product naming it in upper case is gone, an unrelated one stays);
-#   the Program Manager shell gets none. The second run also replaces the
-#   group of the version it overwrites.
-set -u
-: "${KIV_SOURCE_DIR:?}"
-WIN32_DIR=${KIV_WIN32_DIR:-$KIV_SOURCE_DIR/build/win32}
-STUB=$WIN32_DIR/kivinstall.exe
-DRIVER=$WIN32_DIR/e2e/kivdriver.exe
-COPY_EXE=$WIN32_DIR/e2e/running_copy.exe
+#   the Program Manager shell gets none. The second run also deletes the
+#   group of the version it replaces, and only that one.
+source "$(dirname "$0")/lib.sh"
+kiv_begin
+
+INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
+COPY_EXE=$(kiv_exe running_copy.exe) || exit 1
 FONT=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+[ -f "$FONT" ] || kiv_die "$FONT is missing (Debian package fonts-dejavu-core)"
 
-skip() {
-    echo "closing_steps: skipped: $*" >&2
-    exit 77
-}
-for f in "$STUB" "$DRIVER" "$COPY_EXE"; do
-    [ -f "$f" ] || skip "$f is missing; build the win32 preset"
-done
-[ -f "$FONT" ] || skip "$FONT is missing (Debian package fonts-dejavu-core)"
-for c in wine wineserver wineboot Xvfb; do
-    command -v "$c" >/dev/null || skip "$c is not installed"
-done
-
-WORK=$(mktemp -d /tmp/kiv-closing-steps.XXXXXX)
-export WINEPREFIX=$WORK/prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
-XVFB_PID=
-cleanup() {
-    wineserver -k >/dev/null 2>&1
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "/tmp/wine-$(id -u)/server-$(stat -c %d-%i "$WINEPREFIX" 2>/dev/null)" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
-
-# A display of our own.
-for n in $(seq 140 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    sleep 1
-    if kill -0 "$XVFB_PID" 2>/dev/null; then
-        export DISPLAY=":$n"
-        break
-    fi
-    XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || skip "no free X display"
-
-wineserver -p >"$WORK/wineserver.log" 2>&1
-wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log"; echo "closing_steps: wineboot failed"; exit 1; }
-
-C=$WINEPREFIX/drive_c
-WINDIR=$C/windows
-PROGRAMS="$C/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+PROGRAMS="$KIV_C/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-mkdir -p "$C/e2e"
-cp "$DRIVER" "$COPY_EXE" "$C/e2e/"
+FONTS95='HKLM\Software\Microsoft\Windows\CurrentVersion\Fonts'
+FONTSNT='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+mkdir -p "$KIV_C/e2e"
+cp "$COPY_EXE" "$KIV_C/e2e/"
 
-drive() {
-    wine 'C:\e2e\kivdriver.exe' "$@" >>"$WORK/driver.log" 2>&1
-}
-reg_value() {  # key value [view]: prints the data, nothing when missing
-    wine reg query "$1" /v "$2" /reg:32 2>/dev/null | tr -d '\r' |
-        awk -v name="$2" 'index($0, "    " name "    ") == 1 { sub(/^ *[^ ].*    REG_[A-Z_]*    /, ""); print }'
-}
-# Every uninstall entry whose UninstallString is $1, one "name" a line.
-uninstall_entries_for() {
-    wine reg query "$UNINSTALL" /s /reg:32 2>/dev/null | tr -d '\r' | awk -v want="$1" '
-        /^HKEY_/ { key = $0; sub(/.*\\/, "", key) }
-        /^    UninstallString    REG_SZ    / { v = $0; sub(/^    UninstallString    REG_SZ    /, "", v)
-            if (tolower(v) == tolower(want)) print key }'
-}
-ini_value() {  # file section key
-    tr -d '\r' <"$1" | awk -v s="[$2]" -v k="$3" '
-        tolower($0) == tolower(s) { inside = 1; next }
-        /^\[/ { inside = 0 }
-        inside && tolower(substr($0, 1, length(k) + 1)) == tolower(k "=") { print substr($0, length(k) + 2) }'
-}
-
-# write_script DIR TAG VERSION GROUP UNINSTALL OLDGROUP: the install script
-# of system TAG's product into the source directory DIR.
+# write_script TAG VERSION GROUP UNINSTALL [OLDGROUP]: the install script of
+# system TAG's product in its source directory C:\SRCTAG.
 write_script() {
-    local dir=$1 tag=$2 version=$3 group=$4 uninstall=$5 oldgroup=$6
+    local tag=$1 version=$2 group=$3 uninstall=$4 oldgroup=${5:-}
     {
         printf '[Basic Information]\r\n'
         printf 'HelpFileName=TOOL.HLP\r\nCaption=Tool Setup %s\r\nProductName=Tool %s\r\n' "$tag" "$tag"
-        printf 'ProductVersion=%s\r\nProduct.INI=KIV%s.INI\r\n' "$version" "$tag"
-        [ -n "$uninstall" ] && printf 'UninstallName=%s\r\n' "$uninstall"
+        printf 'ProductVersion=%s\r\nProduct.INI=KIV%s.INI\r\nUninstallName=%s\r\n' "$version" "$tag" "$uninstall"
         printf 'DefaultTargetDir=C:\\KIV%s\r\nTotalDisks=1\r\nDiskSpace=900000\r\n\r\n' "$tag"
         printf '[fonts]\r\nKiv Sans %s (TrueType)=KIVS%s.TTF\r\n\r\n' "$tag" "$tag"
         printf '[Exit List]\r\nKivCopyA%s=\r\nKivCopyB%s=Other,tool\r\nKivCopyC%s=Tool\r\n\r\n' "$tag" "$tag" "$tag"
@@ -130,210 +59,170 @@ write_script() {
         printf '[Disk 1]\r\nDiskName=Tool Disk 1\r\n'
         printf 'README.TXT=Target,Read me\r\nTOOL95.EXE=Target\r\nTOOLNT.EXE=Target\r\nTOOL31.EXE=Target\r\n'
         printf 'TEMP.TXT=Target\r\nKIVS%s.TTF=Fonts,Font\r\n' "$tag"
-    } >"$dir/INSTALL.INI"
+    } >"$KIV_C/SRC$tag/INSTALL.INI"
 }
 
-# prepare SOURCE TAG WINEVERSION: the disk-mode source directory C:\SOURCE.
+# prepare TAG VERSION: the source directory C:\SRCTAG with the installer as
+# setupTAG.exe, seen as Windows VERSION, and the files of the product; the
+# target directory with an old file of the delete list; the old file of the
+# delete list in the Windows directory.
 prepare() {
-    local dir=$C/$1 tag=$2
-    mkdir -p "$dir"
-    cp "$STUB" "$dir/setup$tag.exe"
+    local tag=$1 dir=$KIV_C/SRC$1
+    mkdir -p "$dir" "$KIV_C/KIV$tag"
+    cp "$INSTALLER" "$dir/setup$tag.exe"
     cp "$FONT" "$dir/KIVS$tag.TTF"
-    echo "help" >"$dir/TOOL.HLP"
+    printf 'help\r\n' >"$dir/TOOL.HLP"
     printf 'The readme of %s\r\n' "$tag" >"$dir/README.TXT"
     for f in TOOL95.EXE TOOLNT.EXE TOOL31.EXE TEMP.TXT; do echo "$f" >"$dir/$f"; done
-    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\setup$tag.exe" /v Version /d "$3" /f >/dev/null 2>&1
+    touch "$KIV_C/KIV$tag/OLD.DLL" "$KIV_WINDIR/KIVOLD$tag.INI"
+    kiv_set_version "setup$tag.exe" "$2"
 }
 
-# install SOURCE TAG: one run through the start dialog to the completion
-# dialog; fails when any other dialog stands in the way.
+# install TAG: one run from the start dialog (new or earlier copy) through
+# the completion dialog; any other dialog on the way fails the check.
 install() {
-    local source=$1 tag=$2
-    echo "== install $tag from C:\\$source" >>"$WORK/driver.log"
-    wine "C:\\$source\\setup$tag.exe" >>"$WORK/installer.log" 2>&1 &
-    local title="Tool Setup $tag"
-    if drive --timeout 30 wait-dialog --title "$title" --text Begin -- press --id 1 -- \
-        wait-dialog --title "$title" --text "successfully completed" -- press --id 1 -- wait-exit; then
-        return 0
+    local tag=$1 title="Tool Setup $1"
+    kiv_start "setup$tag" "C:\\SRC$tag\\setup$tag.exe"
+    if ! kiv_drive wait-dialog --title "$title" --text Begin -- press --id 1 -- \
+        wait-dialog --title "$title" --text "successfully completed" --timeout 60 -- press --id 1; then
+        kiv_drive_rc dump
+        kiv_drive_rc press --title "$title" --text Cancel --timeout 2
+        kiv_wait "setup$tag"
+        return 1
     fi
-    drive dump
-    return 1
+    kiv_wait "setup$tag"
+    kiv_expect_eq "$KIV_RC" 0 "installer exit code"
 }
 
 # start_copies TAG: the running copies of system TAG's product; the one
 # matched by title holds README.TXT in the target directory.
 start_copies() {
-    local tag=$1 log=$C/e2e/copies$1.log
-    rm -f "$log"
-    mkdir -p "$C/KIV$tag"
-    wine 'C:\e2e\running_copy.exe' "KivCopyA$tag" "Anything at all" "C:\\e2e\\copies$tag.log" >/dev/null 2>&1 &
-    wine 'C:\e2e\running_copy.exe' "KivCopyB$tag" "TOOL - readme" "C:\\e2e\\copies$tag.log" \
-        "C:\\KIV$tag\\README.TXT" >/dev/null 2>&1 &
-    wine 'C:\e2e\running_copy.exe' "KivCopyC$tag" "My Tool" "C:\\e2e\\copies$tag.log" >/dev/null 2>&1 &
-    for _ in $(seq 1 100); do
-        [ "$(grep -c '^ready' "$log" 2>/dev/null)" = 3 ] && return 0
+    local tag=$1 log=C:\\e2e\\copies$1.log
+    kiv_start "copyA$tag" --limit 600 'C:\e2e\running_copy.exe' "KivCopyA$tag" "Anything at all" "$log"
+    kiv_start "copyB$tag" --limit 600 'C:\e2e\running_copy.exe' "KivCopyB$tag" "TOOL - readme" "$log" \
+        "C:\\KIV$tag\\README.TXT"
+    kiv_start "copyC$tag" --limit 600 'C:\e2e\running_copy.exe' "KivCopyC$tag" "My Tool" "$log"
+    for _ in $(seq 100); do
+        [ "$(grep -c '^ready' "$KIV_C/e2e/copies$tag.log" 2>/dev/null)" = 3 ] && return 0
         sleep 0.2
     done
-    fail "$tag: the running copies did not start"
-    return 1
+    kiv_die "$tag: the running copies did not start"
 }
 
 check_exit_list() {
-    local tag=$1 log=$C/e2e/copies$1.log
-    grep -q "^closed KivCopyA$tag Anything at all" "$log" && pass "$tag: copy matched by class closed" ||
-        fail "$tag: the copy matched by class alone was not closed"
-    grep -q "^closed KivCopyB$tag TOOL - readme" "$log" && pass "$tag: copy matched by title prefix closed" ||
-        fail "$tag: the copy matched by its title prefix was not closed"
+    local tag=$1 log=$KIV_C/e2e/copies$1.log
+    kiv_expect_file_has "$log" "closed KivCopyA$tag Anything at all" "copy matched by class closed"
+    kiv_expect_file_has "$log" "closed KivCopyB$tag TOOL - readme" "copy matched by a title prefix closed"
     if grep -q "^closed KivCopyC$tag" "$log"; then
-        fail "$tag: the copy whose title holds the prefix only further on was closed"
-    elif drive --timeout 2 wait-dialog --class "KivCopyC$tag"; then
-        pass "$tag: copy with the prefix further on still runs"
+        kiv_fail "the copy whose title holds the prefix only further on was closed"
     else
-        fail "$tag: the copy with the prefix further on is gone"
+        kiv_drive wait-dialog --class "KivCopyC$tag" --timeout 2 &&
+            kiv_pass "the copy whose title holds the prefix further on still runs"
     fi
 }
 
 check_files() {
-    local tag=$1 target=$C/KIV$1
-    [ "$(tr -d '\r' <"$target/README.TXT")" = "The readme of $tag" ] &&
-        pass "$tag: README.TXT installed over the held file" || fail "$tag: README.TXT is not the payload"
-    for f in TOOL95.EXE TOOLNT.EXE TOOL31.EXE; do
-        [ -f "$target/$f" ] || fail "$tag: $f not installed"
-    done
-    local gone=1
-    for f in "$target/OLD.DLL" "$WINDIR/KIVOLD$tag.INI" "$target/TEMP.TXT"; do
-        [ -e "$f" ] && { fail "$tag: $f of the delete list is still there"; gone=0; }
-    done
-    [ "$gone" = 1 ] && pass "$tag: delete list done"
+    local tag=$1 target=$KIV_C/KIV$1
+    kiv_expect_eq "$(tr -d '\r' <"$target/README.TXT")" "The readme of $tag" "README.TXT installed over the held file"
+    for f in TOOL95.EXE TOOLNT.EXE TOOL31.EXE; do kiv_expect_file "$target/$f"; done
+    kiv_expect_no_file "$target/OLD.DLL" "delete list: Target\\OLD.DLL gone"
+    kiv_expect_no_file "$KIV_WINDIR/KIVOLD$tag.INI" "delete list: Windows\\KIVOLD$tag.INI gone"
+    kiv_expect_no_file "$target/TEMP.TXT" "delete list: TEMP.TXT installed and deleted"
 }
 
-check_settings() {  # tag version firsttime
-    local ini=$WINDIR/KIV$1.INI
-    [ -f "$ini" ] || { fail "$1: no $ini"; return; }
-    local v d f
-    v=$(ini_value "$ini" Settings Version)
-    d=$(ini_value "$ini" Settings Directory)
-    f=$(ini_value "$ini" Settings FirstTime)
-    [ "$v" = "$2" ] && [ "$d" = "C:\\KIV$1" ] && [ "$f" = "$3" ] &&
-        pass "$1: settings Version=$v Directory=$d FirstTime=$f" ||
-        fail "$1: settings Version='$v' Directory='$d' FirstTime='$f', wanted '$2' 'C:\\KIV$1' '$3'"
+check_settings() {  # TAG VERSION FIRSTTIME
+    local ini=$KIV_WINDIR/KIV$1.INI
+    kiv_expect_eq "$(kiv_ini_get "$ini" Settings Version)" "$2" "settings: Version"
+    kiv_expect_eq "$(kiv_ini_get "$ini" Settings Directory)" "C:\\KIV$1" "settings: Directory"
+    kiv_expect_eq "$(kiv_ini_get "$ini" Settings FirstTime)" "$3" "settings: FirstTime"
 }
 
-check_group() {  # tag group platform-item absent-item...
-    local tag=$1 group=$PROGRAMS/$2 present=$3
-    shift 3
-    if [ -f "$group/Read Me.lnk" ] && [ -f "$group/$present.lnk" ]; then
-        pass "$tag: group '${group##*/}' holds Read Me and $present"
-    else
-        fail "$tag: group '${group##*/}' lacks items: $(ls "$group" 2>&1 | tr '\n' ' ')"
-    fi
+check_group() {  # GROUP ITEM-OF-THIS-PLATFORM ITEM-OF-ANOTHER...
+    local group=$PROGRAMS/$1 present=$2
+    shift 2
+    kiv_expect_file "$group/Read Me.lnk" "group '${group##*/}' holds Read Me"
+    kiv_expect_file "$group/$present.lnk" "group '${group##*/}' holds $present"
     for absent in "$@"; do
-        [ -e "$group/$absent.lnk" ] && fail "$tag: group holds '$absent', an item of another platform"
+        kiv_expect_no_file "$group/$absent.lnk" "group lacks '$absent' (another platform)"
     done
 }
 
-check_registry_font() {  # tag key
-    local data
-    data=$(reg_value "$2" "Kiv Sans $1 (TrueType)")
-    [ "$data" = "KIVS$1.TTF" ] && [ -f "$WINDIR/Fonts/KIVS$1.TTF" ] &&
-        pass "$1: font registered as $data and present" ||
-        fail "$1: font value '$data' under $2, file: $(ls "$WINDIR/Fonts/KIVS$1.TTF" 2>&1)"
+check_registry_font() {  # TAG KEY
+    kiv_expect_eq "$(kiv_reg_get "$2" "Kiv Sans $1 (TrueType)")" "KIVS$1.TTF" "font value under ${2#HKLM\\}"
+    kiv_expect_file "$KIV_WINDIR/Fonts/KIVS$1.TTF" "font file in the fonts directory"
 }
 
-# ---- Windows 95 and Windows NT 4.0: new shell, two installations each.
+# The group of an old version that no run replaces.
 ANCIENT=$PROGRAMS/"Kiv Ancient"
 mkdir -p "$ANCIENT"
 touch "$ANCIENT/Old item.lnk"
+
 for system in "95 win95" "NT4 nt40"; do
     set -- $system
     tag=$1
-    prepare "SRC$tag" "$tag" "$2"
-    # The Windows 95 registry holds the family's Fonts key; Wine's 32-bit
-    # view lacks it.
-    [ "$tag" = 95 ] && wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Fonts' /reg:32 /f >/dev/null 2>&1
-    write_script "$C/SRC$tag" "$tag" 2.0 "Kiv Tool $tag 2.0" "Kiv Tool $tag" ""
-    mkdir -p "$C/KIV$tag"
-    touch "$C/KIV$tag/OLD.DLL" "$WINDIR/KIVOLD$tag.INI"
-    # Another product's entry naming the same uninstaller, and an unrelated one.
-    wine reg add "$UNINSTALL\\Other $tag" /v UninstallString /d "C:\\KIV$tag\\UNINST.EXE" /reg:32 /f >/dev/null 2>&1
-    wine reg add "$UNINSTALL\\Unrelated $tag" /v UninstallString /d "C:\\ELSEWHERE\\uninst.exe" /reg:32 /f >/dev/null 2>&1
+    lower=$(echo "$tag" | tr '[:upper:]' '[:lower:]')
+    kiv_case "$2: first installation"
+    prepare "$tag" "$2"
+    # The registry of Windows 95 holds the family's Fonts key; the 32-bit
+    # view of Wine's lacks it.
+    [ "$tag" = 95 ] && kiv_reg add "$FONTS95" /f >/dev/null
+    write_script "$tag" 2.0 "Kiv Tool $tag 2.0" "Kiv Tool $tag"
+    kiv_reg add "$UNINSTALL\\Other $tag" /v UninstallString /d "C:\\KIV$tag\\UNINST.EXE" /f >/dev/null
+    kiv_reg add "$UNINSTALL\\Unrelated $tag" /v UninstallString /d 'C:\ELSEWHERE\uninst.exe' /f >/dev/null
     start_copies "$tag"
-    if ! install "SRC$tag" "$tag"; then
-        fail "$tag: the first installation did not complete"
-        continue
-    fi
+    install "$tag" || continue
     check_exit_list "$tag"
     check_files "$tag"
     check_settings "$tag" 2.0 1
     if [ "$tag" = 95 ]; then
-        check_group "$tag" "Kiv Tool $tag 2.0" "Tool for 95" "Tool for NT" "Tool for 3.1"
-        check_registry_font "$tag" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Fonts'
+        check_group "Kiv Tool $tag 2.0" "Tool for 95" "Tool for NT" "Tool for 3.1"
+        check_registry_font "$tag" "$FONTS95"
     else
-        check_group "$tag" "Kiv Tool $tag 2.0" "Tool for NT" "Tool for 95" "Tool for 3.1"
-        check_registry_font "$tag" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+        check_group "Kiv Tool $tag 2.0" "Tool for NT" "Tool for 95" "Tool for 3.1"
+        check_registry_font "$tag" "$FONTSNT"
     fi
+    kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Kiv Tool $tag" UninstallString)" "c:\\kiv$lower\\uninst.exe" \
+        "UninstallString in lower case"
+    kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Kiv Tool $tag" DisplayName)" "Kiv Tool $tag" "DisplayName"
 
-    # The second installation goes over the first (the start dialog names the
-    # earlier copy), under another uninstall name and a new version, whose
-    # script names the group of version 2.0 among its old groups.
-    sed -i '/^FirstTime=/d' "$WINDIR/KIV$tag.INI"
-    write_script "$C/SRC$tag" "$tag" 2.1 "Kiv Tool $tag" "Kiv Tool $tag Renamed" "Kiv Tool $tag 2.0"
-    if ! install "SRC$tag" "$tag"; then
-        fail "$tag: the second installation did not complete"
-        continue
-    fi
+    # The second installation goes over the first (the start dialog names
+    # the earlier copy), with a new version and another uninstall name; its
+    # script names the group of version 2.0 among the old groups.
+    kiv_case "$2: second installation over the first"
+    sed -i '/^FirstTime=/d' "$KIV_WINDIR/KIV$tag.INI"
+    write_script "$tag" 2.1 "Kiv Tool $tag" "Kiv Tool $tag Renamed" "Kiv Tool $tag 2.0"
+    install "$tag" || continue
     check_settings "$tag" 2.1 1
-    entries=$(uninstall_entries_for "c:\\kiv$(echo "$tag" | tr '[:upper:]' '[:lower:]')\\uninst.exe")
-    [ "$entries" = "Kiv Tool $tag Renamed" ] && pass "$tag: one uninstall entry, '$entries'" ||
-        fail "$tag: uninstall entries for the target: '$(echo $entries)'"
-    [ "$(reg_value "$UNINSTALL\\Kiv Tool $tag Renamed" UninstallString)" = "c:\\kiv$(echo "$tag" | tr '[:upper:]' '[:lower:]')\\uninst.exe" ] ||
-        fail "$tag: UninstallString is not the lower-case path"
-    [ "$(reg_value "$UNINSTALL\\Kiv Tool $tag Renamed" DisplayName)" = "Kiv Tool $tag Renamed" ] ||
-        fail "$tag: DisplayName is not the uninstall name"
-    [ -n "$(reg_value "$UNINSTALL\\Unrelated $tag" UninstallString)" ] ||
-        fail "$tag: an unrelated uninstall entry was removed"
-    [ -e "$PROGRAMS/Kiv Tool $tag 2.0" ] && fail "$tag: the group of the replaced version is still there" ||
-        pass "$tag: group of the replaced version deleted"
-    [ -e "$PROGRAMS/Kiv Tool $tag/Read Me.lnk" ] || fail "$tag: the new group has no items"
+    entries=$(kiv_reg query "$UNINSTALL" /s | awk -v want="c:\\\\kiv$lower\\\\uninst.exe" '
+        /^HKEY_/ { key = $0; sub(/.*\\/, "", key) }
+        /^    UninstallString    REG_SZ    / { v = $0; sub(/^    UninstallString    REG_SZ    /, "", v)
+            if (tolower(v) == want) printf "%s;", key }')
+    kiv_expect_eq "$entries" "Kiv Tool $tag Renamed;" "exactly one uninstall entry names the uninstaller"
+    kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Unrelated $tag" UninstallString)" 'C:\ELSEWHERE\uninst.exe' \
+        "an unrelated uninstall entry stays"
+    kiv_expect_no_file "$PROGRAMS/Kiv Tool $tag 2.0" "the group of the replaced version is deleted"
+    kiv_expect_file "$PROGRAMS/Kiv Tool $tag/Read Me.lnk" "the new group holds its items"
 done
-[ -e "$ANCIENT/Old item.lnk" ] && pass "a group of another old version stays" ||
-    fail "the group of version 1.0, which no run replaced, is gone"
+kiv_expect_file "$ANCIENT/Old item.lnk" "the group of a version that no run replaced stays"
 
-# ---- Windows NT 3.51: the Program Manager shell.
-tag=351
-prepare SRC351 351 nt351
-write_script "$C/SRC351" 351 2.0 "Kiv Tool 351" "Kiv Tool 351" ""
-touch "$WINDIR/KIVOLD351.INI"
-mkdir -p "$C/KIV351"
-touch "$C/KIV351/OLD.DLL"
+kiv_case "nt351: the Program Manager shell"
+prepare 351 nt351
+write_script 351 2.0 "Kiv Tool 351" "Kiv Tool 351"
 start_copies 351
-if install SRC351 351; then
+if install 351; then
     check_exit_list 351
     check_files 351
     check_settings 351 2.0 1
-    check_group 351 "Kiv Tool 351" "Tool for NT" "Tool for 95" "Tool for 3.1"
-    # The system directory of a 32-bit program in this prefix.
-    sysdir=$WINDIR/syswow64
-    [ -d "$sysdir" ] || sysdir=$WINDIR/system32
-    fot=$sysdir/KIVS351.FOT
-    value=$(ini_value "$WINDIR/win.ini" fonts "Kiv Sans 351 (TrueType)")
-    if [ -f "$sysdir/KIVS351.TTF" ] && [ -s "$fot" ] && grep -q KIVS351.TTF "$fot" && [ "$value" = KIVS351.FOT ]; then
-        pass "351: .FOT made for the TrueType file and WIN.INI [fonts] names it"
-    else
-        fail "351: font: WIN.INI value '$value', files: $(ls "$sysdir"/KIVS351.* 2>&1 | tr '\n' ' ')"
-    fi
-    [ -z "$(reg_value 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 'Kiv Sans 351 (TrueType)')" ] ||
-        fail "351: the Program Manager shell wrote a registry font value"
-    [ -z "$(uninstall_entries_for 'c:\kiv351\uninst.exe')" ] && pass "351: no uninstall entry" ||
-        fail "351: the Program Manager shell got an uninstall entry"
-else
-    fail "351: the installation did not complete"
+    check_group "Kiv Tool 351" "Tool for NT" "Tool for 95" "Tool for 3.1"
+    # The fonts directory is the system directory, for a 32-bit program in
+    # this prefix syswow64.
+    sysdir=$KIV_WINDIR/syswow64
+    [ -d "$sysdir" ] || sysdir=$KIV_WINDIR/system32
+    kiv_expect_file "$sysdir/KIVS351.TTF" "font file in the system directory"
+    kiv_expect_file_has "$sysdir/KIVS351.FOT" "KIVS351.TTF" ".FOT made, naming the TrueType file"
+    kiv_expect_eq "$(kiv_win_ini fonts "Kiv Sans 351 (TrueType)")" KIVS351.FOT "WIN.INI [fonts] names the .FOT"
+    kiv_expect_eq "$(kiv_reg_get "$FONTSNT" "Kiv Sans 351 (TrueType)")" "" "no registry font value"
+    kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Kiv Tool 351" UninstallString)" "" "no uninstall entry"
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "--- driver log"
-    tail -n 60 "$WORK/driver.log"
-    echo "closing_steps: $failures failure(s)"
-    exit 1
-fi
-echo "closing_steps: all checks passed"
+kiv_end
