@@ -78,13 +78,26 @@ kiv_expect_eq "$KIV_RC" 10 "ENTER presses the default button OK"
 kiv_expect_file_has "$KIV_ART/keys.out" "f1" "F1 reaches the dialog's message filter"
 kiv_expect_file_has "$KIV_ART/keys.out" 'ok "Grace Hopper"' "WM_SETTEXT and appended keys make the text"
 
-kiv_case "the close box and Escape"
+kiv_case "the close box, Escape and quoting"
 kiv_start close "$FIXTURE" dialog
 kiv_drive wait-dialog --title "$TITLE" -- close -- wait-gone
 kiv_wait close
 kiv_expect_eq "$KIV_RC" 20 "the close box cancels"
 kiv_start escape "$FIXTURE" dialog
-kiv_drive wait-dialog --title "$TITLE" -- type --id 102 "x" -- type --id 102 "" -- key ESC -- wait-gone
+kiv_drive wait-dialog --title "$TITLE" -- type --id 102 'He said "hi" in C:\Program Files\' -- \
+    expect --id 104 --exact 'Name: He said "hi" in C:\Program Files\'
+kiv_drive <<'EOF'
+wait-dialog --title "Kiv Fixture"
+# quotes doubled inside quotes, backslashes as they are, UTF-8 text
+type --id 102 "Zoë ""quoted"" C:\dir\"
+read --id 104
+type --id 102 ""
+key ESC
+wait-gone
+EOF
+grep -qFx 'Name: Zoë "quoted" C:\dir\' "$KIV_OUT" &&
+    kiv_pass "a script's words reach the dialog unchanged" ||
+    kiv_fail "a script's words reach the dialog unchanged: $(grep Name "$KIV_OUT")"
 kiv_wait escape
 kiv_expect_eq "$KIV_RC" 20 "Escape cancels"
 kiv_expect_file_has "$KIV_ART/escape.out" "apply disabled" "typing nothing empties the edit"
