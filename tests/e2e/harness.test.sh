@@ -14,7 +14,7 @@ kiv_case "a dialog and its controls"
 kiv_start apply "$FIXTURE" dialog
 kiv_drive wait-dialog --title "$TITLE" --text "Type a name"
 kiv_out_has 'class "Edit"'
-kiv_out_has 'text "Type a name, then press Apply."'
+kiv_expect_eq "$(kiv_out_text 101)" "Type a name, then press Apply." "the prompt's text"
 grep -q '^  control .* id 103 class "Button" .* visible disabled text "&Apply"$' "$KIV_OUT" &&
     kiv_pass "Apply is listed as disabled" || kiv_fail "Apply is listed as disabled"
 grep -q '^  control .* id 1 class "Button" .* visible enabled default text "OK"$' "$KIV_OUT" &&

@@ -34,7 +34,7 @@
 # Driver:     kiv_drive STEP [-- STEP]...  or  kiv_drive <<EOF (script)
 #             stdout in $KIV_OUT; a failing driver is a failed check.
 #             kiv_drive_rc: the same, but only returns the driver's code.
-#             kiv_out_has TEXT, kiv_out_rect, kiv_out_screen
+#             kiv_out_has TEXT, kiv_out_text ID, kiv_out_rect, kiv_out_screen
 #             (`wine kivdriver.exe --help` lists the commands)
 # System:     kiv_set_version EXE win95|win98|nt351|nt40|winxp|win7|win10
 #             kiv_set_dpi 96|120|72, kiv_map_drive LETTER DIR [TYPE],
@@ -222,6 +222,9 @@ kiv_drive_rc() {
 kiv_out_has() { kiv_expect_file_has "$KIV_OUT" "$1" "${2:-driver output has \"$1\"}"; }
 # "LEFT TOP RIGHT BOTTOM" of the first window line of the driver's output.
 kiv_out_rect() { sed -n 's/^window .* rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$KIV_OUT" | head -1; }
+# kiv_out_text ID: the text of control ID in the driver's last listing
+# (escaped as the driver prints it: \n for a line break).
+kiv_out_text() { sed -n "s/^  control .* id $1 class .* text \"\(.*\)\"\$/\1/p" "$KIV_OUT" | head -1; }
 # "WIDTH HEIGHT" of the screen as the driver saw it.
 kiv_out_screen() { sed -n 's/^screen \([0-9]*\)x\([0-9]*\)$/\1 \2/p' "$KIV_OUT" | head -1; }
 
