@@ -125,14 +125,25 @@ unsigned CopyInChunks(HANDLE destination, const char* sourcePath, const char* de
     return result;
 }
 
-} // namespace
+// The times of a source as it was opened. Reading a file moves its
+// last-access time on most file systems, and the destination is to carry
+// the times the stored file had, so they are taken before the expansion.
+struct FileTimes {
+    FILETIME Created, Accessed, Written;
+    BOOL Known;
+};
 
-void CopyFileTimes(HANDLE destination, HANDLE source)
+void ReadFileTimes(FileTimes* times, HANDLE source)
 {
-    FILETIME created, accessed, written;
-    if (GetFileTime(source, &created, &accessed, &written))
-        SetFileTime(destination, &created, &accessed, &written);
+    times->Known = GetFileTime(source, &times->Created, &times->Accessed, &times->Written);
 }
+
+void CopyFileTimes(HANDLE destination, const FileTimes* times)
+{
+    if (times->Known) SetFileTime(destination, &times->Created, &times->Accessed, &times->Written);
+}
+
+} // namespace
 
 void RecordCopyError(const char* path) { RecordError(GetLastError(), path); }
 
@@ -189,6 +200,8 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         return IDD_COPY_ERROR;
     }
     int copyAtOnce = GetFileSize(source, 0) <= CopyAtOnceLimit && !append;
+    FileTimes sourceTimes;
+    ReadFileTimes(&sourceTimes, source);
 
     int status = ExpansionOpen(source);
     if (status) {
@@ -224,7 +237,7 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     } else {
         result = CopyInChunks(destination, sourcePath, destinationPath);
     }
-    if (!result) CopyFileTimes(destination, source);
+    if (!result) CopyFileTimes(destination, &sourceTimes);
     ExpansionClose();
     CloseHandle(destination);
 
