@@ -23,6 +23,7 @@
 // anywhere by the host tools. Failures are sticky: once a call has failed
 // every later call returns the same failure.
 #pragma once
+#include "resources/kivformat.h"
 
 // A source of bytes. Returns the number of bytes put into `buffer` (at most
 // `count`), 0 at the end of the source, or SZDD_SOURCE_ERROR.
@@ -59,7 +60,7 @@ struct SzddExpander {
     unsigned InputPosition;
     unsigned InputLength;
     unsigned char Input[SZDD_INPUT_SIZE];
-    unsigned char Window[4096];
+    unsigned char Window[KIV_SZDD_WINDOW];
 };
 
 // Starts an expansion of the source. Reads the header (or what there is of
