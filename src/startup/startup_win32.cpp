@@ -14,7 +14,9 @@
 namespace {
 
 // Raises the deepest popup of the running installer's thread: the dialog the
-// user is looking at. Nothing is raised when it shows none.
+// user is looking at. Nothing is raised when it shows none. Hidden popups
+// do not count: the system gives every window thread a hidden input-method
+// window with the popup style, which would otherwise win the walk.
 void RaiseRunningInstaller(HWND found)
 {
     DWORD thread = GetWindowThreadProcessId(found, 0);
@@ -23,7 +25,7 @@ void RaiseRunningInstaller(HWND found)
         HWND w = backward ? GetWindow(found, GW_HWNDPREV) : found;
         for (; w; w = GetWindow(w, backward ? GW_HWNDPREV : GW_HWNDNEXT)) {
             if (GetWindowThreadProcessId(w, 0) != thread) continue;
-            if (!(GetWindowLongA(w, GWL_STYLE) & WS_POPUP)) continue;
+            if ((GetWindowLongA(w, GWL_STYLE) & (WS_POPUP | WS_VISIBLE)) != (WS_POPUP | WS_VISIBLE)) continue;
             if (!candidate) {
                 candidate = w;
                 continue;
