@@ -132,7 +132,10 @@ void CheckDirectory(HWND dialog)
     TextCopy(State.MessageArg, PathSize, t);
     EnsureTrailingBackslash(t);
 
-    if (!State.ScriptFromResource && TextEqual(State.SourceDir, State.TargetDir))
+    // The file system ignores letter case: C:\SETUP and c:\setup are one
+    // directory, and installing into the disk files' own directory would copy
+    // each file onto itself.
+    if (!State.ScriptFromResource && lstrcmpiA(State.SourceDir, State.TargetDir) == 0)
         return Refuse(dialog, target ? IDD_USED_FOR_DISKS : IDD_BEING_INSTALLED_IN);
 
     if (target) {
