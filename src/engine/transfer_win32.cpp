@@ -258,7 +258,9 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
 {
     char temporaryName[PathSize], temporaryPath[PathSize];
     TemporaryName(temporaryName, destinationName);
-    if (!DirectoryPath(temporaryPath, kind, temporaryName)) return RefuseLongPath(kind, temporaryName);
+    // The temporary name is as long as the destination name: the refusal names
+    // the file the user knows.
+    if (!DirectoryPath(temporaryPath, kind, temporaryName)) return RefuseLongPath(kind, destinationName);
 
     unsigned result = 0;
     HRSRC resource = FindResourceA((HMODULE)State.Instance, MAKEINTRESOURCEA(resourceId),
