@@ -1,0 +1,265 @@
+#!/bin/bash
+# The transfer of files through the installer's dialogs, as the system holds
+# them afterwards, in a time zone nine hours east of UTC so that local and
+# universal time differ.
+#
+# - resource mode (kivpack build, Windows 95): plain, large (chunked copy)
+#   and appended files arrive byte-exact with the resource stamp on all three
+#   times; a read-only destination is replaced; HiddenFont and SystemFont give
+#   their attributes; a destination ending in "_" installs, and so does a
+#   later file whose plain temporary name would be that destination;
+# - disk mode (kivpack disks) under Windows 98, NT 4.0 and NT 3.51: the
+#   destination carries the stored file's times; the font attributes of each
+#   system, reset between runs;
+# - failures (dialog 1300 with the system's text, "\nFilename: " and the
+#   path): an Append record without its destination (resource mode), then
+#   Retry once the file exists, and a path longer than 259 characters;
+#   stored files cut short on the copy-at-once and the chunked path (disk
+#   mode), Retry after repairing the first, Cancel on the second. No
+#   destination is left partly written, no temporary file at all.
+export TZ=Asia/Tokyo
+source "$(dirname "$0")/lib.sh"
+kiv_begin
+
+INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
+FILETIMES=$(kiv_exe filetimes.exe) || exit 1
+TITLE="Transfer Test Setup"
+STAMP="2004-01-28 03:02:00"
+DATA=$KIV_WORK/data
+mkdir -p "$DATA"
+
+# The payload. big.bin does not compress: packed, it is far above the
+# 262,144 bytes that are copied at once.
+printf 'plain text of the product\r\n%.0s' $(seq 40) >"$DATA/plain.txt"
+head -c 409600 /dev/urandom >"$DATA/big.bin"
+printf 'replacement\r\n' >"$DATA/old.txt"
+printf 'appended line %s\r\n' $(seq 500) >"$DATA/part.txt"
+printf 'earlier line\r\n' >"$DATA/log.txt"
+printf 'hidden font\r\n' >"$DATA/hid.fon"
+printf 'system font\r\n' >"$DATA/sys.fon"
+printf 'a file whose name ends in an underscore\r\n' >"$DATA/data.tx_"
+printf 'the file beside it\r\n' >"$DATA/data.txt"
+seq 1 30000 >"$DATA/cut.txt"
+printf 'good\r\n' >"$DATA/good.txt"
+"$KIV_PACK" compress "$DATA/big.bin" -o "$DATA/big.szdd" >/dev/null || kiv_die "kivpack compress failed"
+BIG_PACKED=$(stat -c %s "$DATA/big.szdd")
+[ "$BIG_PACKED" -gt 262144 ] && kiv_pass "the large file is $BIG_PACKED bytes packed (chunked copy)" ||
+    kiv_fail "the large file is only $BIG_PACKED bytes packed"
+
+# write_script DIR TARGET: INSTALL.INI and the help file in DIR; the disk
+# section's file lines come from standard input.
+write_script() {
+    {
+        printf '[Basic Information]\r\nHelpFileName=TT.HLP\r\nCaption=%s\r\n' "$TITLE"
+        printf 'ProductName=TransferTest\r\nDefaultTargetDir=%s\r\nTotalDisks=1\r\n' "$2"
+        printf 'DiskSpace=2000000\r\n\r\n[Disk 1]\r\nDiskName=Transfer Disk 1\r\n'
+        sed 's/$/\r/'
+    } >"$1/INSTALL.INI"
+    printf 'help\r\n' >"$1/TT.HLP"
+}
+
+# begin TAG WINEXE: starts the installer and presses Begin.
+begin() {
+    kiv_start "$1" "$2"
+    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1
+}
+
+# completes TAG: the completion dialog appears; OK ends the installer.
+completes() {
+    kiv_drive wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
+    kiv_wait "$1"
+    kiv_expect_eq "$KIV_RC" 0 "exit code"
+}
+
+# copy_error: waits for dialog 1300 and prints its message as the driver
+# reads it (line breaks as \r and \n).
+copy_error() {
+    kiv_drive wait-dialog --title "$TITLE" --text "Filename:" --timeout 60 &&
+        sed -n 's/^  control .* id 1001 class "Static" .* text "\(.*\)"$/\1/p' "$KIV_OUT" | head -1
+}
+
+# message CODE: the system's text for an error code, escaped as above.
+message() { kiv_run "$FILETIMES" --message "$1" | tr -d '\r'; }
+
+# report WINPATH...: filetimes' line for each path into $KIV_WORK/report.
+report() { kiv_run "$FILETIMES" "$@" | tr -d '\r' >"$KIV_WORK/report"; }
+# times_of WINPATH / attributes_of WINPATH: from the last report.
+times_of() { awk -v p="$1" 'index($0, p " ") == 1 { sub(/^.* created /, "created "); sub(/ attributes .*/, ""); print }' "$KIV_WORK/report"; }
+attributes_of() { awk -v p="$1" 'index($0, p " ") == 1 { print $NF }' "$KIV_WORK/report"; }
+# bits_of WINPATH MASK: the attribute bits of MASK that the file has.
+bits_of() { printf '0x%X' $(( $(attributes_of "$1") & $2 )); }
+
+same_file() {
+    if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
+}
+
+# only_files DIR NAMES...: DIR holds exactly these files.
+only_files() {
+    local dir=$1
+    shift
+    kiv_expect_eq "$(cd "$dir" 2>/dev/null && ls -A | sort | tr '\n' ' ')" "$(printf '%s\n' "$@" | sort | tr '\n' ' ')" \
+        "files in $(basename "$dir")"
+}
+
+# ---------------------------------------------------------------------------
+kiv_case "resource mode under Windows 95"
+SRC=$KIV_WORK/res
+mkdir -p "$SRC"
+cp "$DATA/plain.txt" "$SRC/PLAIN.TXT"
+cp "$DATA/big.bin" "$SRC/BIG.BIN"
+cp "$DATA/old.txt" "$SRC/OLD.TXT"
+cp "$DATA/part.txt" "$SRC/PART.TXT"
+cp "$DATA/hid.fon" "$SRC/HID.FON"
+cp "$DATA/sys.fon" "$SRC/SYS.FON"
+cp "$DATA/data.tx_" "$SRC/DATA.TX_"
+cp "$DATA/data.txt" "$SRC/DATA.TXT"
+write_script "$SRC" 'C:\KIVRES' <<'EOF'
+PLAIN.TXT=Target,the plain file
+BIG.BIN=Target,the large file
+OLD.TXT=Target
+PART.TXT=Target\LOG.TXT,the log,Append
+HID.FON=Target,,HiddenFont
+SYS.FON=Target,,SystemFont
+DATA.TX_=Target
+DATA.TXT=Target
+EOF
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setup95.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+kiv_set_version setup95.exe win95
+T=$KIV_C/KIVRES
+mkdir -p "$T"
+printf 'old copy\r\n' >"$T/OLD.TXT"
+chmod 444 "$T/OLD.TXT"
+cp "$DATA/log.txt" "$T/LOG.TXT"
+report 'C:\KIVRES\OLD.TXT'
+kiv_expect_eq "$(bits_of 'C:\KIVRES\OLD.TXT' 1)" 0x1 "the existing OLD.TXT is read-only"
+begin res 'C:\setup95.exe'
+completes res
+# Times first: reading a file's contents moves its last-access time.
+report 'C:\KIVRES\PLAIN.TXT' 'C:\KIVRES\BIG.BIN' 'C:\KIVRES\OLD.TXT' 'C:\KIVRES\LOG.TXT' \
+    'C:\KIVRES\HID.FON' 'C:\KIVRES\SYS.FON' 'C:\KIVRES\DATA.TX_' 'C:\KIVRES\DATA.TXT'
+for f in PLAIN.TXT BIG.BIN OLD.TXT LOG.TXT HID.FON SYS.FON DATA.TX_ DATA.TXT; do
+    kiv_expect_eq "$(times_of "C:\\KIVRES\\$f")" "created $STAMP accessed $STAMP written $STAMP" \
+        "$f carries the resource stamp as local time"
+done
+kiv_expect_eq "$(TZ=UTC date -d "@$(stat -c %Y "$T/PLAIN.TXT")" '+%F %T')" "2004-01-27 18:02:00" \
+    "the stamp is stored as universal time"
+kiv_expect_eq "$(bits_of 'C:\KIVRES\HID.FON' 7)" 0x2 "HiddenFont: hidden"
+kiv_expect_eq "$(bits_of 'C:\KIVRES\SYS.FON' 7)" 0x6 "SystemFont on Windows 95: hidden and system"
+kiv_expect_eq "$(bits_of 'C:\KIVRES\PLAIN.TXT' 7)" 0x0 "a file without font flags: no attributes"
+kiv_expect_eq "$(bits_of 'C:\KIVRES\OLD.TXT' 7)" 0x0 "the replaced file is no longer read-only"
+same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the plain file arrives byte-exact"
+same_file "$T/BIG.BIN" "$DATA/big.bin" "the large file arrives intact through the chunked copy"
+same_file "$T/OLD.TXT" "$DATA/old.txt" "the read-only destination is replaced"
+cat "$DATA/log.txt" "$DATA/part.txt" >"$DATA/log-appended.txt"
+same_file "$T/LOG.TXT" "$DATA/log-appended.txt" "Append adds to the end of the existing file"
+same_file "$T/DATA.TX_" "$DATA/data.tx_" "a destination ending in \"_\" arrives"
+same_file "$T/DATA.TXT" "$DATA/data.txt" "the file whose plain temporary name is DATA.TX_ arrives"
+only_files "$T" BIG.BIN DATA.TXT DATA.TX_ HID.FON LOG.TXT OLD.TXT PLAIN.TXT SYS.FON
+kiv_expect_eq "$(cd "$KIV_WINDIR" && ls -d ./*_ 2>/dev/null)" "" "no temporary file in the Windows directory"
+
+# ---------------------------------------------------------------------------
+kiv_case "disk mode: stored file times, font attributes per system"
+SRC=$KIV_WORK/disk
+mkdir -p "$SRC"
+cp "$DATA/plain.txt" "$SRC/PLAIN.TXT"
+cp "$DATA/hid.fon" "$SRC/HID.FON"
+cp "$DATA/sys.fon" "$SRC/SYS.FON"
+write_script "$SRC" 'C:\KIVDISK' <<'EOF'
+PLAIN.TXT=Target
+HID.FON=Target,,HiddenFont
+SYS.FON=Target,,SystemFont
+EOF
+"$KIV_PACK" disks "$SRC/INSTALL.INI" -o "$KIV_C/SET" --stub "$INSTALLER" >/dev/null || kiv_die "kivpack disks failed"
+D=$KIV_C/SET/DISK1
+T=$KIV_C/KIVDISK
+# Per system: the stored files' date (reading a file moves its last-access
+# time, so every run gets its own), the attribute bits of HID.FON and
+# SYS.FON (hidden 0x2, system 0x4), each reset by the next run.
+for system in "win98 2001-05-06T07:08:09 0x2 0x2" "nt40 2002-06-07T08:09:10 0x2 0x2" \
+    "nt351 1999-12-31T23:59:58 0x0 0x0"; do
+    read -r version date hidden sys <<<"$system"
+    touch -d "$date" "$D/PLAIN.TXT" "$D/HID.FON" "$D/SYS.FON"
+    report 'C:\SET\DISK1\PLAIN.TXT'
+    stored=$(times_of 'C:\SET\DISK1\PLAIN.TXT')
+    kiv_expect_contains "$stored" "accessed ${date/T/ } written ${date/T/ }" "$version: the stored file's times"
+    cp "$D/SETUP.EXE" "$D/SETUP$version.EXE"
+    kiv_set_version "SETUP$version.EXE" "$version"
+    begin "$version" "C:\\SET\\DISK1\\SETUP$version.EXE"
+    completes "$version"
+    report 'C:\KIVDISK\PLAIN.TXT' 'C:\KIVDISK\HID.FON' 'C:\KIVDISK\SYS.FON'
+    kiv_expect_eq "$(times_of 'C:\KIVDISK\PLAIN.TXT')" "$stored" "$version: the destination has the stored file's times"
+    kiv_expect_eq "$(bits_of 'C:\KIVDISK\HID.FON' 7)" "$hidden" "$version: HiddenFont attributes"
+    kiv_expect_eq "$(bits_of 'C:\KIVDISK\SYS.FON' 7)" "$sys" "$version: SystemFont attributes"
+done
+same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the disk file arrives expanded"
+only_files "$T" HID.FON PLAIN.TXT SYS.FON
+
+# ---------------------------------------------------------------------------
+kiv_case "resource mode: an Append record without its destination, a path too long"
+SRC=$KIV_WORK/miss
+mkdir -p "$SRC"
+cp "$DATA/good.txt" "$SRC/FIRST.TXT"
+cp "$DATA/part.txt" "$SRC/ADD.TXT"
+cp "$DATA/good.txt" "$SRC/LONG.TXT"
+# C:\KIVMISS\ and 250 characters: two more than a path holds.
+LONG=$(printf 'L%.0s' $(seq 246)).TXT
+write_script "$SRC" 'C:\KIVMISS' <<EOF
+FIRST.TXT=Target
+ADD.TXT=Target\\MISSING.LOG,the log,Append
+LONG.TXT=Target\\$LONG
+EOF
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setupmiss.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+T=$KIV_C/KIVMISS
+begin miss 'C:\setupmiss.exe'
+kiv_expect_eq "$(copy_error)" "$(message 2)\\nFilename: C:\\KIVMISS\\MISSING.LOG" \
+    "dialog 1300: the system's text and the destination"
+kiv_screenshot append-missing
+only_files "$T" FIRST.TXT
+cp "$DATA/log.txt" "$T/MISSING.LOG"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
+kiv_drive wait-gone --title "$TITLE" --text "MISSING.LOG"
+LONG_PATH="C:\\KIVMISS\\$LONG"
+kiv_expect_eq "$(copy_error)" "$(message 206)\\nFilename: ${LONG_PATH:0:259}" \
+    "a path over 259 characters: dialog 1300 with error 206 and the path as far as it fits"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
+kiv_wait miss
+kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
+same_file "$T/MISSING.LOG" "$DATA/log-appended.txt" "Retry appends once the destination exists"
+only_files "$T" FIRST.TXT MISSING.LOG
+
+# ---------------------------------------------------------------------------
+kiv_case "disk mode: stored files cut short"
+SRC=$KIV_C/SRCCUT
+mkdir -p "$SRC"
+cp "$INSTALLER" "$SRC/kivinstall.exe"
+write_script "$SRC" 'C:\KIVCUT' <<'EOF'
+GOOD.TXT=Target
+CUT.TX_=Target\CUT.TXT
+CUTBIG.BI_=Target\CUTBIG.BIN
+EOF
+"$KIV_PACK" compress "$DATA/good.txt" -o "$SRC/GOOD.TXT" >/dev/null &&
+    "$KIV_PACK" compress "$DATA/cut.txt" -o "$DATA/cut.szdd" >/dev/null || kiv_die "kivpack compress failed"
+head -c $(( $(stat -c %s "$DATA/cut.szdd") / 2 )) "$DATA/cut.szdd" >"$SRC/CUT.TX_"
+head -c 300000 "$DATA/big.szdd" >"$SRC/CUTBIG.BI_"
+T=$KIV_C/KIVCUT
+INVALID=$(message 13)
+begin cut 'C:\SRCCUT\kivinstall.exe'
+kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUT.TX_" \
+    "copy at once: dialog 1300 with the system's text and the source"
+only_files "$T" GOOD.TXT
+cp "$DATA/cut.szdd" "$SRC/CUT.TX_"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
+kiv_drive wait-gone --title "$TITLE" --text "CUT.TX_"
+kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUTBIG.BI_" \
+    "chunked copy: dialog 1300 with the system's text and the source"
+only_files "$T" CUT.TXT GOOD.TXT
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
+kiv_wait cut
+kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
+same_file "$T/CUT.TXT" "$DATA/cut.txt" "Retry after the repair installs the file"
+same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file before the failures stays"
+only_files "$T" CUT.TXT GOOD.TXT
+
+kiv_end
