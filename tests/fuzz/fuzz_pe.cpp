@@ -1,0 +1,139 @@
+// kivpack's PE reader and writer on hostile images. ReadPeImage refuses what
+// it cannot take with a message and never reads outside the file. An image
+// it accepts is packed as `kivpack build` packs the stub: a payload resource
+// of type 256 and its byte cap in the string table are added and the image
+// is rewritten. The writer may refuse with a message too; what it writes
+// must read back with exactly the resources it was given, every other
+// section's bytes and addresses as they were, the overlay kept and a
+// correct checksum.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "resources/kivformat.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_strings.h"
+
+using namespace kivpack;
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+bool SameResources(const ResourceSet& a, const ResourceSet& b)
+{
+    if (a.Size() != b.Size()) return false;
+    for (size_t i = 0; i < a.Size(); ++i) {
+        const Resource& x = a.Entries()[i];
+        const Resource& y = b.Entries()[i];
+        if (x.type != y.type || x.name != y.name || x.language != y.language ||
+            x.codePage != y.codePage || x.data != y.data)
+            return false;
+    }
+    return true;
+}
+
+Bytes RawData(const PeImage& image, const PeSection& s)
+{
+    return Bytes(image.bytes.begin() + s.rawPointer, image.bytes.begin() + s.rawPointer + s.rawSize);
+}
+
+// What the reader promises of an image it accepted.
+void CheckAccepted(const PeImage& image, const Bytes& file)
+{
+    FUZZ_CHECK(image.bytes == file);
+    FUZZ_CHECK(!image.sections.empty() && image.sections.size() <= 96);
+    FUZZ_CHECK(image.rawEnd <= file.size() && image.sizeOfHeaders <= image.rawEnd);
+    FUZZ_CHECK(image.directories.size() <= kMaxDataDirectories);
+    uint64_t end = 0;
+    for (const PeSection& s : image.sections) {
+        FUZZ_CHECK(s.virtualAddress >= end);
+        FUZZ_CHECK(uint64_t(s.rawPointer) + s.rawSize <= image.rawEnd || !s.rawSize);
+        end = uint64_t(s.virtualAddress) + (s.virtualSize ? s.virtualSize : s.rawSize);
+    }
+    FUZZ_CHECK(image.resourceSection < int(image.sections.size()));
+    FUZZ_CHECK(image.resourceSection >= 0 || image.resources.Size() == 0);
+}
+
+void CheckRewritten(const PeImage& image, const ResourceSet& resources, const Bytes& out)
+{
+    PeImage again;
+    std::string error;
+    if (!ReadPeImage(out, again, error)) {
+        std::fprintf(stderr, "the rewritten image is refused: %s\n", error.c_str());
+        FUZZ_CHECK(!"the rewritten image reads back");
+    }
+    FUZZ_CHECK(SameResources(again.resources, resources));
+
+    // Replaced in place (same section count) or appended as one more section.
+    size_t n = image.sections.size();
+    bool inPlace = again.sections.size() == n;
+    FUZZ_CHECK(inPlace || again.sections.size() == n + 1);
+    FUZZ_CHECK(!inPlace || image.resourceSection == int(n) - 1);
+    FUZZ_CHECK(again.resourceSection == int(again.sections.size()) - 1);
+    for (size_t i = 0; i < (inPlace ? n - 1 : n); ++i) {
+        const PeSection& before = image.sections[i];
+        const PeSection& after = again.sections[i];
+        FUZZ_CHECK(before.virtualAddress == after.virtualAddress);
+        FUZZ_CHECK(before.virtualSize == after.virtualSize);
+        FUZZ_CHECK(before.characteristics == after.characteristics);
+        FUZZ_CHECK(before.rawPointer == after.rawPointer && before.rawSize == after.rawSize);
+        FUZZ_CHECK(RawData(image, before) == RawData(again, after));
+        FUZZ_CHECK(after.name == before.name ||
+                   (int(i) == image.resourceSection && before.name == ".rsrc" && after.name == ".oldrsrc"));
+    }
+    FUZZ_CHECK(again.OverlaySize() == image.OverlaySize());
+    FUZZ_CHECK(Bytes(out.end() - again.OverlaySize(), out.end()) ==
+               Bytes(image.bytes.end() - image.OverlaySize(), image.bytes.end()));
+    FUZZ_CHECK(again.checksum == ComputePeChecksum(out, again.optionalHeaderOffset + 64));
+    FUZZ_CHECK(again.sizeOfImage >= again.sections.back().virtualAddress);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const Bytes file(data, data + size);
+    PeImage image;
+    std::string error;
+    if (!ReadPeImage(file, image, error)) {
+        FUZZ_CHECK(!error.empty());
+        return 0;
+    }
+    CheckAccepted(image, file);
+
+    // The payload: some bytes of the image itself, under an id and with a
+    // cap taken from it too.
+    ResourceSet resources = image.resources;
+    uint16_t id = uint16_t(KIV_FIRST_FILE_RESOURCE + (size ? data[size / 2] : 0) % 32);
+    Resource payload;
+    payload.type = ResourceName::Id(KIV_PAYLOAD_TYPE);
+    payload.name = ResourceName::Id(id);
+    payload.language = ImageLanguage(resources);
+    payload.data.assign(file.begin(), file.begin() + (size < 300 ? size : 300));
+    resources.Set(payload);
+    FUZZ_CHECK(resources.Find(payload.type, payload.name, payload.language));
+    uint32_t cap = uint32_t(payload.data.size() / 2);
+    const ResourceSet uncapped = resources;
+    if (SetPayloadCap(resources, id, cap, error)) {
+        std::u16string text;
+        FUZZ_CHECK(cap == 0 || (FindString(resources, uint16_t(id - KIV_CAP_STRING_OFFSET),
+                                           ImageLanguage(resources), text) &&
+                                text == AnsiToUtf16(std::to_string(cap))));
+    } else {
+        // A malformed block of the image's own is reported and left alone.
+        FUZZ_CHECK(!error.empty());
+        FUZZ_CHECK(SameResources(resources, uncapped));
+    }
+
+    Bytes out;
+    error.clear();
+    if (!WritePeWithResources(image, resources, out, error)) {
+        FUZZ_CHECK(!error.empty());
+        return 0;
+    }
+    CheckRewritten(image, resources, out);
+    return 0;
+}
