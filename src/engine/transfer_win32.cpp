@@ -210,6 +210,10 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         return IDD_COPY_ERROR;
     }
 
+    // An appended part that fails is cut off again rather than taking the
+    // whole file with it: what was there before stays (it may be a file the
+    // installation did not make) and Retry appends the part afresh.
+    const DWORD earlierAttributes = append ? GetFileAttributesA(destinationPath) : INVALID_FILE_ATTRIBUTES;
     SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
     HANDLE destination = OpenForWriting(destinationPath, !append);
     if (destination == INVALID_HANDLE_VALUE) {
@@ -217,8 +221,10 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         ExpansionClose();
         return IDD_COPY_ERROR;
     }
-    if (append && SetFilePointer(destination, 0, 0, FILE_END) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR) {
+    LONG earlierHigh = 0;
+    DWORD earlierLow = 0;
+    if (append) earlierLow = SetFilePointer(destination, 0, &earlierHigh, FILE_END);
+    if (append && earlierLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
         RecordCopyError(destinationPath);
         CloseHandle(destination);
         ExpansionClose();
@@ -238,11 +244,21 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         result = CopyInChunks(destination, sourcePath, destinationPath);
     }
     if (!result) CopyFileTimes(destination, &sourceTimes);
+    int cutBack = 0;
+    if (result && append) {
+        LONG high = earlierHigh;
+        DWORD low = SetFilePointer(destination, (LONG)earlierLow, &high, FILE_BEGIN);
+        cutBack = (low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR) &&
+                  SetEndOfFile(destination);
+    }
     ExpansionClose();
     CloseHandle(destination);
 
     if (result) {
-        DeleteFileQuietly(destinationPath);
+        if (!cutBack)
+            DeleteFileQuietly(destinationPath);
+        else if (earlierAttributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesA(destinationPath, earlierAttributes);
         if (State.ProgressDialog) {
             State.BytesCopied = savedBytes;
             RefreshGauge();
