@@ -15,8 +15,9 @@
 #   path): an Append record without its destination (resource mode), then
 #   Retry once the file exists, and a path longer than 259 characters;
 #   stored files cut short on the copy-at-once and the chunked path (disk
-#   mode), Retry after repairing the first, Cancel on the second. No
-#   destination is left partly written, no temporary file at all.
+#   mode), and an appended part cut short, which is cut off the user's file
+#   again; Retry after each repair, Cancel on the last. No destination is
+#   left partly written, no temporary file at all.
 export TZ=Asia/Tokyo
 source "$(dirname "$0")/lib.sh"
 kiv_begin
@@ -237,29 +238,46 @@ cp "$INSTALLER" "$SRC/kivinstall.exe"
 write_script "$SRC" 'C:\KIVCUT' <<'EOF'
 GOOD.TXT=Target
 CUT.TX_=Target\CUT.TXT
+LOGPART.TX_=Target\LOG.TXT,,Append
 CUTBIG.BI_=Target\CUTBIG.BIN
 EOF
 "$KIV_PACK" compress "$DATA/good.txt" -o "$SRC/GOOD.TXT" >/dev/null &&
     "$KIV_PACK" compress "$DATA/cut.txt" -o "$DATA/cut.szdd" >/dev/null || kiv_die "kivpack compress failed"
+# Half of cut.szdd expands to several chunks before the stream ends.
 head -c $(( $(stat -c %s "$DATA/cut.szdd") / 2 )) "$DATA/cut.szdd" >"$SRC/CUT.TX_"
+cp "$SRC/CUT.TX_" "$SRC/LOGPART.TX_"
 head -c 300000 "$DATA/big.szdd" >"$SRC/CUTBIG.BI_"
 T=$KIV_C/KIVCUT
+mkdir -p "$T"
+# A file of the user's that an appended part extends, read-only.
+cp "$DATA/log.txt" "$T/LOG.TXT"
+chmod 444 "$T/LOG.TXT"
 INVALID=$(message 13)
 begin cut 'C:\SRCCUT\kivinstall.exe'
 kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUT.TX_" \
     "copy at once: dialog 1300 with the system's text and the source"
-only_files "$T" GOOD.TXT
+only_files "$T" GOOD.TXT LOG.TXT
 cp "$DATA/cut.szdd" "$SRC/CUT.TX_"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "CUT.TX_"
+kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\LOGPART.TX_" \
+    "an appended part: dialog 1300 with the system's text and the source"
+same_file "$T/LOG.TXT" "$DATA/log.txt" "the failed part is cut off the file it was appended to"
+report 'C:\KIVCUT\LOG.TXT'
+kiv_expect_eq "$(bits_of 'C:\KIVCUT\LOG.TXT' 1)" 0x1 "the file keeps its read-only attribute"
+cp "$DATA/cut.szdd" "$SRC/LOGPART.TX_"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
+kiv_drive wait-gone --title "$TITLE" --text "LOGPART.TX_"
 kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUTBIG.BI_" \
     "chunked copy: dialog 1300 with the system's text and the source"
-only_files "$T" CUT.TXT GOOD.TXT
+only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait cut
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
 same_file "$T/CUT.TXT" "$DATA/cut.txt" "Retry after the repair installs the file"
+cat "$DATA/log.txt" "$DATA/cut.txt" >"$DATA/log-cut.txt"
+same_file "$T/LOG.TXT" "$DATA/log-cut.txt" "Retry after the repair appends the part once"
 same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file before the failures stays"
-only_files "$T" CUT.TXT GOOD.TXT
+only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 
 kiv_end
