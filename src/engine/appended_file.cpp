@@ -12,7 +12,8 @@
 //   Append: D lacks its later parts. This holds for a first part as well as
 //   for a middle one, and across disk boundaries.
 // In every other case D stays: a completed file is kept, and a transfer that
-// failed has already deleted its own partial destination.
+// failed has already put back what D held before it (an appended part is cut
+// off again, any other destination deleted).
 #include "engine/appended_file.h"
 
 namespace {
