@@ -18,6 +18,9 @@ unsigned WriteDestination(void* context, const unsigned char* data, unsigned cou
 {
     DWORD written = 0;
     if (!WriteFile((HANDLE)context, data, count, &written, 0)) return 0;
+    // A write reported as done with fewer bytes is a full disk; the caller
+    // reads the code with GetLastError.
+    if (written != count) SetLastError(ERROR_DISK_FULL);
     return written;
 }
 

@@ -31,6 +31,18 @@ HANDLE OpenForWriting(const char* path, int create)
                        FILE_ATTRIBUTE_NORMAL, 0);
 }
 
+// Writes all `size` bytes. On failure the system's error code is current; a
+// write that the system reports as done with fewer bytes (a full disk on some
+// file systems) counts as ERROR_DISK_FULL rather than leaving a stale code.
+BOOL WriteWhole(HANDLE file, const void* data, DWORD size)
+{
+    DWORD written = 0;
+    if (!WriteFile(file, data, size, &written, 0)) return FALSE;
+    if (written == size) return TRUE;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
 void RecordError(unsigned code, const char* path)
 {
     State.LastError = code;
@@ -106,8 +118,7 @@ unsigned CopyInChunks(HANDLE destination, const char* sourcePath, const char* de
             break;
         }
         if (n == 0) break;
-        DWORD written = 0;
-        if (!WriteFile(destination, buffer, (DWORD)n, &written, 0) || written != (DWORD)n) {
+        if (!WriteWhole(destination, buffer, (DWORD)n)) {
             RecordError(GetLastError(), destinationPath);
             result = IDD_COPY_ERROR;
             break;
@@ -291,8 +302,7 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
         RecordCopyError(temporaryPath);
         result = IDD_COPY_ERROR;
     } else {
-        DWORD size = ResourceDataSize(resource, resourceId), written = 0;
-        if (!WriteFile(file, data, size, &written, 0) || written != size) {
+        if (!WriteWhole(file, data, ResourceDataSize(resource, resourceId))) {
             RecordCopyError(temporaryPath);
             result = IDD_COPY_ERROR;
         } else {
