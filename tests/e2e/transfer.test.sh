@@ -17,7 +17,8 @@
 #   stored files cut short on the copy-at-once and the chunked path (disk
 #   mode), and an appended part cut short, which is cut off the user's file
 #   again; Retry after each repair, Cancel on the last. No destination is
-#   left partly written, no temporary file at all.
+#   left partly written, no temporary file at all; the same on a full
+#   target drive, in both modes.
 export TZ=Asia/Tokyo
 source "$(dirname "$0")/lib.sh"
 kiv_begin
@@ -98,7 +99,9 @@ same_file() {
 only_files() {
     local dir=$1
     shift
-    kiv_expect_eq "$(cd "$dir" 2>/dev/null && ls -A | sort | tr '\n' ' ')" "$(printf '%s\n' "$@" | sort | tr '\n' ' ')" \
+    [ -d "$dir" ] || { kiv_fail "files in $(basename "$dir"): no directory $dir"; return 1; }
+    kiv_expect_eq "$(cd "$dir" && ls -A | sort | tr '\n' ' ')" \
+        "$([ $# -gt 0 ] && printf '%s\n' "$@" | sort | tr '\n' ' ')" \
         "files in $(basename "$dir")"
 }
 
@@ -279,5 +282,49 @@ cat "$DATA/log.txt" "$DATA/cut.txt" >"$DATA/log-cut.txt"
 same_file "$T/LOG.TXT" "$DATA/log-cut.txt" "Retry after the repair appends the part once"
 same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file before the failures stays"
 only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
+
+# ---------------------------------------------------------------------------
+kiv_case "a full target drive"
+kiv_tmpfs_drive X 256k hd
+FULL=$KIV_TMPFS
+DISKFULL=$(message 112)
+# Resource mode: the packed file does not fit as the temporary file.
+SRC=$KIV_WORK/full
+mkdir -p "$SRC"
+cp "$DATA/good.txt" "$SRC/GOOD.TXT"
+cp "$DATA/big.bin" "$SRC/BIG.BIN"
+write_script "$SRC" 'X:\RES' <<'EOF'
+GOOD.TXT=Target
+BIG.BIN=Target
+EOF
+sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setupfull.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+begin fullres 'C:\setupfull.exe'
+kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\RES\\BIG.BI_" \
+    "resource mode: dialog 1300 with the system's text and the temporary file"
+only_files "$FULL/RES" GOOD.TXT
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
+kiv_wait fullres
+same_file "$FULL/RES/GOOD.TXT" "$DATA/good.txt" "the file before the failure stays"
+only_files "$FULL/RES" GOOD.TXT
+rm -rf "${FULL:?}/RES"
+# Disk mode: the expanded file does not fit.
+SRC=$KIV_C/SRCFULL
+mkdir -p "$SRC"
+cp "$INSTALLER" "$SRC/kivinstall.exe"
+cp "$DATA/big.szdd" "$SRC/BIG.BIN"
+write_script "$SRC" 'X:\DISK' <<'EOF'
+BIG.BIN=Target
+EOF
+sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
+begin fulldisk 'C:\SRCFULL\kivinstall.exe'
+kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\DISK\\BIG.BIN" \
+    "disk mode: dialog 1300 with the system's text and the destination"
+only_files "$FULL/DISK"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
+kiv_wait fulldisk
+kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
+only_files "$FULL/DISK"
 
 kiv_end
