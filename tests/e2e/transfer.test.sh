@@ -89,7 +89,12 @@ report() { kiv_run "$FILETIMES" "$@" | tr -d '\r' >"$KIV_WORK/report"; }
 times_of() { awk -v p="$1" 'index($0, p " ") == 1 { sub(/^.* created /, "created "); sub(/ attributes .*/, ""); print }' "$KIV_WORK/report"; }
 attributes_of() { awk -v p="$1" 'index($0, p " ") == 1 { print $NF }' "$KIV_WORK/report"; }
 # bits_of WINPATH MASK: the attribute bits of MASK that the file has.
-bits_of() { printf '0x%X' $(( $(attributes_of "$1") & $2 )); }
+# "missing" when the report has no attributes for it.
+bits_of() {
+    local a
+    a=$(attributes_of "$1")
+    case $a in 0x*) printf '0x%X' $((a & $2)) ;; *) echo missing ;; esac
+}
 
 same_file() {
     if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
