@@ -151,12 +151,46 @@ void CheckDirectory(HWND dialog)
     EndDialog(dialog, 1);
 }
 
+// The folder browser's library. It is not imported: the system resolves a
+// program's imports, and theirs, before the program runs, searching the
+// program's own directory first, and the library pulls in further DLLs that
+// a downloads folder may hold under the same names. Loaded by its full path
+// on the first Browse, after the search has been restricted (KivEntry), and
+// kept until the process ends.
+struct ShellCalls {
+    HRESULT(WINAPI* GetMalloc)(IMalloc** allocator);
+    LPITEMIDLIST(WINAPI* BrowseForFolder)(BROWSEINFOA* info);
+    BOOL(WINAPI* GetPathFromIDList)(LPCITEMIDLIST list, char* path);
+};
+
+bool LoadShellCalls(ShellCalls* calls)
+{
+    static HMODULE shell;
+    if (!shell) {
+        static const char Name[] = "shell32.dll";
+        char path[PathSize];
+        // SystemDir ends in a backslash; a cut path would name another file.
+        if (TextLength(State.SystemDir) + sizeof Name > sizeof path) return false;
+        TextCopy(path, sizeof path, State.SystemDir);
+        TextAppend(path, sizeof path, Name);
+        shell = LoadLibraryA(path);
+        if (!shell) return false;
+    }
+    calls->GetMalloc = (HRESULT(WINAPI*)(IMalloc**))GetProcAddress(shell, "SHGetMalloc");
+    calls->BrowseForFolder = (LPITEMIDLIST(WINAPI*)(BROWSEINFOA*))GetProcAddress(shell, "SHBrowseForFolderA");
+    calls->GetPathFromIDList = (BOOL(WINAPI*)(LPCITEMIDLIST, char*))GetProcAddress(shell, "SHGetPathFromIDListA");
+    return calls->GetMalloc && calls->BrowseForFolder && calls->GetPathFromIDList;
+}
+
 // Browse: the system's folder browser, opened at the directory in the field.
-// The folder chosen only fills the field; Begin checks it.
+// The folder chosen only fills the field; Begin checks it. Without the
+// browser the button does nothing: the field still takes a typed path.
 void BrowseForDirectory(HWND dialog)
 {
+    ShellCalls shell;
+    if (!LoadShellCalls(&shell)) return;
     IMalloc* allocator = 0;
-    if (SHGetMalloc(&allocator) != NOERROR || !allocator) return;
+    if (shell.GetMalloc(&allocator) != NOERROR || !allocator) return;
     char chosen[PathSize];
     chosen[0] = 0;
     GetDlgItemTextA(dialog, CTRL_DIRECTORY, chosen, sizeof chosen);
@@ -172,8 +206,9 @@ void BrowseForDirectory(HWND dialog)
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = BrowseCallback;
     info.lParam = (LPARAM)chosen;
-    LPITEMIDLIST list = SHBrowseForFolderA(&info);
-    if (list && SHGetPathFromIDListA(list, chosen) && chosen[0]) SetDlgItemTextA(dialog, CTRL_DIRECTORY, chosen);
+    LPITEMIDLIST list = shell.BrowseForFolder(&info);
+    // The path is at most MAX_PATH (260) bytes, the size of `chosen`.
+    if (list && shell.GetPathFromIDList(list, chosen) && chosen[0]) SetDlgItemTextA(dialog, CTRL_DIRECTORY, chosen);
     allocator->Free(list);
     allocator->Release();
 }
