@@ -101,7 +101,8 @@ struct Output {
 
 void PutNumber(Output& out, unsigned long value, unsigned base, int upper)
 {
-    char digits[16];
+    // Room for every decimal digit of a 64-bit long, as the host tools have.
+    char digits[24];
     unsigned n = 0;
     do {
         unsigned d = (unsigned)(value % base);

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <climits>
+#include <cstdio>
 #include "platform/text.h"
 
 TEST(Text, CopyAndAppendCutAtTheBufferAndTerminate)
@@ -51,6 +53,11 @@ TEST(Text, FormatterKeepsWsprintfConventionsAndTheBufferSize)
     char small[6];
     EXPECT_EQ(FormatText(small, sizeof small, "%s", "overflowing"), 5u);
     EXPECT_STREQ(small, "overf");
+    // Every digit of the platform's widest long (20 of them on 64-bit hosts).
+    char wide[64];
+    snprintf(wide, sizeof wide, "%lu %ld", ~0ul, LONG_MIN);
+    FormatText(b, sizeof b, "%lu %ld", ~0ul, LONG_MIN);
+    EXPECT_STREQ(b, wide);
     // A format argument is never interpreted as a format itself.
     FormatText(b, sizeof b, "[%s]", "100%s%u");
     EXPECT_STREQ(b, "[100%s%u]");
