@@ -128,6 +128,21 @@ for i in $(seq 11 18); do cmp -s "out/Target/F$i.DAT" "product/DISK2/F$i.DAT" &&
 [ "$(cat out/Target/JOINED.DAT)" = "$(printf 'first part\nsecond part')" ] && ok "appended parts are joined" ||
     fail "JOINED.DAT: $(cat out/Target/JOINED.DAT)"
 
+# The fonts-only picture and the program icon: refused when they are not a
+# bitmap or an icon, and readable by the system when they are.
+verdict bad-bitmap 1 'product/INSTALL.INI: not a bitmap file' -- build product/INSTALL.INI -o bad.exe --stub "$stub" --bitmap product/INSTALL.INI
+verdict bad-icon 1 'product/INSTALL.INI: not an icon file' -- build product/INSTALL.INI -o bad.exe --stub "$stub" --icon product/INSTALL.INI
+[ -e bad.exe ] && fail "a refused picture still left bad.exe"
+picture=ok
+if command -v convert >/dev/null; then
+    convert -size 40x48 xc:blue bmp3:picture.bmp
+    cp "${rc%/kivinstall.rc}/kivinstall.ico" program.ico
+    "$kivpack" build product/INSTALL.INI -o pictured.exe --stub "$stub" --bitmap picture.bmp --icon program.ico \
+        >/dev/null 2>pictured.err || fail "build with --bitmap and --icon: $(cat pictured.err)"
+else
+    picture=""
+fi
+
 # A payload name that would leave the extraction directory is refused.
 mkdir escape
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Target\\..\\..\\A.TXT\n' "$basic" >escape/INSTALL.INI
@@ -162,6 +177,11 @@ if command -v wine >/dev/null && [ -f "$probe" ]; then
     wine "$probe" setup.exe >probe.out 2>&1 || fail "resource_probe: $(tail -3 probe.out)"
     found=$(tr -d '\r' <probe.out | grep -c '^res 256 ')
     [ "$found" -eq 22 ] && ok "Wine finds all 22 payload resources" || fail "Wine finds $found payload resources"
+    if [ -n "$picture" ]; then
+        wine "$probe" --image pictured.exe bitmap:500 icon:3000 >pictured.out 2>&1
+        tr -d '\r' <pictured.out | grep -q '^bitmap 500 40 48$' && tr -d '\r' <pictured.out | grep -q '^icon 3000 ok$' &&
+            ok "the system loads the packed bitmap and icon" || fail "bitmap or icon: $(tail -3 pictured.out)"
+    fi
     for id in 12000 12011 12021; do
         size=$(tr -d '\r' <probe.out | awk -v id="$id" '$1 == "res" && $2 == 256 && $3 == id {print $5}')
         want=$(awk -v id="$id" '$1 == id {print $2}' list.out)
