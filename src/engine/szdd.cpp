@@ -33,34 +33,89 @@ int FillInput(SzddExpander* e, unsigned want)
     return 0;
 }
 
-// Produces exactly `count` bytes (count <= Remaining) into `out` and the
-// window. `out` may be the window itself at WindowPosition when the range
-// does not wrap: every byte is then stored twice at the same place.
-int ExpandInto(SzddExpander* e, unsigned char* out, unsigned count)
-{
-    unsigned char* window = e->Window;
-    unsigned w = e->WindowPosition;
-    unsigned produced = 0;
+const unsigned HistorySize = KIV_SZDD_WINDOW + SZDD_STRETCH;
+static_assert(SZDD_STRETCH % KIV_SZDD_WINDOW == 0, "a slide keeps window positions");
+// The window position of History[i] is (i - HistoryShift) mod the window: the
+// first byte expanded goes to History[KIV_SZDD_WINDOW], window position 4080.
+const unsigned HistoryShift = KIV_SZDD_WINDOW - KIV_SZDD_START_POSITION;
 
-    while (e->MatchLength && produced < count) {
-        unsigned char b = window[e->MatchPosition];
-        e->MatchPosition = (e->MatchPosition + 1) & WindowMask;
-        window[w] = b;
-        w = (w + 1) & WindowMask;
-        out[produced++] = b;
-        --e->MatchLength;
-    }
+// A whole group is expanded without checks when the input holds one (a
+// control byte and eight matches) and 7 bytes more, for the word-wise copy of
+// literals, and the output has room for eight of the longest matches and the
+// 6 bytes that a word-wise copy of a match may write beyond its end.
+const unsigned FastInput = 1 + 8 * 2 + 7;
+const unsigned FastOutput = 8 * KIV_SZDD_MAX_MATCH + 6;
+
+inline unsigned Distance(unsigned historyPosition, unsigned windowPosition)
+{
+    unsigned d = (historyPosition - HistoryShift - windowPosition) & WindowMask;
+    return d ? d : KIV_SZDD_WINDOW;
+}
+
+inline void Copy8(unsigned char* d, const unsigned char* s)
+{
+    unsigned long long word;
+    __builtin_memcpy(&word, s, 8);
+    __builtin_memcpy(d, &word, 8);
+}
+
+// Produces exactly `count` bytes (count <= Remaining) at HistoryPosition, where
+// History has room for them.
+int ExpandStretch(SzddExpander* e, unsigned count)
+{
+    unsigned char* h = e->History;
+    const unsigned start = e->HistoryPosition;
+    const unsigned end = start + count;
+    unsigned w = start;
+
+    for (; e->MatchLength && w < end; ++w, --e->MatchLength) h[w] = h[w - e->MatchDistance];
 
     unsigned control = e->Control;
     int status = 0;
-    while (produced < count) {
-        // An item needs at most three bytes: a control byte and a match.
-        if (e->InputLength - e->InputPosition < 3 && !e->SourceEnded) {
-            status = FillInput(e, 3);
+    while (w < end) {
+        unsigned available = e->InputLength - e->InputPosition;
+        if (available < FastInput && !e->SourceEnded) {
+            status = FillInput(e, FastInput);
             if (status) break;
+            available = e->InputLength;
         }
         const unsigned char* in = e->Input + e->InputPosition;
-        unsigned available = e->InputLength - e->InputPosition;
+        if (control == 1 && available >= FastInput && end - w >= FastOutput) {
+            // A whole group. A run of literals is copied a word at a time;
+            // so is a match that starts 8 bytes back or more, in three words
+            // (it may write past its end, where the next item writes). A
+            // closer match repeats its own output and goes byte by byte.
+            unsigned bits = *in++, items = 8;
+            for (;;) {
+                if (bits & 1) {
+                    unsigned run = (unsigned)__builtin_ctz(~bits | (1u << items));
+                    Copy8(h + w, in);
+                    w += run;
+                    in += run;
+                    bits >>= run;
+                    items -= run;
+                    if (!items) break;
+                }
+                unsigned d = Distance(w, in[0] | ((unsigned)(in[1] & 0xF0) << 4));
+                unsigned length = (in[1] & 0x0F) + KIV_SZDD_MIN_MATCH;
+                in += 2;
+                unsigned char* to = h + w;
+                const unsigned char* from = to - d;
+                if (d >= 8) {
+                    Copy8(to, from);
+                    Copy8(to + 8, from + 8);
+                    Copy8(to + 16, from + 16);
+                } else {
+                    for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+                }
+                w += length;
+                bits >>= 1;
+                if (!--items) break;
+            }
+            e->InputPosition = (unsigned)(in - e->Input);
+            continue;
+        }
+        // One item, with every check.
         if (control == 1) {
             if (available == 0) {
                 status = Fail(e, SZDD_INVALID_DATA);
@@ -75,39 +130,40 @@ int ExpandInto(SzddExpander* e, unsigned char* out, unsigned count)
                 status = Fail(e, SZDD_INVALID_DATA);
                 break;
             }
-            unsigned char b = *in;
+            h[w++] = *in;
             ++e->InputPosition;
-            window[w] = b;
-            w = (w + 1) & WindowMask;
-            out[produced++] = b;
         } else {
             if (available < 2) {
                 status = Fail(e, SZDD_INVALID_DATA);
                 break;
             }
-            unsigned position = in[0] | ((unsigned)(in[1] & 0xF0) << 4);
+            unsigned d = Distance(w, in[0] | ((unsigned)(in[1] & 0xF0) << 4));
             unsigned length = (in[1] & 0x0F) + KIV_SZDD_MIN_MATCH;
             e->InputPosition += 2;
-            unsigned now = count - produced;
-            if (now > length) now = length;
-            for (unsigned i = 0; i < now; ++i) {
-                unsigned char b = window[position];
-                position = (position + 1) & WindowMask;
-                window[w] = b;
-                w = (w + 1) & WindowMask;
-                out[produced + i] = b;
-            }
-            produced += now;
-            e->MatchPosition = position;
+            unsigned now = end - w < length ? end - w : length;
+            for (unsigned i = 0; i < now; ++i, ++w) h[w] = h[w - d];
+            // A match that the stretch cuts is finished by the next call.
+            e->MatchDistance = d;
             e->MatchLength = length - now;
         }
         control >>= 1;
     }
     e->Control = control;
-    e->WindowPosition = w;
-    e->Remaining -= produced;
-    e->Produced += produced;
+    e->HistoryPosition = w;
+    e->Remaining -= w - start;
+    e->Produced += w - start;
     return status;
+}
+
+// Room to expand into: when History is full, its last window's worth moves to
+// the front. Returns the first free position.
+unsigned MakeRoom(SzddExpander* e)
+{
+    if (e->HistoryPosition == HistorySize) {
+        __builtin_memcpy(e->History, e->History + SZDD_STRETCH, KIV_SZDD_WINDOW);
+        e->HistoryPosition = KIV_SZDD_WINDOW;
+    }
+    return e->HistoryPosition;
 }
 
 // Pass-through: what the header read left in the input buffer, then the
@@ -145,9 +201,9 @@ int SzddOpen(SzddExpander* e, SzddReadFunction read, void* context)
     e->ExpandedLength = 0;
     e->Remaining = 0;
     e->Produced = 0;
-    e->WindowPosition = KIV_SZDD_START_POSITION;
+    e->HistoryPosition = KIV_SZDD_WINDOW;
     e->Control = 1;
-    e->MatchPosition = 0;
+    e->MatchDistance = 0;
     e->MatchLength = 0;
     e->InputPosition = 0;
     e->InputLength = 0;
@@ -163,7 +219,7 @@ int SzddOpen(SzddExpander* e, SzddReadFunction read, void* context)
     e->ExpandedLength = h[10] | (unsigned)h[11] << 8 | (unsigned)h[12] << 16 | (unsigned)h[13] << 24;
     e->Remaining = e->ExpandedLength;
     e->InputPosition = KIV_SZDD_HEADER_SIZE;
-    for (unsigned i = 0; i < KIV_SZDD_WINDOW; ++i) e->Window[i] = ' ';
+    for (unsigned i = 0; i < KIV_SZDD_WINDOW; ++i) e->History[i] = ' ';
     return 0;
 }
 
@@ -173,8 +229,18 @@ int SzddRead(SzddExpander* e, unsigned char* out, unsigned count)
     if (count > LargestCount) count = LargestCount;
     if (!e->IsSzdd) return PassThrough(e, out, count);
     if (count > e->Remaining) count = e->Remaining;
-    int status = ExpandInto(e, out, count);
-    return status ? status : (int)count;
+    // Expanded into the history and copied out from there.
+    for (unsigned done = 0; done < count;) {
+        unsigned start = MakeRoom(e);
+        unsigned n = HistorySize - start;
+        if (n > count - done) n = count - done;
+        int status = ExpandStretch(e, n);
+        if (status) return status;
+        // The compiler's own block copy (the installer's runtime provides it).
+        __builtin_memcpy(out + done, e->History + start, n);
+        done += n;
+    }
+    return (int)count;
 }
 
 int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
@@ -195,15 +261,14 @@ int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
             e->Produced += n;
         }
     }
-    // SZDD: expand straight into the window, a stretch that does not wrap at
-    // a time, and write the stretch from there.
+    // SZDD: expand into the history and write each stretch from there.
     while (e->Remaining) {
-        unsigned start = e->WindowPosition;
-        unsigned n = KIV_SZDD_WINDOW - start;
+        unsigned start = MakeRoom(e);
+        unsigned n = HistorySize - start;
         if (n > e->Remaining) n = e->Remaining;
-        int status = ExpandInto(e, e->Window + start, n);
+        int status = ExpandStretch(e, n);
         if (status) return status;
-        if (write(context, e->Window + start, n) != n) return Fail(e, SZDD_WRITE_FAULT);
+        if (write(context, e->History + start, n) != n) return Fail(e, SZDD_WRITE_FAULT);
     }
     return 0;
 }

@@ -18,7 +18,7 @@
 //   (SZDD_INVALID_DATA), never a short result;
 // - nothing is read or written outside the expander and the caller's buffers.
 //
-// The expander allocates nothing: it is one plain record (about 8.3 KB), kept
+// The expander allocates nothing: it is one plain record (about 25 KB), kept
 // in a static by the installer (its stack is not probed page by page) and
 // anywhere by the host tools. Failures are sticky: once a call has failed
 // every later call returns the same failure.
@@ -42,6 +42,9 @@ typedef unsigned (*SzddWriteFunction)(void* context, const unsigned char* data, 
 #define SZDD_NO_ROOM (-5)      // SzddExpandMemory: the output buffer is too small
 
 #define SZDD_INPUT_SIZE 4096
+// Bytes expanded between two slides of the history (a multiple of the
+// window, so that window positions keep their place modulo the window).
+#define SZDD_STRETCH (4 * KIV_SZDD_WINDOW)
 
 struct SzddExpander {
     SzddReadFunction Read;
@@ -53,14 +56,17 @@ struct SzddExpander {
     unsigned ExpandedLength;
     unsigned Remaining;  // bytes still to produce (SZDD)
     unsigned Produced;   // bytes delivered so far
-    unsigned WindowPosition;
+    unsigned HistoryPosition; // where the next byte goes in History
     unsigned Control;    // control bits still unused, above a sentinel bit
-    unsigned MatchPosition;
+    unsigned MatchDistance;
     unsigned MatchLength; // bytes of the current match not yet produced
     unsigned InputPosition;
     unsigned InputLength;
     unsigned char Input[SZDD_INPUT_SIZE];
-    unsigned char Window[KIV_SZDD_WINDOW];
+    // The window laid out flat: the last KIV_SZDD_WINDOW bytes expanded (at
+    // first the spaces of the initial window), then room for SZDD_STRETCH
+    // more; when that is full, its last window's worth moves to the front.
+    unsigned char History[KIV_SZDD_WINDOW + SZDD_STRETCH];
 };
 
 // Starts an expansion of the source. Reads the header (or what there is of

@@ -355,12 +355,14 @@ TEST(SzddExpander, PassesOtherDataThrough)
 TEST(SzddExpander, AgreesWithReferenceOnArbitraryStreams)
 {
     // Random bodies: every control pattern, match position and length, and
-    // streams that end anywhere.
+    // streams that end anywhere; every tenth runs through the history's
+    // slides.
     std::mt19937 rng(4);
     for (int round = 0; round < 3000; ++round) {
-        unsigned length = rng() % 3000;
+        bool long_ = round % 10 == 0;
+        unsigned length = rng() % (long_ ? 100000 : 3000);
         Bytes packed = Header(length);
-        Bytes body = RandomBytes(rng, rng() % 1200, 256);
+        Bytes body = RandomBytes(rng, rng() % (long_ ? 30000 : 1200), 256);
         packed.insert(packed.end(), body.begin(), body.end());
         Bytes expected, out;
         bool complete = ReferenceExpand(packed, expected);
@@ -373,6 +375,50 @@ TEST(SzddExpander, AgreesWithReferenceOnArbitraryStreams)
         }
         ASSERT_EQ(complete ? 0 : SZDD_INVALID_DATA, ExpandCopied(packed, out)) << "round " << round;
         if (complete) ASSERT_TRUE(out == expected) << "round " << round;
+    }
+}
+
+TEST(SzddExpander, FarMatchesAcrossManyWindowTurns)
+{
+    // 4,096 random literals, then only matches that reach 4,096, 4,095 or
+    // 4,090 bytes back, for many window turns: every byte comes from the
+    // oldest end of the window.
+    std::mt19937 rng(5);
+    Bytes body;
+    unsigned produced = 0, items = 0;
+    std::size_t control = 0;
+    auto item = [&](bool literal) {
+        if (items % 8 == 0) {
+            control = body.size();
+            body.push_back(0);
+        }
+        if (literal) body[control] |= (unsigned char)(1 << (items % 8));
+        ++items;
+    };
+    for (int i = 0; i < 4096; ++i, ++produced) {
+        item(true);
+        body.push_back((unsigned char)rng());
+    }
+    const unsigned distances[] = {4096, 4095, 4090};
+    while (produced < 150000) {
+        unsigned d = distances[rng() % 3], length = 3 + rng() % 16;
+        unsigned position = (4080 + produced - d) & 4095;
+        item(false);
+        body.push_back((unsigned char)position);
+        body.push_back((unsigned char)(((position >> 4) & 0xF0) | (length - 3)));
+        produced += length;
+    }
+    Bytes packed = Header(produced);
+    packed.insert(packed.end(), body.begin(), body.end());
+    Bytes expected, out;
+    ASSERT_TRUE(ReferenceExpand(packed, expected));
+    ASSERT_EQ(0, ExpandWhole(packed, out));
+    EXPECT_TRUE(out == expected) << "whole-buffer expansion differs";
+    ASSERT_EQ(0, ExpandCopied(packed, out));
+    EXPECT_TRUE(out == expected) << "SzddCopy differs";
+    for (unsigned chunk : {1u, 777u, 31744u}) {
+        ASSERT_EQ(0, ExpandStreamed(packed, 4096, chunk, out));
+        EXPECT_TRUE(out == expected) << "streamed in chunks of " << chunk;
     }
 }
 
