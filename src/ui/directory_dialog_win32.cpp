@@ -217,7 +217,14 @@ void BrowseForDirectory(HWND dialog)
 
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data)
 {
-    if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, 1, data);
+    if (message == BFFM_INITIALIZED) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, 1, data);
+        // Once more when the browser has finished setting itself up: some
+        // browsers are still filling their tree when they report that they
+        // are initialised, and then miss the first selection. The path stays
+        // valid as long as the browser runs.
+        PostMessageA(browser, BFFM_SETSELECTIONA, 1, data);
+    }
     return 0;
 }
 
