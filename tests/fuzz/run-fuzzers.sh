@@ -34,14 +34,23 @@ for t in "${targets[@]}"; do
   fi
 done
 
+
 pids=()
 for t in "${targets[@]}"; do
   work="$fuzz_dir/work/$t"
   mkdir -p "$work/corpus"
   cp -n "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null
   # -timeout: one input may take this long; -rss_limit_mb: the whole run.
-  "$fuzz_dir/clang/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=20 \
-    -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1 &
+  # Longer inputs than libFuzzer's default where the limits lie beyond it: a
+  # section's key list of 4,096 bytes, the expander's 4,096-byte window and
+  # input buffer.
+  case "$t" in
+    loader) extra=(-max_len=10000 "-dict=$here/loader.dict") ;;
+    szdd) extra=(-max_len=12000) ;;
+    pe) extra=(-max_len=20000) ;;
+  esac
+  "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+    -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1 &
   pids+=($!)
 done
 
