@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
+#include "script/keywords.h"
 #include "script/loader.h"
 
 namespace {
@@ -192,7 +193,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The extracted script lives only while it is read, also after a fault.
     if (resourceMode) FUZZ_CHECK(!HostMemoryFileExists(scriptPath.c_str()));
     FUZZ_CHECK(outcome != IDD_BAD_LINE || State.MessageArg[0]);
-    FUZZ_CHECK(outcome != IDD_MISSING_KEY || State.CurrentSection[0]);
+    if (outcome == IDD_MISSING_KEY) {
+        // The dialog names a key that is indeed missing or empty where it
+        // says (TotalDisks: not a number above 0). The script is still there
+        // in disk mode.
+        FUZZ_CHECK(State.CurrentSection[0] && State.CurrentKey < KeyNameCount);
+        const char* key = KeyNames[State.CurrentKey];
+        char value[WorkBufferSize];
+        if (State.CurrentKey == KeyTotalDisks)
+            FUZZ_CHECK(ProfileReadInt(State.CurrentSection, key, 0, State.ScriptPath) == 0);
+        else if (!resourceMode)
+            FUZZ_CHECK(ProfileReadString(State.CurrentSection, key, "", value, sizeof value,
+                                         State.ScriptPath) == 0);
+    }
     FUZZ_CHECK(outcome == IDD_TOO_MANY_DISKS ? State.DiskCount > MaxDisks : State.DiskCount <= MaxDisks);
 
     CheckTexts();
