@@ -82,10 +82,15 @@ unsigned ReadChunk(void* context, unsigned char* buffer, unsigned count)
     return n;
 }
 
+// No stream yields more than 18 bytes for each 2 of its data: a stream that
+// goes on beyond that is making bytes up.
+size_t MostExpanded(size_t size) { return size < KIV_SZDD_HEADER_SIZE ? size : 9 * size; }
+
 struct Sink {
     Bytes bytes;
     unsigned calls;
     unsigned failAt;
+    size_t most;
 };
 
 unsigned WriteAll(void* context, const unsigned char* data, unsigned count)
@@ -93,6 +98,7 @@ unsigned WriteAll(void* context, const unsigned char* data, unsigned count)
     Sink* s = static_cast<Sink*>(context);
     if (++s->calls == s->failAt) count /= 2;
     s->bytes.insert(s->bytes.end(), data, data + count);
+    FUZZ_CHECK(s->bytes.size() <= s->most);
     return count;
 }
 
@@ -168,6 +174,7 @@ int ExpandByRead(const uint8_t* data, size_t size, uint64_t seed, unsigned failA
         }
         FUZZ_CHECK(unsigned(n) <= count);
         out.insert(out.end(), buffer.get(), buffer.get() + n);
+        FUZZ_CHECK(out.size() <= MostExpanded(size));
         if (n == 0) break;
         if (unsigned(n) < count) {
             // A short result is the end: the next call delivers nothing.
@@ -206,7 +213,7 @@ void CheckExpansion(const uint8_t* data, size_t size, uint64_t seed)
     FUZZ_CHECK(status == expected.status);
     if (!status) FUZZ_CHECK(read == expected.bytes);
 
-    Sink copy{{}, 0, 0};
+    Sink copy{{}, 0, 0, MostExpanded(size)};
     status = ExpandByCopy(data, size, seed ^ 0x9E3779B97F4A7C15ull, 0, copy);
     FUZZ_CHECK(status == expected.status);
     if (!status) FUZZ_CHECK(copy.bytes == expected.bytes);
@@ -217,7 +224,7 @@ void CheckExpansion(const uint8_t* data, size_t size, uint64_t seed)
     status = ExpandByRead(data, size, seed + 1, failAt, read);
     FUZZ_CHECK(status == SZDD_READ_FAULT || status == expected.status);
     if (!status) FUZZ_CHECK(read == expected.bytes);
-    Sink failing{{}, 0, failAt};
+    Sink failing{{}, 0, failAt, MostExpanded(size)};
     status = ExpandByCopy(data, size, seed + 2, 0, failing);
     FUZZ_CHECK(status == SZDD_WRITE_FAULT || status == expected.status);
     if (!status) FUZZ_CHECK(failing.bytes == expected.bytes);
