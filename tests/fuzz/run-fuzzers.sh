@@ -42,11 +42,11 @@ for t in "${targets[@]}"; do
   cp -n "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null
   # -timeout: one input may take this long; -rss_limit_mb: the whole run.
   # Longer inputs than libFuzzer's default where the limits lie beyond it: a
-  # section's key list of 4,096 bytes, the expander's 4,096-byte window and
-  # input buffer.
+  # section's key list of 4,096 bytes, the expander's window, history and
+  # input buffer (4 to 20 KB).
   case "$t" in
     loader) extra=(-max_len=10000 "-dict=$here/loader.dict") ;;
-    szdd) extra=(-max_len=12000) ;;
+    szdd) extra=(-max_len=24000) ;;
     pe) extra=(-max_len=20000) ;;
   esac
   "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
