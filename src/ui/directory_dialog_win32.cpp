@@ -107,8 +107,8 @@ void CheckDirectory(HWND dialog)
     if (State.ErrorDrive >= 'A' && State.ErrorDrive <= 'Z' && t[1] == ':') {
         const char drive[3] = {State.ErrorDrive, ':', 0};
         if (!SetCurrentDirectoryA(drive)) return Refuse(dialog, IDD_BAD_DRIVE, false);
-        // A bare drive means that drive's current directory. The system
-        // reports it in the ANSI set already, as every A call does.
+        // A bare drive means that drive's current directory (in the ANSI
+        // set, as below).
         if (t[2] == 0) GetCurrentDirectoryA(PathSize, t);
     }
     RemoveTrailingBackslashes(t);
@@ -122,6 +122,8 @@ void CheckDirectory(HWND dialog)
     }
     // The full path as the system spells it, before the subdirectories are
     // made: a relative entry must not place them relative to itself again.
+    // Like every A call it is in the ANSI set already; converting it from
+    // OEM would change every letter outside ASCII and name another directory.
     char current[PathSize];
     const DWORD length = GetCurrentDirectoryA(sizeof current, current);
     if (length && length < sizeof current) TextCopy(t, PathSize, current);

@@ -8,7 +8,8 @@
 # target with trailing backslashes and a bare drive.
 # Last a drive with more free space than 32 bits of K can count, which is not
 # refused. A second run: the folder browser opens at the field's directory,
-# and a relative path goes below the directory the installer started in.
+# and a relative path with letters outside ASCII goes below the directory
+# the installer started in.
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
@@ -155,16 +156,18 @@ kiv_drive wait-dialog --text "Select the directory where you wish to install" --
 kiv_expect_eq "$(field)" 'C:\chosen\folder' "the folder chosen fills the field"
 kiv_expect_no_file "$KIV_C/chosen/folder/DATA" "choosing a folder checks and creates nothing"
 
-kiv_case "a relative directory, installed"
+kiv_case "a relative directory with letters outside ASCII, installed"
 # The first Begin of this run: the current directory is still the one the
-# installer started in.
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- type --id 1701 'rel\sub\\' -- press --id 1 -- \
-    wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
+# installer started in. The name reaches the field in the ANSI set, as the
+# system reports directories to the installer; no conversion may alter it.
+kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- type --id 1701 --set 'rel\Müller\\' -- \
+    press --id 1 -- wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
 kiv_wait relative
 kiv_expect_eq "$KIV_RC" 0 "exit code"
-kiv_expect_file "$SRC/rel/sub/README.TXT" "the file is below the current directory"
-if [ -d "$SRC/rel/sub/DATA/MORE" ]; then kiv_pass "the subdirectories are below the target"; else kiv_fail "no rel\\sub\\DATA\\MORE"; fi
-if [ -e "$SRC/rel/sub/rel" ]; then kiv_fail "subdirectories were made relative to the target again"
+kiv_expect_file "$SRC/rel/Müller/README.TXT" "the file is below the current directory, its name intact"
+if [ -d "$SRC/rel/Müller/DATA/MORE" ]; then kiv_pass "the subdirectories are below the target"
+else kiv_fail "no rel\\Müller\\DATA\\MORE"; fi
+if [ -e "$SRC/rel/Müller/rel" ]; then kiv_fail "subdirectories were made relative to the target again"
 else kiv_pass "no second relative level"; fi
 
 kiv_end
