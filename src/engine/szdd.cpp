@@ -42,15 +42,21 @@ const unsigned HistoryShift = KIV_SZDD_WINDOW - KIV_SZDD_START_POSITION;
 // A whole group is expanded without checks when the input holds one (a
 // control byte and eight matches) and 7 bytes more, for the word-wise copy of
 // literals, and the output has room for eight of the longest matches and the
-// 6 bytes that a word-wise copy of a match may write beyond its end.
+// 6 bytes that the words of a last one of them may write beyond its end.
 const unsigned FastInput = 1 + 8 * 2 + 7;
 const unsigned FastOutput = 8 * KIV_SZDD_MAX_MATCH + 6;
 
+// How far back a match at `windowPosition` starts, 1 to KIV_SZDD_WINDOW (a
+// match at the write position itself reaches back a whole window).
 inline unsigned Distance(unsigned historyPosition, unsigned windowPosition)
 {
-    unsigned d = (historyPosition - HistoryShift - windowPosition) & WindowMask;
-    return d ? d : KIV_SZDD_WINDOW;
+    return ((historyPosition - HistoryShift - windowPosition - 1) & WindowMask) + 1;
 }
+
+// For a match d < 8 bytes back: the least multiple of d that is 8 or more.
+// Output repeats with period d from d bytes before the match on, so a word
+// that far back is final and equal.
+const unsigned char PatternStep[8] = {0, 8, 8, 9, 8, 10, 12, 14};
 
 inline void Copy8(unsigned char* d, const unsigned char* s)
 {
@@ -106,7 +112,10 @@ int ExpandStretch(SzddExpander* e, unsigned count)
                     Copy8(to + 8, from + 8);
                     Copy8(to + 16, from + 16);
                 } else {
-                    for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+                    // A pattern of period d: its first 8 bytes one by one,
+                    // then words from a multiple of d back.
+                    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
+                    for (unsigned i = 8; i < length; i += 8) Copy8(to + i, to + i - PatternStep[d]);
                 }
                 w += length;
                 bits >>= 1;
