@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <random>
 #include "ui/gauge_geometry.h"
 
 TEST(Gauge, PositionIsClampedToTheBar)
@@ -51,4 +52,23 @@ TEST(Gauge, DegenerateWidthDrawsNothing)
     GaugeGeometry g = ComputeGaugeGeometry(500, 1000, 5, -2, &shift);
     EXPECT_EQ(g.FillRight, 5);
     EXPECT_EQ(g.Percent, 50u);
+}
+
+TEST(Gauge, AgreesWithWideArithmeticEverywhere)
+{
+    // The fill and the percentage as plain 64-bit arithmetic gives them.
+    std::mt19937 rng(9);
+    for (int i = 0; i < 200000; ++i) {
+        int diskSpace = (int)((rng() >> 1) >> (rng() % 31)) | 1;
+        int bytes = (int)(rng() % ((unsigned)diskSpace + 1));
+        int width = (int)(rng() % 2000);
+        unsigned shift = rng() % 4, expectedShift = shift;
+        while (expectedShift < 31 && (long long)(bytes >> expectedShift) * width > 0x7FFFFFFFll) ++expectedShift;
+        long long p = bytes >> expectedShift, t = diskSpace >> expectedShift;
+        if (t < 1) t = 1;
+        GaugeGeometry g = ComputeGaugeGeometry(bytes, diskSpace, 7, width, &shift);
+        ASSERT_EQ(shift, expectedShift);
+        ASSERT_EQ(g.FillRight, 7 + (int)(p * width / t)) << bytes << " of " << diskSpace;
+        ASSERT_EQ(g.Percent, (unsigned)(p * 100 / t)) << bytes << " of " << diskSpace;
+    }
 }
