@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# report.sh RESULTS MODE: the table of the figures in RESULTS (lines "KEY
+# VALUE", as run-bench.sh writes them), in Markdown, on standard output.
+# Speeds are given as "n x": how many times as fast ours is as the peer
+# (peer time / our time); sizes as our bytes over the peer's.
+set -u
+results=$1
+mode=$2
+source "$(dirname "$0")/lib.sh"
+BENCH_RESULTS=$results
+g() { bench_get "$1"; }
+mb() { awk -v b="$1" 'BEGIN {if (b == "") print "-"; else printf "%.2f MB", b / 1e6}'; }
+s() { awk -v t="$1" 'BEGIN {if (t == "") print "-"; else printf "%.3f s", t}'; }
+x() { local r; r=$(bench_ratio "$1" "$2"); [ "$r" = - ] && echo - || echo "$r x"; }
+
+echo "## Figures ($mode corpus)"
+echo
+echo "Corpus: $(g corpus.files) files, $(mb "$(g corpus.bytes)") ($(for c in text exe dll font gz; do
+    printf '%s %s files %s; ' "$c" "$(g size.$c.files)" "$(mb "$(g size.$c.original)")"; done | sed 's/; $//')).
+Best of $(g reps) runs ($(g slow_reps) for mscompress and msexpand); \"wall\" is elapsed time, \"cpu\" user + system time."
+echo
+echo "| Part | Measure | Ours | Peer | Ratio | Goal |"
+echo "|---|---|---|---|---|---|"
+for c in text exe dll font gz total; do
+    o=$(g size.$c.ours) b=$(g size.$c.bound) m=$(g size.$c.mscompress)
+    echo "| 1 | size, $c | $o B | bound $b B; mscompress $m B | ours/bound $(bench_ratio "$o" "$b" 6); ours/mscompress $(bench_ratio "$o" "$m" 4); files above the bound: $(g size.$c.above_bound) | = bound |"
+done
+echo "| 2 | compression, whole corpus | wall $(s "$(g compress.ours.wall)"), cpu $(s "$(g compress.ours.cpu)") | mscompress: wall $(s "$(g compress.mscompress.wall)"), cpu $(s "$(g compress.mscompress.cpu)") | wall $(x "$(g compress.mscompress.wall)" "$(g compress.ours.wall)"), cpu $(x "$(g compress.mscompress.cpu)" "$(g compress.ours.cpu)") | >= 10 x |"
+echo "| 3 | expansion file to file, one process, ours against libmspack | cpu $(s "$(g expand.inprocess.ours.cpu)"), wall $(s "$(g expand.inprocess.ours.wall)") | libmspack: cpu $(s "$(g expand.inprocess.libmspack.cpu)"), wall $(s "$(g expand.inprocess.libmspack.wall)") | cpu $(x "$(g expand.inprocess.libmspack.cpu)" "$(g expand.inprocess.ours.cpu)"), wall $(x "$(g expand.inprocess.libmspack.wall)" "$(g expand.inprocess.ours.wall)") | >= 10 x |"
+echo "| 3 | expansion by command: kivpack expand | wall $(s "$(g expand.kivpack.wall)"), cpu $(s "$(g expand.kivpack.cpu)") | mspack_oracle (libmspack): wall $(s "$(g expand.mspack_oracle.wall)"); msexpand: wall $(s "$(g expand.msexpand.wall)") | libmspack $(x "$(g expand.mspack_oracle.wall)" "$(g expand.kivpack.wall)"); msexpand $(x "$(g expand.msexpand.wall)" "$(g expand.kivpack.wall)") | |"
+echo "| 3 | expansion under Wine, one process: the installer's code | cpu $(s "$(g expand.wine.ours.cpu)"), wall $(s "$(g expand.wine.ours.wall)") | LZCopy: cpu $(s "$(g expand.wine.lzcopy.cpu)"), wall $(s "$(g expand.wine.lzcopy.wall)") | wall $(x "$(g expand.wine.lzcopy.wall)" "$(g expand.wine.ours.wall)") | |"
+for m in resource disk; do
+    o=$(g install.$m.wall) c=$(g install.copyfile.wall) r=$(g install.readwrite.wall)
+    echo "| 4 | installation under Wine, $m mode | $(s "$o") | plain copy: CopyFileA $(s "$c"), ReadFile/WriteFile $(s "$r") | speed of the CopyFileA copy: $(bench_ratio "$c" "$o"); of the loop: $(bench_ratio "$r" "$o") | >= 0.8 |"
+done
+st=$(g stub.bytes)
+echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"
+echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) B) | wall $(s "$(g loader.check.max.wall)") | trivial script: wall $(s "$(g loader.check.trivial.wall)") | $(x "$(g loader.check.max.wall)" "$(g loader.check.trivial.wall)") the trivial time | |"
+lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
+echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"
+echo "| 7 | kivpack build of the corpus on a terminal ($(g build.progress_updates) progress updates drawn) | wall $(s "$(g build.terminal.wall)") | off a terminal: $(s "$(g build.quiet.wall)"); kivpack compress of the same files: $(s "$(g compress.ours.wall)") | $(x "$(g build.terminal.wall)" "$(g build.quiet.wall)") the quiet build; $(x "$(g build.terminal.wall)" "$(g compress.ours.wall)") compress alone | |"
+echo
+echo "Stub sections (bytes in memory): $(awk '$1 ~ /^stub\.section/ {sub("stub.section", "", $1); printf "%s %d, ", $1, $2}' "$results" | sed 's/, $//')."

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The benchmarks under Wine, on the end-to-end harness (tests/e2e/lib.sh):
+# its own prefix, virtual display and Wine session. run-bench.sh runs this
+# with BENCH_RESULTS, BENCH_REPS, BENCH_WORK, BENCH_CORPUS (the corpus),
+# BENCH_PRODUCT (INSTALL.INI and the corpus for kivpack) and BENCH_SETUP (the
+# packed installer) set, after its native parts.
+#
+#  3. lz_bench.exe: our expansion code against the system's LZCopy, in one
+#     process, on the files that kivpack compressed.
+#  4. The corpus installed as one product, driven as a person would: the
+#     driver presses Begin in the start dialog and waits for the completion
+#     dialog; in resource mode (BENCH_SETUP) and in disk mode (the stub beside
+#     the script and the compressed files). The peer: plaincopy.exe, which
+#     copies the same expanded bytes and is driven the same way (OK, then
+#     its completion box), with CopyFileA and with a ReadFile/WriteFile loop.
+#     Every installed or copied file is compared with the corpus.
+#  6. The loader: from the start of the installer to its start dialog, with
+#     the maximal script and with the trivial one (disk mode).
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROOT/bench/lib.sh"
+source "$ROOT/bench/scripts.sh"
+export KIV_SOURCE_DIR=$ROOT KIV_HOST_DIR=$ROOT/build/host KIV_WIN32_DIR=$ROOT/build/win32
+source "$ROOT/tests/e2e/lib.sh"
+KIV_SUITE=bench
+kiv_begin
+
+LIMIT=1800
+STUB=$(kiv_exe kivinstall.exe) || exit 1
+LZBENCH=$KIV_WIN32_DIR/bench/lz_bench.exe
+PLAINCOPY=$KIV_WIN32_DIR/bench/plaincopy.exe
+[ -f "$LZBENCH" ] && [ -f "$PLAINCOPY" ] || kiv_die "bench programs missing in $KIV_WIN32_DIR/bench"
+mapfile -t NAMES < <(awk '{print $1}' "$BENCH_CORPUS/MANIFEST")
+
+# same_as_corpus DIR WHAT [SUFFIX]: every corpus file is in DIR (as NAME
+# followed by SUFFIX) byte for byte.
+same_as_corpus() {
+    local dir=$1 what=$2 suffix=${3:-} name bad=0
+    for name in "${NAMES[@]}"; do
+        cmp -s "$BENCH_CORPUS/files/$name" "$dir/$name$suffix" || bad=$((bad + 1))
+    done
+    kiv_expect_eq "$bad" 0 "$what: files that differ from the corpus"
+}
+
+kiv_case "3. expansion under Wine: ours against LZCopy"
+list=$KIV_WORK/lz.list
+mkdir -p "$KIV_C/KIVLZ"
+from=$(kiv_winpath "$BENCH_WORK/ours")
+for name in "${NAMES[@]}"; do printf '%s\\%s.szdd\tC:\\KIVLZ\\%s\r\n' "$from" "$name" "$name"; done >"$list"
+if out=$(kiv_run --limit "$LIMIT" "$LZBENCH" "$BENCH_REPS" "$(kiv_winpath "$list")"); then
+    awk '{print "expand.wine." $1 ".cpu " $3; print "expand.wine." $1 ".wall " $5}' <<<"$out" \
+        | tr -d '\r' >>"$BENCH_RESULTS"
+    same_as_corpus "$KIV_C/KIVLZ" "ours under Wine" .ours
+    same_as_corpus "$KIV_C/KIVLZ" "LZCopy" .lz
+else
+    kiv_fail "lz_bench.exe failed"
+fi
+rm -rf "$KIV_C/KIVLZ"
+
+kiv_case "4. an installation of the corpus against a plain copy"
+# Disk mode: the stub, the script and every compressed file in one folder
+# (the installer finds each disk's files in its own folder, so no prompt).
+DISKS=$KIV_WORK/disks
+"$KIV_PACK" disks "$BENCH_PRODUCT/INSTALL.INI" -o "$DISKS" --stub "$STUB" >/dev/null ||
+    kiv_die "kivpack disks failed"
+for d in "$DISKS"/DISK*; do
+    [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
+done
+DISK_SETUP=$DISKS/DISK1/SETUP.EXE
+copy_list=$KIV_WORK/copy.list
+from=$(kiv_winpath "$BENCH_CORPUS/files")
+for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
+
+# install TAG EXE: one installation, timed from the press on Begin to the
+# completion dialog.
+install() {
+    local tag=$1 exe=$2 t0
+    rm -rf "$KIV_C/KIVBENCH"
+    kiv_start "$tag" --limit "$LIMIT" "$exe"
+    kiv_drive --timeout 120 wait-dialog --title "$BENCH_CAPTION" --window-text "Begin" || return 1
+    t0=$(bench_now)
+    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "$BENCH_CAPTION" --id 1 -- \
+        wait-dialog --title "$BENCH_CAPTION" --window-text "successfully completed" || return 1
+    RUN_TIME=$(bench_since "$t0")
+    kiv_drive press --title "$BENCH_CAPTION" --id 1
+    kiv_wait "$tag"
+    same_as_corpus "$KIV_C/KIVBENCH" "$tag"
+}
+
+# plain_copy TAG [--rw]: the same bytes copied, timed from the press on OK to
+# the completion box.
+plain_copy() {
+    local tag=$1 t0
+    shift
+    rm -rf "$KIV_C/KIVCOPY" && mkdir -p "$KIV_C/KIVCOPY"
+    kiv_start "$tag" --limit "$LIMIT" "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")"
+    kiv_drive --timeout 120 wait-dialog --title "Plain copy" --window-text "files?" || return 1
+    t0=$(bench_now)
+    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "Plain copy" --id 1 -- \
+        wait-dialog --title "Plain copy" --window-text "Copy completed" || return 1
+    RUN_TIME=$(bench_since "$t0")
+    kiv_drive press --title "Plain copy" --id 1
+    kiv_wait "$tag"
+    same_as_corpus "$KIV_C/KIVCOPY" "$tag"
+}
+
+declare -A best
+keep_best() { best[$1]=$(bench_min "${best[$1]:-}" "$RUN_TIME"); }
+for rep in $(seq "$BENCH_REPS"); do
+    plain_copy copyfile && keep_best copyfile
+    install resource "$BENCH_SETUP" && keep_best resource
+    install disk "$DISK_SETUP" && keep_best disk
+    plain_copy readwrite --rw && keep_best readwrite
+done
+for key in copyfile readwrite resource disk; do bench_put "install.$key.wall" "${best[$key]:-}"; done
+rm -rf "$KIV_C/KIVBENCH" "$KIV_C/KIVCOPY"
+
+kiv_case "6. the loader under Wine: start to the start dialog"
+declare -A loader
+for kind in max trivial; do
+    dir=$BENCH_WORK/loader-$kind
+    cp "$STUB" "$dir/SETUP.EXE"
+done
+for rep in $(seq "$BENCH_REPS"); do
+    for kind in trivial max; do
+        t0=$(bench_now)
+        kiv_start "loader-$kind" --limit 300 "$BENCH_WORK/loader-$kind/SETUP.EXE"
+        if kiv_drive --timeout 240 wait-dialog --title "$BENCH_CAPTION" --window-text "Begin"; then
+            RUN_TIME=$(bench_since "$t0")
+            loader[$kind]=$(bench_min "${loader[$kind]:-}" "$RUN_TIME")
+            kiv_drive press --title "$BENCH_CAPTION" --id 2
+        fi
+        kiv_wait "loader-$kind"
+    done
+done
+for kind in max trivial; do bench_put "loader.wine.$kind.wall" "${loader[$kind]:-}"; done
+kiv_end
