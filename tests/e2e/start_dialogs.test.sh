@@ -63,7 +63,7 @@ kiv_expect_eq "$(kiv_out_text 1003)" '&Read me' "ViewButtonText names button 100
 kiv_out_has 'text "&Begin"'
 kiv_screenshot new-installation
 cancel_and_end
-[ -e "$KIV_C/KIVDEMO" ] && kiv_fail "Cancel created the target directory" || kiv_pass "Cancel creates nothing"
+kiv_expect_no_file "$KIV_C/KIVDEMO" "Cancel creates nothing"
 
 kiv_case "an earlier copy of a newer version than the old product's"
 write_settings KIVDEMO.INI 'Directory=C:\OLDDEMO' Version=2.5
@@ -110,8 +110,8 @@ for installed in 1.9 3.0; do
     start_setup
     kiv_drive wait-dialog --title "$TITLE" --text "Unable to find an installed copy"
     kiv_out_has 'Unable to find an installed copy of Kiv Demo 2.0 to upgrade.'
-    grep -q 'id 1 class "Button"' "$KIV_OUT" && kiv_fail "2700 offers a way on (installed $installed)" ||
-        kiv_pass "2700 offers only Cancel and Help (installed $installed)"
+    if grep -q 'id 1 class "Button"' "$KIV_OUT"; then kiv_fail "2700 offers a way on (installed $installed)"
+    else kiv_pass "2700 offers only Cancel and Help (installed $installed)"; fi
     [ "$installed" = 1.9 ] && kiv_screenshot upgrade-refused
     cancel_and_end
 done
