@@ -134,10 +134,11 @@ void CheckDirectory(HWND dialog)
     TextCopy(State.MessageArg, PathSize, t);
     EnsureTrailingBackslash(t);
 
-    // The file system ignores letter case: C:\SETUP and c:\setup are one
-    // directory, and installing into the disk files' own directory would copy
-    // each file onto itself.
-    if (!State.ScriptFromResource && lstrcmpiA(State.SourceDir, State.TargetDir) == 0)
+    // The comparison with the disk files' own directory is exact, letter case
+    // included: a spelling in other case passes, and a file that would be
+    // copied onto itself is then refused by its transfer (1300: the source is
+    // open while the destination is created).
+    if (!State.ScriptFromResource && lstrcmpA(State.SourceDir, State.TargetDir) == 0)
         return Refuse(dialog, target ? IDD_USED_FOR_DISKS : IDD_BEING_INSTALLED_IN);
 
     if (target) {
