@@ -1,23 +1,12 @@
 // String-table blocks and the 1252 code page of the installer's texts.
 #include "tools/kivpack/pe_strings.h"
 
+#include "platform/host/host_platform.h"
 #include "resources/kivformat.h"
 #include "tools/kivpack/pe_bytes.h"
 
 namespace kivpack {
 
-namespace {
-
-// Code page 1252 at 0x80..0x9F; the five unassigned bytes map to the control
-// characters of the same value, as the system's conversion does.
-const char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-} // namespace
 
 bool DecodeStringBlock(const std::vector<uint8_t>& data, StringBlock& block, std::string& error)
 {
@@ -112,7 +101,7 @@ bool SetPayloadCap(ResourceSet& resources, uint16_t resourceId, uint32_t cap, st
 std::u16string AnsiToUtf16(const std::string& text)
 {
     std::u16string out;
-    for (unsigned char c : text) out += c >= 0x80 && c < 0xA0 ? kHighControls[c - 0x80] : char16_t(c);
+    for (unsigned char c : text) out += AnsiToWide(c);
     return out;
 }
 
@@ -121,12 +110,9 @@ bool Utf16ToAnsi(const std::u16string& text, std::string& out)
     out.clear();
     bool exact = true;
     for (char16_t c : text) {
-        int byte = -1;
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) byte = c;
-        for (int i = 0; byte < 0 && i < 32; ++i)
-            if (kHighControls[i] == c) byte = 0x80 + i;
-        if (byte < 0) exact = false;
-        out += byte < 0 ? '?' : char(byte);
+        unsigned char byte = WideToAnsi(c);
+        if (byte == '?' && c != u'?') exact = false;
+        out += char(byte);
     }
     return exact;
 }

@@ -3,16 +3,13 @@
 #pragma once
 #include <string>
 
-// The host behaves as a Windows system whose ANSI code page is 1252, the
-// code page of the systems the installer targets. Text crosses the seam as
-// 8-bit code-page-1252 bytes; the profile reader and the atom table work in
-// UTF-16 internally, as the system does, so that UTF-16 profile files and
+#include "platform/host/host_platform.h"
+
+// The host behaves as a Windows system whose ANSI code page is 1252 (the
+// conversions are in host_platform.h). Text crosses the seam as 8-bit
+// code-page-1252 bytes; the profile reader and the atom table work in UTF-16
+// internally, as the system does, so that UTF-16 profile files and
 // case-insensitive matching of accented letters behave alike.
-char16_t AnsiToWide(unsigned char c);
-// Characters that code page 1252 cannot hold become '?'.
-unsigned char WideToAnsi(char16_t c);
-std::u16string WidenAnsi(const char* text);
-std::string NarrowToAnsi(const std::u16string& text);
 
 // Case folding for case-insensitive names: the letters of code page 1252
 // (ASCII, Latin-1 and the pairs at 0x8A/0x9A, 0x8C/0x9C, 0x8E/0x9E, 0x9F/0xFF)

@@ -56,6 +56,14 @@ struct HostTransferCall {
 const std::vector<HostTransferCall>& HostTransferCalls();
 void HostClearTransferCalls();
 
+// Code page 1252, the ANSI code page of the systems the installer targets, as
+// the host side and kivpack convert text between it and UTF-16. Characters
+// that code page 1252 cannot hold become '?'.
+char16_t AnsiToWide(unsigned char c);
+unsigned char WideToAnsi(char16_t c);
+std::u16string WidenAnsi(const char* text);
+std::string NarrowToAnsi(const std::u16string& text);
+
 // Restores every host hook above to its initial state: no memory files, no
 // atoms, no payload resources, the default script name, an empty title and
 // an empty transfer log. Live memory blocks are not touched.
