@@ -87,40 +87,44 @@ int ExpandStretch(SzddExpander* e, unsigned count)
         }
         const unsigned char* in = e->Input + e->InputPosition;
         if (control == 1 && available >= FastInput && end - w >= FastOutput) {
-            // A whole group. A run of literals is copied a word at a time;
-            // so is a match that starts 8 bytes back or more, in three words
-            // (it may write past its end, where the next item writes). A
-            // closer match repeats its own output and goes byte by byte.
-            unsigned bits = *in++, items = 8;
-            for (;;) {
-                if (bits & 1) {
-                    unsigned run = (unsigned)__builtin_ctz(~bits | (1u << items));
-                    Copy8(h + w, in);
-                    w += run;
-                    in += run;
-                    bits >>= run;
-                    items -= run;
-                    if (!items) break;
+            // Whole groups, as long as input and room last. A run of literals
+            // is copied a word at a time; so is a match that starts 8 bytes
+            // back or more, in three words (it may write past its end, where
+            // the next item writes). A closer match repeats a pattern.
+            const unsigned char* lastGroup = in + (available - FastInput);
+            const unsigned lastW = end - FastOutput;
+            do {
+                unsigned bits = *in++, items = 8;
+                for (;;) {
+                    if (bits & 1) {
+                        unsigned run = (unsigned)__builtin_ctz(~bits | (1u << items));
+                        Copy8(h + w, in);
+                        w += run;
+                        in += run;
+                        bits >>= run;
+                        items -= run;
+                        if (!items) break;
+                    }
+                    unsigned d = Distance(w, in[0] | ((unsigned)(in[1] & 0xF0) << 4));
+                    unsigned length = (in[1] & 0x0F) + KIV_SZDD_MIN_MATCH;
+                    in += 2;
+                    unsigned char* to = h + w;
+                    const unsigned char* from = to - d;
+                    if (d >= 8) {
+                        Copy8(to, from);
+                        Copy8(to + 8, from + 8);
+                        Copy8(to + 16, from + 16);
+                    } else {
+                        // A pattern of period d: its first 8 bytes one by
+                        // one, then words from a multiple of d back.
+                        for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
+                        for (unsigned i = 8; i < length; i += 8) Copy8(to + i, to + i - PatternStep[d]);
+                    }
+                    w += length;
+                    bits >>= 1;
+                    if (!--items) break;
                 }
-                unsigned d = Distance(w, in[0] | ((unsigned)(in[1] & 0xF0) << 4));
-                unsigned length = (in[1] & 0x0F) + KIV_SZDD_MIN_MATCH;
-                in += 2;
-                unsigned char* to = h + w;
-                const unsigned char* from = to - d;
-                if (d >= 8) {
-                    Copy8(to, from);
-                    Copy8(to + 8, from + 8);
-                    Copy8(to + 16, from + 16);
-                } else {
-                    // A pattern of period d: its first 8 bytes one by one,
-                    // then words from a multiple of d back.
-                    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
-                    for (unsigned i = 8; i < length; i += 8) Copy8(to + i, to + i - PatternStep[d]);
-                }
-                w += length;
-                bits >>= 1;
-                if (!--items) break;
-            }
+            } while (in <= lastGroup && w <= lastW);
             e->InputPosition = (unsigned)(in - e->Input);
             continue;
         }
