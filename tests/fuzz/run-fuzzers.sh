@@ -6,9 +6,11 @@
 #
 # The targets are $KIV_FUZZ_DIR/clang/fuzz_<target> (KIV_FUZZ_DIR defaults to
 # build/host/tests/fuzz: build the host preset first). Each runs over its
-# working corpus $KIV_FUZZ_DIR/work/<target>/corpus, which starts as a copy of
-# tests/fuzz/corpus/<target>/ and keeps what earlier runs found; a crashing
-# input is saved beside it as crash-*, leak-* or timeout-*, with the log.
+# working corpus $KIV_FUZZ_WORK/<target>/corpus, which starts as a copy of
+# tests/fuzz/corpus/<target>/; a crashing input is saved beside it as
+# crash-*, leak-* or timeout-*, with the log. KIV_FUZZ_WORK defaults to
+# $KIV_FUZZ_DIR/work, which keeps what earlier runs found; KIV_FUZZ_WORK=temp
+# (the ctest tests) takes a new directory, removed after a clean run.
 # Exit status: 0 all clean, 1 a target found a fault, 77 targets not built.
 set -uo pipefail
 
@@ -35,9 +37,15 @@ for t in "${targets[@]}"; do
 done
 
 
+work_root="${KIV_FUZZ_WORK:-$fuzz_dir/work}"
+if [ "$work_root" = temp ]; then
+  work_root="$(mktemp -d "$fuzz_dir/run.XXXXXX")" || exit 1
+  temporary=1
+fi
+
 pids=()
 for t in "${targets[@]}"; do
-  work="$fuzz_dir/work/$t"
+  work="$work_root/$t"
   mkdir -p "$work/corpus"
   cp -n "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null
   # -timeout: one input may take this long; -rss_limit_mb: the whole run.
@@ -57,10 +65,11 @@ done
 status=0
 for i in "${!targets[@]}"; do
   t="${targets[$i]}"
-  work="$fuzz_dir/work/$t"
+  work="$work_root/$t"
   wait "${pids[$i]}"
   rc=$?
-  done_line="$(grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
+  # -a: the log quotes inputs, which may hold any byte.
+  done_line="$(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -n 1)"
   rss="$(sed -n 's/^stat::peak_rss_mb: *//p' "$work/log" | tail -n 1)"
@@ -72,8 +81,9 @@ for i in "${!targets[@]}"; do
   else
     status=1
     echo "$t: FAULT (exit $rc) after ${runs:-?} executions; log $work/log"
-    grep -E 'ERROR: |property broken|runtime error|SUMMARY' "$work/log" | head -n 5 | sed 's/^/  /'
+    grep -a -E 'ERROR: |property broken|runtime error|SUMMARY' "$work/log" | head -n 5 | sed 's/^/  /'
     ls "$work" | grep -E '^(crash|leak|timeout|oom|slow-unit)-' | sed "s|^|  artifact $work/|"
   fi
 done
+[ -n "${temporary:-}" ] && [ $status -eq 0 ] && rm -rf "$work_root"
 exit $status
