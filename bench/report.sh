@@ -31,7 +31,8 @@ echo "| 3 | expansion by command: kivpack expand | wall $(s "$(g expand.kivpack.
 echo "| 3 | expansion under Wine, one process: the installer's code | cpu $(s "$(g expand.wine.ours.cpu)"), wall $(s "$(g expand.wine.ours.wall)") | LZCopy: cpu $(s "$(g expand.wine.lzcopy.cpu)"), wall $(s "$(g expand.wine.lzcopy.wall)") | wall $(x "$(g expand.wine.lzcopy.wall)" "$(g expand.wine.ours.wall)") | |"
 for m in resource disk; do
     o=$(g install.$m.wall) c=$(g install.copyfile.wall) r=$(g install.readwrite.wall)
-    echo "| 4 | installation under Wine, $m mode | $(s "$o") | plain copy: CopyFileA $(s "$c"), ReadFile/WriteFile $(s "$r") | speed of the CopyFileA copy: $(bench_ratio "$c" "$o"); of the loop: $(bench_ratio "$r" "$o") | >= 0.8 |"
+    oc=$(g install.$m.cpu) cc=$(g install.copyfile.cpu) rc=$(g install.readwrite.cpu)
+    echo "| 4 | installation under Wine, $m mode | wall $(s "$o"), session cpu $(s "$oc") | plain copy: CopyFileA wall $(s "$c"), cpu $(s "$cc"); ReadFile/WriteFile wall $(s "$r"), cpu $(s "$rc") | speed against CopyFileA: wall $(bench_ratio "$c" "$o"), cpu $(bench_ratio "$cc" "$oc"); against the loop: wall $(bench_ratio "$r" "$o"), cpu $(bench_ratio "$rc" "$oc") | >= 0.8 |"
 done
 st=$(g stub.bytes)
 echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"

@@ -27,7 +27,8 @@ while [ $# -gt 0 ]; do
         --quick) mode=quick; shift ;;
         --reps) reps=$2; shift 2 ;;
         --no-wine) wine=0; shift ;;
-        *) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+        -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     esac
 done
 # Runs of each measurement; the slowest peers (mscompress, msexpand) get
