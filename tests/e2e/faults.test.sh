@@ -74,17 +74,7 @@ cancel() { kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2; }
 # message CODE: the system's text for an error code, escaped as above.
 message() { kiv_run "$FILETIMES" --message "$1" | tr -d '\r'; }
 
-same_file() {
-    if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
-}
 
-# only_files DIR NAMES...: DIR holds exactly these files.
-only_files() {
-    local dir=$1
-    shift
-    kiv_expect_eq "$(cd "$dir" 2>/dev/null && ls -A | sort | tr '\n' ' ')" \
-        "$([ $# -gt 0 ] && printf '%s\n' "$@" | sort | tr '\n' ' ')" "files in $dir"
-}
 
 # ---------------------------------------------------------------------------
 kiv_case "a target drive that fills up in the middle of a large file"
@@ -101,18 +91,18 @@ EOF
 DISKFULL=$(message 112)
 begin full 'C:\setupfull.exe'
 kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BI_" "1300 names the temporary file that did not fit"
-only_files "$FULL/APP" GOOD.TXT
+kiv_expect_only_files "$FULL/APP" GOOD.TXT
 rm "$FULL/filler1"
 retry
 sleep 1
 kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BIN" "after Retry 1300 names the destination that did not fit"
-only_files "$FULL/APP" GOOD.TXT
+kiv_expect_only_files "$FULL/APP" GOOD.TXT
 rm "$FULL/filler2"
 retry
 completes full
-same_file "$FULL/APP/BIG.BIN" "$DATA/big.bin" "Retry after space was freed installs the file whole"
-same_file "$FULL/APP/GOOD.TXT" "$DATA/good.txt" "the file before it stays"
-only_files "$FULL/APP" BIG.BIN GOOD.TXT
+kiv_expect_same_file "$FULL/APP/BIG.BIN" "$DATA/big.bin" "Retry after space was freed installs the file whole"
+kiv_expect_same_file "$FULL/APP/GOOD.TXT" "$DATA/good.txt" "the file before it stays"
+kiv_expect_only_files "$FULL/APP" BIG.BIN GOOD.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a destination held open by another program"
@@ -130,13 +120,13 @@ for i in $(seq 100); do [ -e "$KIV_C/held.ready" ] && break; sleep 0.1; done
 begin held 'C:\setupheld.exe'
 kiv_expect_eq "$(copy_error)" "$(message 32)\\nFilename: C:\\HELD\\GOOD.TXT" "1300: the file is in use"
 kiv_expect_file_has "$T/GOOD.TXT" "old copy" "the held file is untouched"
-only_files "$T" GOOD.TXT TEXT.TXT
+kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 rm "$KIV_C/held.ready"
 kiv_wait holder
 retry
 completes held
-same_file "$T/GOOD.TXT" "$DATA/good.txt" "Retry after the release installs the file"
-only_files "$T" GOOD.TXT TEXT.TXT
+kiv_expect_same_file "$T/GOOD.TXT" "$DATA/good.txt" "Retry after the release installs the file"
+kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a read-only target file system"
@@ -152,8 +142,8 @@ kiv_expect_eq "$(copy_error)" "$(message 5)\\nFilename: X:\\RO\\GOOD.TX_" "1300:
 mount -o remount,rw "$FULL" || kiv_die "cannot make the target drive writable again"
 retry
 completes ro
-same_file "$FULL/RO/GOOD.TXT" "$DATA/good.txt" "Retry after the drive is writable installs the file"
-only_files "$FULL/RO" GOOD.TXT
+kiv_expect_same_file "$FULL/RO/GOOD.TXT" "$DATA/good.txt" "Retry after the drive is writable installs the file"
+kiv_expect_only_files "$FULL/RO" GOOD.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a payload damaged inside the packed installer"
@@ -241,7 +231,7 @@ offset=$(python3 "$KIV_WORK/szdd.py" literal "$KIV_C/setupgood.exe" $SIZES "$KIV
 _kiv_log "literal flipped at $offset"
 begin literal 'C:\setuplit.exe'
 completes literal
-same_file "$T/TEXT.TXT" "$DATA/text.lit" "a flipped literal: the file is installed with the wrong byte"
+kiv_expect_same_file "$T/TEXT.TXT" "$DATA/text.lit" "a flipped literal: the file is installed with the wrong byte"
 kiv_expect_eq "$(cmp -l "$T/TEXT.TXT" "$DATA/text.txt" | wc -l)" 1 "exactly one byte differs from the product's file"
 rm -rf "$T"
 offset=$(python3 "$KIV_WORK/szdd.py" control "$KIV_C/setupgood.exe" $SIZES "$KIV_C/setupctl.exe" "$DATA/text.ctl") ||
@@ -250,14 +240,14 @@ _kiv_log "control byte flipped at $offset"
 begin control 'C:\setupctl.exe'
 kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" \
     "a flipped control byte: the stream ends early, 1300 invalid data"
-only_files "$T" GOOD.TXT
+kiv_expect_only_files "$T" GOOD.TXT
 retry
 sleep 1
 kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" "Retry meets the same damage"
 cancel
 kiv_wait control
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
-only_files "$T" GOOD.TXT
+kiv_expect_only_files "$T" GOOD.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "an installer cut short on disk"
@@ -284,7 +274,7 @@ kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" 
 cancel
 kiv_wait cut
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
-only_files "$T" GOOD.TXT
+kiv_expect_only_files "$T" GOOD.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "scripts at every limit"

@@ -91,20 +91,8 @@ completes() {
     kiv_expect_eq "$KIV_RC" 0 "exit code"
 }
 
-# same_file ACTUAL EXPECTED WHAT
-same_file() {
-    if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
-}
+# kiv_expect_same_file ACTUAL EXPECTED WHAT
 
-# only_files DIR NAMES...: DIR holds exactly these files (no partial or
-# temporary file beside them).
-only_files() {
-    local dir=$1
-    shift
-    local want=""
-    [ $# -gt 0 ] && want=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
-    kiv_expect_eq "$(cd "$dir" 2>/dev/null && ls -A | sort | tr '\n' ' ')" "$want" "files in $(basename "$dir")"
-}
 
 # start_product SECONDS: a running copy of the product (the script's Exit
 # List names its class) that takes SECONDS to handle WM_CLOSE, so that the
@@ -201,12 +189,12 @@ completes new
 rm "$KIV_C/fonts.ready"
 kiv_wait fontwatch
 T=$KIV_C/RUNTEST/NEW/DIR
-same_file "$T/ONE.TXT" "$DATA/one.txt" "a plain file arrives unchanged"
-same_file "$T/NOTES.TXT" "$DATA/notes.txt" "an SZDD file arrives expanded under its destination name"
-same_file "$T/BIG.DAT" "$DATA/big.txt" "the large SZDD file arrives expanded"
-same_file "$T/DOCS/README.TXT" "$DATA/part1.txt" "a file below a target subdirectory arrives"
-same_file "$T/TWO.TXT" "$DATA/two.txt" "the last file arrives"
-only_files "$T" BIG.DAT DOCS NOTES.TXT ONE.TXT TWO.TXT
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "a plain file arrives unchanged"
+kiv_expect_same_file "$T/NOTES.TXT" "$DATA/notes.txt" "an SZDD file arrives expanded under its destination name"
+kiv_expect_same_file "$T/BIG.DAT" "$DATA/big.txt" "the large SZDD file arrives expanded"
+kiv_expect_same_file "$T/DOCS/README.TXT" "$DATA/part1.txt" "a file below a target subdirectory arrives"
+kiv_expect_same_file "$T/TWO.TXT" "$DATA/two.txt" "the last file arrives"
+kiv_expect_only_files "$T" BIG.DAT DOCS NOTES.TXT ONE.TXT TWO.TXT
 # The gauge during the copy: partly filled, and never beyond the share of
 # DiskSpace really written (half of it).
 partial=0 beyond=0 most=0
@@ -239,8 +227,8 @@ kiv_drive wait-gone --title "$TITLE" --text "Enter the directory" -- \
     wait-dialog --title "$TITLE" --text "Cancel" --timeout 5 -- press --id 2
 ends_without_completion early
 kiv_wait product
-only_files "$KIV_C/RUNTEST/NEW/DIR" DOCS
-only_files "$KIV_C/RUNTEST/NEW/DIR/DOCS"
+kiv_expect_only_files "$KIV_C/RUNTEST/NEW/DIR" DOCS
+kiv_expect_only_files "$KIV_C/RUNTEST/NEW/DIR/DOCS"
 
 # ---------------------------------------------------------------------------
 kiv_case "Cancel during a large file"
@@ -260,10 +248,10 @@ ends_without_completion large
 # after it, so the large file is complete and the files after it are not
 # copied. (Had the click come before the large file, it would be missing;
 # had it come after, the later files would be there.)
-same_file "$T/ONE.TXT" "$DATA/one.txt" "a file installed before the cancel stays"
-same_file "$T/BIG.DAT" "$DATA/huge.dat" "the large file is complete, not partial"
-only_files "$T" BIG.DAT DOCS NOTES.TXT ONE.TXT
-only_files "$T/DOCS"
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "a file installed before the cancel stays"
+kiv_expect_same_file "$T/BIG.DAT" "$DATA/huge.dat" "the large file is complete, not partial"
+kiv_expect_only_files "$T" BIG.DAT DOCS NOTES.TXT ONE.TXT
+kiv_expect_only_files "$T/DOCS"
 
 # ---------------------------------------------------------------------------
 kiv_case "Cancel between the parts of an appended file"
@@ -294,8 +282,8 @@ kiv_expect_file "$KIV_WORK/joined.seen" "the first part was being copied"
 # its second part: it must not stay half-assembled. (Had Esc come during the
 # second part, the file would be complete and kept.)
 kiv_expect_no_file "$T/JOINED.DAT" "the half-assembled file is deleted"
-same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it stays"
-only_files "$T" ONE.TXT
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it stays"
+kiv_expect_only_files "$T" ONE.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "Cancel in the error dialog of an appended part"
@@ -316,7 +304,7 @@ begin_install broken 'C:\SRC5\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Filename:" -- press --id 2
 ends_without_completion broken
 kiv_expect_no_file "$T/JOINED.DAT" "the file holding only its first part is deleted"
-only_files "$T"
+kiv_expect_only_files "$T"
 
 # The same failure on a part appended to a file that this run did not write
 # (one the product keeps adding to): the file stays as it was.
@@ -331,7 +319,7 @@ EOF
 begin_install userlog 'C:\SRC5\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Filename:" -- press --id 2
 ends_without_completion userlog
-same_file "$T/USER.LOG" "$DATA/user.log" "a file the run did not write is kept unchanged"
+kiv_expect_same_file "$T/USER.LOG" "$DATA/user.log" "a file the run did not write is kept unchanged"
 
 # ---------------------------------------------------------------------------
 kiv_case "two disks on a floppy drive: the disk prompt"
@@ -372,7 +360,7 @@ kiv_expect_ne "$owner" "0x00000000" "the prompt is owned by the progress dialog"
 kiv_screenshot disk-prompt
 kiv_drive press --title "$TITLE" --window-text "Please insert" --id 2
 ends_without_completion disks
-same_file "$T/ONE.TXT" "$DATA/one.txt" "the first disk's plain file stays"
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the first disk's plain file stays"
 kiv_expect_no_file "$T/PARTS.DAT" "the file that lacks its second disk's parts is deleted"
 
 # The prompt answered with the directory that holds the second disk.
@@ -381,9 +369,9 @@ begin_install disks2 'A:\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Please insert Run Test Disk 2" -- \
     type --id 1701 --set 'C:\DISK2' -- press --id 1
 completes disks2
-same_file "$T/PARTS.DAT" "$DATA/parts.txt" "the parts of both disks are assembled in order"
-same_file "$T/TWO.TXT" "$DATA/two.txt" "the second disk's files are read from the entered directory"
-only_files "$T" ONE.TXT PARTS.DAT TWO.TXT
+kiv_expect_same_file "$T/PARTS.DAT" "$DATA/parts.txt" "the parts of both disks are assembled in order"
+kiv_expect_same_file "$T/TWO.TXT" "$DATA/two.txt" "the second disk's files are read from the entered directory"
+kiv_expect_only_files "$T" ONE.TXT PARTS.DAT TWO.TXT
 kiv_unmap_drive a
 
 # ---------------------------------------------------------------------------
@@ -407,9 +395,9 @@ grep -q '^  control .* id 1701 class "Edit" .* text "C:\\SRC3"$' "$KIV_OUT" &&
     kiv_pass "the field holds the source directory" || kiv_fail "the field holds the source directory"
 kiv_drive type --title "$TITLE" --window-text "Unable to locate" --id 1701 --set 'C:\ELSEWHERE' -- press --id 1
 completes missing
-same_file "$T/LATE.TXT" "$DATA/notes.txt" "the file arrives from the entered directory"
-same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it arrives"
-only_files "$T" LATE.TXT ONE.TXT
+kiv_expect_same_file "$T/LATE.TXT" "$DATA/notes.txt" "the file arrives from the entered directory"
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it arrives"
+kiv_expect_only_files "$T" LATE.TXT ONE.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a destination held open by another program: Retry"
@@ -442,8 +430,8 @@ rm "$KIV_C/lock.ready"
 kiv_wait lock
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 completes locked
-same_file "$T/TWO.TXT" "$DATA/two.txt" "after the release Retry installs the file"
-same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it is installed"
-only_files "$T" ONE.TXT TWO.TXT
+kiv_expect_same_file "$T/TWO.TXT" "$DATA/two.txt" "after the release Retry installs the file"
+kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it is installed"
+kiv_expect_only_files "$T" ONE.TXT TWO.TXT
 
 kiv_end

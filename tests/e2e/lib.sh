@@ -46,7 +46,8 @@
 # Checks:     kiv_expect_eq ACTUAL EXPECTED WHAT, kiv_expect_ne,
 #             kiv_expect_contains TEXT PART WHAT, kiv_expect_file PATH,
 #             kiv_expect_no_file PATH, kiv_expect_file_has PATH TEXT,
-#             kiv_expect_rc CODE CMD..., kiv_pass WHAT, kiv_fail WHAT,
+#             kiv_expect_same_file PATH EXPECTED WHAT, kiv_expect_only_files
+#             DIR NAMES..., kiv_expect_rc CODE CMD..., kiv_pass WHAT, kiv_fail WHAT,
 #             kiv_die WHAT (fail and end the suite now)
 #
 # `wine reg` is the 32-bit reg.exe: HKLM\Software is the view a 32-bit

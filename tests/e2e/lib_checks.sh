@@ -70,6 +70,22 @@ kiv_expect_no_file() {
     if [ ! -e "$1" ]; then kiv_pass "${2:-no file $1}"; else kiv_fail "${2:-no file}: $1 exists"; fi
 }
 
+# kiv_expect_same_file PATH EXPECTED WHAT: PATH exists and equals EXPECTED
+# byte for byte.
+kiv_expect_same_file() {
+    if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
+}
+
+# kiv_expect_only_files DIR NAMES...: DIR exists and holds exactly these
+# files (no partial or temporary file beside them).
+kiv_expect_only_files() {
+    local dir=$1
+    shift
+    [ -d "$dir" ] || { kiv_fail "files in $(basename "$dir"): no directory $dir"; return 1; }
+    kiv_expect_eq "$(cd "$dir" && ls -A | sort | tr '\n' ' ')" \
+        "$([ $# -gt 0 ] && printf '%s\n' "$@" | sort | tr '\n' ' ')" "files in $(basename "$dir")"
+}
+
 # kiv_expect_file_has PATH TEXT [WHAT]: the file holds TEXT (a fixed string).
 kiv_expect_file_has() {
     local what=${3:-$1 has \"$2\"}

@@ -96,19 +96,7 @@ bits_of() {
     case $a in 0x*) printf '0x%X' $((a & $2)) ;; *) echo missing ;; esac
 }
 
-same_file() {
-    if [ -f "$1" ] && cmp -s "$1" "$2"; then kiv_pass "$3"; else kiv_fail "$3: $1 differs from $2"; fi
-}
 
-# only_files DIR NAMES...: DIR holds exactly these files.
-only_files() {
-    local dir=$1
-    shift
-    [ -d "$dir" ] || { kiv_fail "files in $(basename "$dir"): no directory $dir"; return 1; }
-    kiv_expect_eq "$(cd "$dir" && ls -A | sort | tr '\n' ' ')" \
-        "$([ $# -gt 0 ] && printf '%s\n' "$@" | sort | tr '\n' ' ')" \
-        "files in $(basename "$dir")"
-}
 
 # ---------------------------------------------------------------------------
 kiv_case "resource mode under Windows 95"
@@ -157,14 +145,14 @@ kiv_expect_eq "$(bits_of 'C:\KIVRES\HID.FON' 7)" 0x2 "HiddenFont: hidden"
 kiv_expect_eq "$(bits_of 'C:\KIVRES\SYS.FON' 7)" 0x6 "SystemFont on Windows 95: hidden and system"
 kiv_expect_eq "$(bits_of 'C:\KIVRES\PLAIN.TXT' 7)" 0x0 "a file without font flags: no attributes"
 kiv_expect_eq "$(bits_of 'C:\KIVRES\OLD.TXT' 7)" 0x0 "the replaced file is no longer read-only"
-same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the plain file arrives byte-exact"
-same_file "$T/BIG.BIN" "$DATA/big.bin" "the large file arrives intact through the chunked copy"
-same_file "$T/OLD.TXT" "$DATA/old.txt" "the read-only destination is replaced"
+kiv_expect_same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the plain file arrives byte-exact"
+kiv_expect_same_file "$T/BIG.BIN" "$DATA/big.bin" "the large file arrives intact through the chunked copy"
+kiv_expect_same_file "$T/OLD.TXT" "$DATA/old.txt" "the read-only destination is replaced"
 cat "$DATA/log.txt" "$DATA/part.txt" >"$DATA/log-appended.txt"
-same_file "$T/LOG.TXT" "$DATA/log-appended.txt" "Append adds to the end of the existing file"
-same_file "$T/DATA.TX_" "$DATA/data.tx_" "a destination ending in \"_\" arrives"
-same_file "$T/DATA.TXT" "$DATA/data.txt" "the file whose plain temporary name is DATA.TX_ arrives"
-only_files "$T" BIG.BIN DATA.TXT DATA.TX_ HID.FON LOG.TXT OLD.TXT PLAIN.TXT SYS.FON
+kiv_expect_same_file "$T/LOG.TXT" "$DATA/log-appended.txt" "Append adds to the end of the existing file"
+kiv_expect_same_file "$T/DATA.TX_" "$DATA/data.tx_" "a destination ending in \"_\" arrives"
+kiv_expect_same_file "$T/DATA.TXT" "$DATA/data.txt" "the file whose plain temporary name is DATA.TX_ arrives"
+kiv_expect_only_files "$T" BIG.BIN DATA.TXT DATA.TX_ HID.FON LOG.TXT OLD.TXT PLAIN.TXT SYS.FON
 kiv_expect_eq "$(cd "$KIV_WINDIR" && ls -d ./*_ 2>/dev/null)" "" "no temporary file in the Windows directory"
 
 # ---------------------------------------------------------------------------
@@ -201,8 +189,8 @@ for system in "win98 2001-05-06T07:08:09 0x2 0x2" "nt40 2002-06-07T08:09:10 0x2 
     kiv_expect_eq "$(bits_of 'C:\KIVDISK\HID.FON' 7)" "$hidden" "$version: HiddenFont attributes"
     kiv_expect_eq "$(bits_of 'C:\KIVDISK\SYS.FON' 7)" "$sys" "$version: SystemFont attributes"
 done
-same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the disk file arrives expanded"
-only_files "$T" HID.FON PLAIN.TXT SYS.FON
+kiv_expect_same_file "$T/PLAIN.TXT" "$DATA/plain.txt" "the disk file arrives expanded"
+kiv_expect_only_files "$T" HID.FON PLAIN.TXT SYS.FON
 
 # ---------------------------------------------------------------------------
 kiv_case "resource mode: an Append record without its destination, a path too long"
@@ -225,7 +213,7 @@ begin miss 'C:\setupmiss.exe'
 kiv_expect_eq "$(copy_error)" "$(message 2)\\nFilename: C:\\KIVMISS\\MISSING.LOG" \
     "dialog 1300: the system's text and the destination"
 kiv_screenshot append-missing
-only_files "$T" FIRST.TXT
+kiv_expect_only_files "$T" FIRST.TXT
 cp "$DATA/log.txt" "$T/MISSING.LOG"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "MISSING.LOG"
@@ -235,8 +223,8 @@ kiv_expect_eq "$(copy_error)" "$(message 206)\\nFilename: ${LONG_PATH:0:259}" \
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait miss
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
-same_file "$T/MISSING.LOG" "$DATA/log-appended.txt" "Retry appends once the destination exists"
-only_files "$T" FIRST.TXT MISSING.LOG
+kiv_expect_same_file "$T/MISSING.LOG" "$DATA/log-appended.txt" "Retry appends once the destination exists"
+kiv_expect_only_files "$T" FIRST.TXT MISSING.LOG
 
 # ---------------------------------------------------------------------------
 kiv_case "disk mode: stored files cut short"
@@ -264,13 +252,13 @@ INVALID=$(message 13)
 begin cut 'C:\SRCCUT\kivinstall.exe'
 kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUT.TX_" \
     "copy at once: dialog 1300 with the system's text and the source"
-only_files "$T" GOOD.TXT LOG.TXT
+kiv_expect_only_files "$T" GOOD.TXT LOG.TXT
 cp "$DATA/cut.szdd" "$SRC/CUT.TX_"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "CUT.TX_"
 kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\LOGPART.TX_" \
     "an appended part: dialog 1300 with the system's text and the source"
-same_file "$T/LOG.TXT" "$DATA/log.txt" "the failed part is cut off the file it was appended to"
+kiv_expect_same_file "$T/LOG.TXT" "$DATA/log.txt" "the failed part is cut off the file it was appended to"
 report 'C:\KIVCUT\LOG.TXT'
 kiv_expect_eq "$(bits_of 'C:\KIVCUT\LOG.TXT' 1)" 0x1 "the file keeps its read-only attribute"
 cp "$DATA/cut.szdd" "$SRC/LOGPART.TX_"
@@ -278,15 +266,15 @@ kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "LOGPART.TX_"
 kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUTBIG.BI_" \
     "chunked copy: dialog 1300 with the system's text and the source"
-only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
+kiv_expect_only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait cut
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
-same_file "$T/CUT.TXT" "$DATA/cut.txt" "Retry after the repair installs the file"
+kiv_expect_same_file "$T/CUT.TXT" "$DATA/cut.txt" "Retry after the repair installs the file"
 cat "$DATA/log.txt" "$DATA/cut.txt" >"$DATA/log-cut.txt"
-same_file "$T/LOG.TXT" "$DATA/log-cut.txt" "Retry after the repair appends the part once"
-same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file before the failures stays"
-only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
+kiv_expect_same_file "$T/LOG.TXT" "$DATA/log-cut.txt" "Retry after the repair appends the part once"
+kiv_expect_same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file before the failures stays"
+kiv_expect_only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a full target drive"
@@ -308,11 +296,11 @@ sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
 begin fullres 'C:\setupfull.exe'
 kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\RES\\BIG.BI_" \
     "resource mode: dialog 1300 with the system's text and the temporary file"
-only_files "$FULL/RES" GOOD.TXT
+kiv_expect_only_files "$FULL/RES" GOOD.TXT
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait fullres
-same_file "$FULL/RES/GOOD.TXT" "$DATA/good.txt" "the file before the failure stays"
-only_files "$FULL/RES" GOOD.TXT
+kiv_expect_same_file "$FULL/RES/GOOD.TXT" "$DATA/good.txt" "the file before the failure stays"
+kiv_expect_only_files "$FULL/RES" GOOD.TXT
 rm -rf "${FULL:?}/RES"
 # Disk mode: the expanded file does not fit.
 SRC=$KIV_C/SRCFULL
@@ -326,10 +314,10 @@ sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
 begin fulldisk 'C:\SRCFULL\kivinstall.exe'
 kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\DISK\\BIG.BIN" \
     "disk mode: dialog 1300 with the system's text and the destination"
-only_files "$FULL/DISK"
+kiv_expect_only_files "$FULL/DISK"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait fulldisk
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
-only_files "$FULL/DISK"
+kiv_expect_only_files "$FULL/DISK"
 
 kiv_end
