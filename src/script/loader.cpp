@@ -153,23 +153,33 @@ unsigned ReadFonts()
     return 0;
 }
 
+// Every line of a section, while fewer than `limit` rows are filled, into a
+// row of two atoms: the key, and the value when it is not empty.
+template <class Row>
+unsigned ReadAtomPairs(const char* section, Row* rows, unsigned limit, unsigned* count,
+                       AtomHandle Row::*keyAtom, AtomHandle Row::*valueAtom)
+{
+    SetSection(section);
+    *count = 0;
+    ReadSectionKeys();
+    char value[PathSize];
+    for (const char* key = State.WorkBuffer; *key && *count < limit; key = NextKey(key)) {
+        ReadKeyValue(key, value);
+        SetErrorLine(key, value);
+        Row& row = rows[*count];
+        unsigned r = Intern(key, &(row.*keyAtom));
+        if (!r && value[0]) r = Intern(value, &(row.*valueAtom));
+        if (r) return r;
+        ++*count;
+    }
+    return 0;
+}
+
 // Step 16.
 unsigned ReadExitList()
 {
-    SetSection("Exit List");
-    State.ExitCount = 0;
-    ReadSectionKeys();
-    char value[PathSize];
-    for (const char* key = State.WorkBuffer; *key && State.ExitCount < MaxExitLines; key = NextKey(key)) {
-        ReadKeyValue(key, value);
-        SetErrorLine(key, value);
-        ExitEntry& row = State.ExitList[State.ExitCount];
-        unsigned r = Intern(key, &row.ClassAtom);
-        if (!r && value[0]) r = Intern(value, &row.TitlesAtom);
-        if (r) return r;
-        ++State.ExitCount;
-    }
-    return 0;
+    return ReadAtomPairs("Exit List", State.ExitList, MaxExitLines, &State.ExitCount,
+                         &ExitEntry::ClassAtom, &ExitEntry::TitlesAtom);
 }
 
 // Step 17.
@@ -241,20 +251,8 @@ unsigned ReadProgramGroup()
 // Step 20.
 unsigned ReadOldGroups()
 {
-    SetSection("Old Program Manager Groups");
-    State.OldGroupCount = 0;
-    ReadSectionKeys();
-    char value[PathSize];
-    for (const char* key = State.WorkBuffer; *key && State.OldGroupCount < MaxOldGroups; key = NextKey(key)) {
-        ReadKeyValue(key, value);
-        SetErrorLine(key, value);
-        OldGroup& row = State.OldGroups[State.OldGroupCount];
-        unsigned r = Intern(key, &row.VersionAtom);
-        if (!r && value[0]) r = Intern(value, &row.GroupAtom);
-        if (r) return r;
-        ++State.OldGroupCount;
-    }
-    return 0;
+    return ReadAtomPairs("Old Program Manager Groups", State.OldGroups, MaxOldGroups,
+                         &State.OldGroupCount, &OldGroup::VersionAtom, &OldGroup::GroupAtom);
 }
 
 // Step 21.
