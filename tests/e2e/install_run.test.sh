@@ -237,12 +237,12 @@ rm -rf "$KIV_C/RUNTEST"
 sed -i "/^\[Exit List\]/d; /^$PRODUCT_CLASS=/d" "$SRC/INSTALL.INI"
 ln -sf "$DATA/huge.dat" "$SRC/BIG.DAT"
 T=$KIV_C/RUNTEST/NEW/DIR
-# The driver is already running when Begin is pressed, so the close box is
-# used a second later, while the large file (a few seconds' copy) is under
-# way. The busy dialog does not see the click until the next pump.
+# The close box is used as soon as the large file appears, while it is being
+# copied, however fast the copy. The busy dialog does not see the click until
+# the next pump.
 kiv_start large 'C:\SRC1\kivinstall.exe'
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1 -- sleep 1 -- \
-    close --title "$TITLE"
+kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1 -- \
+    wait-file 'C:\RUNTEST\NEW\DIR\BIG.DAT' --timeout 30 -- close --title "$TITLE"
 ends_without_completion large
 # The transfer of a file is not interrupted: the cancel is seen at the pump
 # after it, so the large file is complete and the files after it are not
@@ -269,15 +269,10 @@ JOINED.2=Target\JOINED.DAT,the second part,Append
 EOF
 T=$KIV_C/RUNTEST/JOIN
 kiv_start join 'C:\SRC2\kivinstall.exe'
-rm -f "$KIV_WORK/joined.seen"
-( for i in $(seq 300); do [ -e "$T/JOINED.DAT" ] && { touch "$KIV_WORK/joined.seen"; break; }; sleep 0.05; done ) &
-WATCHER=$!
-# Esc a second after Begin, in the copy of the first part.
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1 -- sleep 1 -- \
-    key --title "$TITLE" ESC
+# Esc as soon as the file appears, in the copy of the first part.
+kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1 -- \
+    wait-file 'C:\RUNTEST\JOIN\JOINED.DAT' --timeout 30 -- key --title "$TITLE" ESC
 ends_without_completion join
-wait "$WATCHER"
-kiv_expect_file "$KIV_WORK/joined.seen" "the first part was being copied"
 # The first part was complete when the cancel was seen, but the file lacks
 # its second part: it must not stay half-assembled. (Had Esc come during the
 # second part, the file would be complete and kept.)

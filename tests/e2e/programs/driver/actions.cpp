@@ -199,6 +199,31 @@ void Session::Select(HWND window) {
     process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
 }
 
+// wait-file PATH [BYTES]: polls every millisecond, so that a step after it
+// lands while a program is still writing the file, however fast it writes.
+int WaitFile(const Step& step) {
+    if (step.words.empty() || step.words.size() > 2) {
+        fprintf(stderr, "kivdriver: wait-file: give a path and, if wanted, a size in bytes\n");
+        return ExitUsage;
+    }
+    unsigned long long least = step.words.size() == 2 ? strtoull(step.words[1].c_str(), nullptr, 10) : 0;
+    const char* path = step.words[0].c_str();
+    DWORD limit = (DWORD)(step.timeout * 1000.0), start = GetTickCount();
+    for (;;) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+            unsigned long long size = ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+            if (size >= least) {
+                printf("file %s %llu bytes\n", step.words[0].c_str(), size);
+                return ExitOk;
+            }
+        }
+        if (GetTickCount() - start >= limit) break;
+        Sleep(1);
+    }
+    return Fail(step, "no file " + step.words[0] + " of that size");
+}
+
 int Fail(const Step& step, const std::string& message) {
     fprintf(stderr, "kivdriver: %s: %s (after %.1f s)\n", step.command.c_str(), message.c_str(),
             step.timeout);
@@ -220,6 +245,7 @@ int RunStep(const Step& step, Session& session) {
         return ExitOk;
     }
     if (c == "wait-exit") return WaitExit(step, session);
+    if (c == "wait-file") return WaitFile(step);
     if (c == "wait-dialog") {
         if (!step.SelectsWindow() && step.containing.empty()) {
             fprintf(stderr, "kivdriver: wait-dialog: give --title, --title-has, --class or --text\n");

@@ -40,11 +40,12 @@ const char Usage[] =
     "  read [WINDOW] CONTROL          print the control's text as it is\n"
     "  wait-exit [--pid P]            wait for the process (default: of the last window) to end;\n"
     "                                 print its exit code\n"
+    "  wait-file PATH [BYTES]         wait until the file exists (and holds BYTES or more)\n"
     "  sleep S                        pause S seconds\n"
     "Exit: 0 done, 1 a condition not met in time (stderr lists the windows), 2 usage.\n";
 
 const char* const Commands[] = {"wait-dialog", "wait-gone", "dump", "screen", "press", "type", "key",
-                                "close", "expect", "read", "wait-exit", "sleep"};
+                                "close", "expect", "read", "wait-exit", "wait-file", "sleep"};
 
 bool KnownCommand(const std::string& name) {
     for (const char* c : Commands)
