@@ -1,8 +1,9 @@
 // The gauge paints the share of bytes copied as a filled bar with the
-// percentage over it. It keeps no data of its own: every paint reads the
-// installer state. A paint is cheap (no erase, no off-screen bitmap, two text
-// calls that also fill the bar), since the gauge is repainted after every
-// chunk the file transfer writes.
+// percentage over it. Every paint reads the installer state. A paint is cheap
+// (no erase, no off-screen bitmap, two text calls that also fill the bar),
+// since the gauge is refreshed after every chunk the file transfer writes;
+// a refresh that would paint the same bar and text as the last paint is
+// skipped, which on a large installation is most of them.
 #include "ui/gauge.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -13,14 +14,32 @@ const char GaugeWindowClass[] = "KivInstallGauge";
 
 namespace {
 
+// What the last refresh painted over the whole gauge; Painted is false until
+// the first. A paint the system asks for may cover only part of the gauge,
+// so it is not recorded here.
+struct PaintedGauge {
+    bool Painted;
+    HWND Dialog;
+    HWND Window;
+    GaugeGeometry Shown;
+} LastPaint;
+
+// The geometry of the gauge window now, with r its inner rectangle.
+GaugeGeometry CurrentGeometry(HWND window, RECT* r)
+{
+    GetClientRect(window, r);
+    InflateRect(r, -1, -1);
+    return ComputeGaugeGeometry(State.BytesCopied, State.DiskSpace, r->left, r->right - r->left,
+                                &State.GaugeShift);
+}
+
 void PaintGauge(HWND window, HDC dc)
 {
     RECT r;
-    GetClientRect(window, &r);
-    FrameRect(dc, &r, (HBRUSH)GetStockObject(BLACK_BRUSH));
-    InflateRect(&r, -1, -1);
-    GaugeGeometry g = ComputeGaugeGeometry(State.BytesCopied, State.DiskSpace, r.left,
-                                           r.right - r.left, &State.GaugeShift);
+    GaugeGeometry g = CurrentGeometry(window, &r);
+    RECT frame = r;
+    InflateRect(&frame, 1, 1);
+    FrameRect(dc, &frame, (HBRUSH)GetStockObject(BLACK_BRUSH));
     char text[16];
     int length = (int)FormatText(text, sizeof text, State.PercentText ? State.PercentText : "%u%%",
                                  g.Percent);
@@ -43,6 +62,9 @@ void PaintGauge(HWND window, HDC dc)
 
 LRESULT CALLBACK GaugeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A gauge that goes takes what is known of it along: a later dialog may
+    // be given the same handles.
+    if (message == WM_DESTROY && LastPaint.Window == window) LastPaint.Painted = false;
     if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -55,8 +77,22 @@ void RefreshGauge()
 {
     // InvalidateRect of a null window would repaint every window on the
     // screen: without a progress dialog there is nothing to refresh.
-    HWND gauge = State.ProgressDialog ? GetDlgItem((HWND)State.ProgressDialog, CTRL_GAUGE) : 0;
+    HWND dialog = (HWND)State.ProgressDialog;
+    if (!dialog) return;
+    // The gauge of the dialog last refreshed is known; asking the dialog for
+    // it costs a round trip to the window system on some platforms.
+    HWND gauge = LastPaint.Painted && LastPaint.Dialog == dialog ? LastPaint.Window
+                     : GetDlgItem(dialog, CTRL_GAUGE);
     if (!gauge) return;
+    RECT r;
+    GaugeGeometry g = CurrentGeometry(gauge, &r);
+    if (LastPaint.Painted && LastPaint.Window == gauge && LastPaint.Shown.FillRight == g.FillRight &&
+        LastPaint.Shown.Percent == g.Percent)
+        return;
     InvalidateRect(gauge, 0, FALSE);
     UpdateWindow(gauge);
+    LastPaint.Painted = true;
+    LastPaint.Dialog = dialog;
+    LastPaint.Window = gauge;
+    LastPaint.Shown = g;
 }
