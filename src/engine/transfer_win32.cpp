@@ -31,6 +31,12 @@ HANDLE OpenForWriting(const char* path, int create)
                        FILE_ATTRIBUTE_NORMAL, 0);
 }
 
+// Creates the file only when there is none of that name.
+HANDLE CreateNew(const char* path)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0);
+}
+
 // Writes all `size` bytes. On failure the system's error code is current; a
 // write that the system reports as done with fewer bytes (a full disk on some
 // file systems) counts as ERROR_DISK_FULL rather than leaving a stale code.
@@ -225,8 +231,14 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     // whole file with it: what was there before stays (it may be a file the
     // installation did not make) and Retry appends the part afresh.
     const DWORD earlierAttributes = append ? GetFileAttributesA(destinationPath) : INVALID_FILE_ATTRIBUTES;
-    SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
-    HANDLE destination = OpenForWriting(destinationPath, !append);
+    // A new file is simply created: only a file already there can have
+    // attributes to reset, and looking first costs a search of the directory
+    // for every file of a fresh installation.
+    HANDLE destination = append ? INVALID_HANDLE_VALUE : CreateNew(destinationPath);
+    if (destination == INVALID_HANDLE_VALUE) {
+        SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
+        destination = OpenForWriting(destinationPath, !append);
+    }
     if (destination == INVALID_HANDLE_VALUE) {
         RecordCopyError(destinationPath);
         ExpansionClose();
