@@ -2,7 +2,7 @@
 
 namespace {
 
-// One expansion at a time; the expander (about 37 KB) lives here rather than
+// One expansion at a time; the expander (about 85 KB) lives here rather than
 // on the stack, which the installer does not probe page by page.
 SzddExpander Expander;
 HANDLE Source = INVALID_HANDLE_VALUE;

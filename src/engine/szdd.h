@@ -18,7 +18,7 @@
 //   (SZDD_INVALID_DATA), never a short result;
 // - nothing is read or written outside the expander and the caller's buffers.
 //
-// The expander allocates nothing: it is one plain record (about 37 KB), kept
+// The expander allocates nothing: it is one plain record (about 85 KB), kept
 // in a static by the installer (its stack is not probed page by page) and
 // anywhere by the host tools. Failures are sticky: once a call has failed
 // every later call returns the same failure.
@@ -44,7 +44,7 @@ typedef unsigned (*SzddWriteFunction)(void* context, const unsigned char* data, 
 #define SZDD_INPUT_SIZE 16384
 // Bytes expanded between two slides of the history (a multiple of the
 // window, so that window positions keep their place modulo the window).
-#define SZDD_STRETCH (4 * KIV_SZDD_WINDOW)
+#define SZDD_STRETCH (16 * KIV_SZDD_WINDOW)
 
 struct SzddExpander {
     SzddReadFunction Read;
