@@ -30,6 +30,8 @@ LZBENCH=$KIV_WIN32_DIR/bench/lz_bench.exe
 PLAINCOPY=$KIV_WIN32_DIR/bench/plaincopy.exe
 [ -f "$LZBENCH" ] && [ -f "$PLAINCOPY" ] || kiv_die "bench programs missing in $KIV_WIN32_DIR/bench"
 mapfile -t NAMES < <(awk '{print $1}' "$BENCH_CORPUS/MANIFEST")
+# BENCH_PARTS (say "4 6") runs only those parts; all of them by default.
+part() { [[ " ${BENCH_PARTS:-3 4 6} " == *" $1 "* ]]; }
 
 # same_as_corpus DIR WHAT [SUFFIX]: every corpus file is in DIR (as NAME
 # followed by SUFFIX) byte for byte.
@@ -41,6 +43,7 @@ same_as_corpus() {
     kiv_expect_eq "$bad" 0 "$what: files that differ from the corpus"
 }
 
+if part 3; then
 kiv_case "3. expansion under Wine: ours against LZCopy"
 list=$KIV_WORK/lz.list
 mkdir -p "$KIV_C/KIVLZ"
@@ -55,7 +58,9 @@ else
     kiv_fail "lz_bench.exe failed"
 fi
 rm -rf "$KIV_C/KIVLZ"
+fi
 
+if part 4; then
 kiv_case "4. an installation of the corpus against a plain copy"
 # Disk mode: the stub, the script and every compressed file in one folder
 # (the installer finds each disk's files in its own folder, so no prompt).
@@ -139,7 +144,9 @@ for key in copyfile readwrite resource disk; do
     bench_put "install.$key.cpu" "${cpu[$key]:-}"
 done
 rm -rf "$KIV_C/KIVBENCH" "$KIV_C/KIVCOPY"
+fi
 
+if part 6; then
 kiv_case "6. the loader under Wine: start to the start dialog"
 declare -A loader
 for kind in max trivial; do
@@ -159,4 +166,5 @@ for rep in $(seq "$BENCH_REPS"); do
     done
 done
 for kind in max trivial; do bench_put "loader.wine.$kind.wall" "${loader[$kind]:-}"; done
+fi
 kiv_end
