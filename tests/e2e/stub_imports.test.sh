@@ -61,6 +61,13 @@ for name in $functions; do
     esac
 done
 
+# Windows 95 runs on processors from the 386 on: no instruction of the
+# Pentium Pro or later (conditional moves, flag-setting float compares,
+# MMX and SSE registers).
+later=$("$objdump" -d --no-show-raw-insn "$stub" | awk -F'\t' 'NF >= 2 {print $2}' |
+    grep -E '^(cmov|f(u)?comip?|fcmov)|%(x|y)?mm[0-9]' | sort | uniq -c | head -5)
+[ -z "$later" ] || fail "code for later processors than the 386: $(echo $later)"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures problem(s) in $stub"
     exit 1
