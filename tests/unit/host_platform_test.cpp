@@ -2,6 +2,7 @@
 // the other host operations. The profile rules are also compared with the
 // system's, query by query, by tests/e2e/profile_diff.test.sh; the cases
 // here where Windows and Wine disagree follow Windows, and say so.
+#include <utime.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -200,7 +201,7 @@ TEST_F(HostPlatform, ProfileEncodings)
     EXPECT_EQ(Read("s", "k"), "\xE9\x80?") << "UTF-16 text comes out in code page 1252";
 }
 
-TEST_F(HostPlatform, ProfileFilesAreReadFromDiskOnEveryCall)
+TEST_F(HostPlatform, ProfileFilesOnDiskAreSeenAsTheyChange)
 {
     char path[] = "/tmp/kiv-host-platform-XXXXXX";
     int fd = mkstemp(path);
@@ -219,6 +220,17 @@ TEST_F(HostPlatform, ProfileFilesAreReadFromDiskOnEveryCall)
     write("[s]\nk=two!\n");
     EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 4u);
     EXPECT_STREQ(buffer, "two!");
+    write("[s]\nk=six!\n");
+    EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 4u);
+    EXPECT_STREQ(buffer, "six!") << "rewritten at once with the same size, possibly the same time";
+    // A file last written long ago is read once; written again, it is read anew.
+    struct utimbuf past = {time(nullptr) - 60, time(nullptr) - 60};
+    ASSERT_EQ(utime(path, &past), 0);
+    EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 4u);
+    EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 4u);
+    write("[s]\nk=ten!\n");
+    EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 4u);
+    EXPECT_STREQ(buffer, "ten!");
     EXPECT_TRUE(FileExists(path));
     HostSetMemoryFile(path, "[s]\nk=memory\n", 13);
     EXPECT_EQ(ProfileReadString("s", "k", "", buffer, sizeof buffer, path), 6u)

@@ -2,7 +2,8 @@
 // GetPrivateProfileIntA as Windows answers them, so that kivpack and the unit
 // tests read a script exactly as the installer will.
 //
-// The file is read on every call (the parse of unchanged bytes is reused). A
+// A changed file is seen at the next call (the parse of unchanged bytes is
+// reused). A
 // file that is missing or cannot be read is an empty profile: every query
 // gives its default. The rules, each checked against the system by the differential
 // test (tests/e2e/profile_diff.test.sh):
@@ -28,8 +29,10 @@
 // - Key lists skip keys without value and keys whose name begins with ';'.
 //   Sections are listed in file order without the unnamed ones.
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
+#include <sys/stat.h>
 #include "platform/host/host_internal.h"
 #include "platform/platform.h"
 
@@ -136,15 +139,26 @@ Profile ParseProfile(const Wide& text)
     return profile;
 }
 
-// The file is read on every call, so that a change is always seen; the parse
-// of the last bytes read is kept, since the loader asks one script for
-// thousands of keys.
+// A change to the file is always seen. A file in memory is read on every
+// call; so is a file on disk, unless its identity, size and modification
+// time are those of the last read and that time was already two seconds
+// past when the file was read: file times advance in coarse steps, so a
+// file written again within one step can keep its time. The parse of the
+// last bytes read is kept, since the loader asks one script for thousands
+// of keys.
 const Profile& LoadProfile(const char* file)
 {
-    static std::string lastBytes;
+    static std::string lastBytes, lastPath;
+    static struct stat lastInfo;
     static Profile lastProfile;
-    static bool haveLast = false;
+    static bool haveLast = false, lastSettled = false;
     static const Profile none;
+    struct stat info;
+    bool onDisk = file && !HostMemoryFileExists(file) && stat(file, &info) == 0 && S_ISREG(info.st_mode);
+    if (onDisk && haveLast && lastSettled && lastPath == file && info.st_dev == lastInfo.st_dev &&
+        info.st_ino == lastInfo.st_ino && info.st_size == lastInfo.st_size &&
+        info.st_mtim.tv_sec == lastInfo.st_mtim.tv_sec && info.st_mtim.tv_nsec == lastInfo.st_mtim.tv_nsec)
+        return lastProfile;
     std::string bytes;
     if (!ReadHostFile(file, bytes)) return none;
     if (!haveLast || bytes != lastBytes) {
@@ -152,6 +166,9 @@ const Profile& LoadProfile(const char* file)
         lastBytes.swap(bytes);
         haveLast = true;
     }
+    lastPath = onDisk ? file : "";
+    lastSettled = onDisk && time(nullptr) - info.st_mtim.tv_sec >= 2;
+    if (onDisk) lastInfo = info;
     return lastProfile;
 }
 
