@@ -26,7 +26,6 @@ kiv_begin
 
 INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 HOLDER=$(kiv_exe kivholder.exe) || exit 1
-FILETIMES=$(kiv_exe filetimes.exe) || exit 1
 TITLE="Fault Setup"
 DATA=$KIV_WORK/data
 mkdir -p "$DATA"
@@ -51,30 +50,9 @@ pack() {
     "$KIV_PACK" build "$dir/INSTALL.INI" -o "$1" --stub "$INSTALLER" >/dev/null || kiv_die "kivpack build $1 failed"
 }
 
-begin() {
-    kiv_start "$1" "$2"
-    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1
-}
-
-completes() {
-    kiv_drive wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
-    kiv_wait "$1"
-    kiv_expect_eq "$KIV_RC" 0 "$1: exit code"
-}
-
-# copy_error: waits for dialog 1300 and prints its message (line breaks as
-# \r and \n, as the driver reads them).
-copy_error() {
-    kiv_drive wait-dialog --title "$TITLE" --text "Filename:" --timeout 60 && kiv_out_text 1001
-}
 # retry / cancel: the buttons of dialog 1300.
 retry() { kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1; }
 cancel() { kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2; }
-
-# message CODE: the system's text for an error code, escaped as above.
-message() { kiv_run "$FILETIMES" --message "$1" | tr -d '\r'; }
-
-
 
 # ---------------------------------------------------------------------------
 kiv_case "a target drive that fills up in the middle of a large file"
@@ -88,18 +66,18 @@ pack "$KIV_C/setupfull.exe" 'X:\APP' <<'EOF'
 GOOD.TXT=Target
 BIG.BIN=Target,the large file
 EOF
-DISKFULL=$(message 112)
-begin full 'C:\setupfull.exe'
-kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BI_" "1300 names the temporary file that did not fit"
+DISKFULL=$(kiv_system_message 112)
+kiv_begin_install full 'C:\setupfull.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BI_" "1300 names the temporary file that did not fit"
 kiv_expect_only_files "$FULL/APP" GOOD.TXT
 rm "$FULL/filler1"
 retry
 sleep 1
-kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BIN" "after Retry 1300 names the destination that did not fit"
+kiv_expect_eq "$(kiv_copy_error)" "$DISKFULL\\nFilename: X:\\APP\\BIG.BIN" "after Retry 1300 names the destination that did not fit"
 kiv_expect_only_files "$FULL/APP" GOOD.TXT
 rm "$FULL/filler2"
 retry
-completes full
+kiv_completes full
 kiv_expect_same_file "$FULL/APP/BIG.BIN" "$DATA/big.bin" "Retry after space was freed installs the file whole"
 kiv_expect_same_file "$FULL/APP/GOOD.TXT" "$DATA/good.txt" "the file before it stays"
 kiv_expect_only_files "$FULL/APP" BIG.BIN GOOD.TXT
@@ -117,14 +95,14 @@ rm -f "$KIV_C/held.ready"
 kiv_start holder "$HOLDER" lock 'C:\HELD\GOOD.TXT' 'C:\held.ready' 60
 for i in $(seq 100); do [ -e "$KIV_C/held.ready" ] && break; sleep 0.1; done
 [ -e "$KIV_C/held.ready" ] || kiv_die "the destination could not be held open"
-begin held 'C:\setupheld.exe'
-kiv_expect_eq "$(copy_error)" "$(message 32)\\nFilename: C:\\HELD\\GOOD.TXT" "1300: the file is in use"
+kiv_begin_install held 'C:\setupheld.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 32)\\nFilename: C:\\HELD\\GOOD.TXT" "1300: the file is in use"
 kiv_expect_file_has "$T/GOOD.TXT" "old copy" "the held file is untouched"
 kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 rm "$KIV_C/held.ready"
 kiv_wait holder
 retry
-completes held
+kiv_completes held
 kiv_expect_same_file "$T/GOOD.TXT" "$DATA/good.txt" "Retry after the release installs the file"
 kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 
@@ -137,11 +115,11 @@ pack "$KIV_C/setupro.exe" 'X:\RO' <<'EOF'
 GOOD.TXT=Target
 EOF
 mount -o remount,ro "$FULL" || kiv_die "cannot make the target drive read-only"
-begin ro 'C:\setupro.exe'
-kiv_expect_eq "$(copy_error)" "$(message 5)\\nFilename: X:\\RO\\GOOD.TX_" "1300: access denied to the temporary file"
+kiv_begin_install ro 'C:\setupro.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 5)\\nFilename: X:\\RO\\GOOD.TX_" "1300: access denied to the temporary file"
 mount -o remount,rw "$FULL" || kiv_die "cannot make the target drive writable again"
 retry
-completes ro
+kiv_completes ro
 kiv_expect_same_file "$FULL/RO/GOOD.TXT" "$DATA/good.txt" "Retry after the drive is writable installs the file"
 kiv_expect_only_files "$FULL/RO" GOOD.TXT
 
@@ -229,21 +207,21 @@ SIZES=$("$KIV_PACK" list "$KIV_C/setupgood.exe" | awk '/ TEXT\.TXT / { print $2,
 offset=$(python3 "$KIV_WORK/szdd.py" literal "$KIV_C/setupgood.exe" $SIZES "$KIV_C/setuplit.exe" "$DATA/text.lit") ||
     kiv_die "no literal to damage"
 _kiv_log "literal flipped at $offset"
-begin literal 'C:\setuplit.exe'
-completes literal
+kiv_begin_install literal 'C:\setuplit.exe'
+kiv_completes literal
 kiv_expect_same_file "$T/TEXT.TXT" "$DATA/text.lit" "a flipped literal: the file is installed with the wrong byte"
 kiv_expect_eq "$(cmp -l "$T/TEXT.TXT" "$DATA/text.txt" | wc -l)" 1 "exactly one byte differs from the product's file"
 rm -rf "$T"
 offset=$(python3 "$KIV_WORK/szdd.py" control "$KIV_C/setupgood.exe" $SIZES "$KIV_C/setupctl.exe" "$DATA/text.ctl") ||
     kiv_die "no control byte to damage"
 _kiv_log "control byte flipped at $offset"
-begin control 'C:\setupctl.exe'
-kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" \
+kiv_begin_install control 'C:\setupctl.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" \
     "a flipped control byte: the stream ends early, 1300 invalid data"
 kiv_expect_only_files "$T" GOOD.TXT
 retry
 sleep 1
-kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" "Retry meets the same damage"
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" "Retry meets the same damage"
 cancel
 kiv_wait control
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
@@ -268,8 +246,8 @@ rm -rf "$T"
 cut=$(( $(python3 "$KIV_WORK/szdd.py" end "$KIV_C/setupgood.exe" $SIZES) - 50 ))
 [ $((SIZE - cut)) -lt 512 ] || kiv_die "TEXT.TXT's stream ends $((SIZE - cut - 50)) bytes before the end of the file"
 head -c "$cut" "$KIV_C/setupgood.exe" >"$KIV_C/setupcut.exe"
-begin cut 'C:\setupcut.exe'
-kiv_expect_eq "$(copy_error)" "$(message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" \
+kiv_begin_install cut 'C:\setupcut.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 13)\\nFilename: C:\\DAMAGED\\TEXT.TX_" \
     "$((SIZE - cut)) bytes short: the stream that lost its end is refused as invalid data"
 cancel
 kiv_wait cut
@@ -348,7 +326,7 @@ kiv_expect_eq "$(kiv_out_text 1001)" "Enter the directory where you want to inst
     "the product name is shown as it is, cut to 63 characters"
 # The first file's source path is longer than a path may be.
 kiv_drive press --title "$TITLE" --id 1
-kiv_expect_eq "$(copy_error)" "$(message 206)\\nFilename: C:\\LIM1\\$(pad A 255 | head -c 251)" \
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 206)\\nFilename: C:\\LIM1\\$(pad A 255 | head -c 251)" \
     "a 255-character source name beside the installer: 1300, the path too long"
 cancel
 kiv_wait limits

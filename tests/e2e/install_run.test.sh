@@ -57,13 +57,6 @@ write_script() {
     } >"$1/INSTALL.INI"
 }
 
-# begin_install TAG EXE: starts the installer and presses Begin in the start
-# dialog with the script's target directory.
-begin_install() {
-    kiv_start "$1" "$2"
-    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1
-}
-
 # ends_without_completion TAG: the run ended and the installer went away on
 # its own, without a completion dialog (which would wait for the user).
 ends_without_completion() {
@@ -84,15 +77,7 @@ ends_without_completion() {
     kiv_expect_eq "$KIV_RC" 0 "exit code"
 }
 
-# completes TAG: the completion dialog 2201 appears; OK ends the installer.
-completes() {
-    kiv_drive wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
-    kiv_wait "$1"
-    kiv_expect_eq "$KIV_RC" 0 "exit code"
-}
-
 # kiv_expect_same_file ACTUAL EXPECTED WHAT
-
 
 # start_product SECONDS: a running copy of the product (the script's Exit
 # List names its class) that takes SECONDS to handle WM_CLOSE, so that the
@@ -154,7 +139,7 @@ EOF
 rm -f "$KIV_C/fonts.ready"
 kiv_start fontwatch "$HOLDER" window KivRunTestFontWatch 'C:\fonts.ready' 0 4
 wait_for_file "$KIV_C/fonts.ready" || kiv_die "the font watcher did not come up"
-begin_install new 'C:\SRC1\kivinstall.exe'
+kiv_begin_install new 'C:\SRC1\kivinstall.exe'
 kiv_drive wait-gone --title "$TITLE" --text "Enter the directory" -- \
     wait-dialog --title "$TITLE" --text "Cancel" --timeout 10
 kiv_out_has 'class "KivInstallGauge"' "the progress dialog holds the gauge"
@@ -185,7 +170,7 @@ kiv_drive_rc press --title "$TITLE" --id 2 --timeout 0.3
 kiv_expect_file_has "$KIV_ERR" "the control is disabled" "Cancel cannot be pressed in the closing steps"
 kiv_expect_eq "$(gauge_row "$KIV_ART/progress-closing-steps.png")" "$GAUGE_WIDTH 0" \
     "after the last file the gauge reads full, although DiskSpace is twice the bytes written"
-completes new
+kiv_completes new
 rm "$KIV_C/fonts.ready"
 kiv_wait fontwatch
 T=$KIV_C/RUNTEST/NEW/DIR
@@ -220,7 +205,7 @@ rm -rf "$KIV_C/RUNTEST"
 sed -i '/^\[fonts\]/,/^\r\?$/d' "$SRC/INSTALL.INI"
 printf '[Exit List]\r\n%s=\r\n\r\n' "$PRODUCT_CLASS" >>"$SRC/INSTALL.INI"
 start_product 4
-begin_install early 'C:\SRC1\kivinstall.exe'
+kiv_begin_install early 'C:\SRC1\kivinstall.exe'
 # The run waits for the product; the press is queued and seen by the first
 # pump after the exit list, before any file is copied.
 kiv_drive wait-gone --title "$TITLE" --text "Enter the directory" -- \
@@ -295,7 +280,7 @@ JOINED.1=Target\JOINED.DAT
 JOINED.2=Target\JOINED.DAT,,Append
 EOF
 T=$KIV_C/RUNTEST/BROKEN
-begin_install broken 'C:\SRC5\kivinstall.exe'
+kiv_begin_install broken 'C:\SRC5\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Filename:" -- press --id 2
 ends_without_completion broken
 kiv_expect_no_file "$T/JOINED.DAT" "the file holding only its first part is deleted"
@@ -311,7 +296,7 @@ write_script "$SRC" 'C:\RUNTEST\BROKEN' 100000 1 <<EOF
 DiskName=Run Test Disk 1
 LOG.ADD=Target\USER.LOG,,Append
 EOF
-begin_install userlog 'C:\SRC5\kivinstall.exe'
+kiv_begin_install userlog 'C:\SRC5\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Filename:" -- press --id 2
 ends_without_completion userlog
 kiv_expect_same_file "$T/USER.LOG" "$DATA/user.log" "a file the run did not write is kept unchanged"
@@ -344,7 +329,7 @@ kiv_map_drive a "$DISK1" floppy
 T=$KIV_C/RUNTEST/DISKS
 
 # Cancel in the prompt: PARTS.DAT holds only the first disk's part.
-begin_install disks 'A:\kivinstall.exe'
+kiv_begin_install disks 'A:\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Please insert Run Test Disk 2"
 kiv_out_has "Please insert Run Test Disk 2 or enter another directory where this disk's files can be found."
 kiv_out_has 'id 1701 class "Edit"' "the prompt has the directory field"
@@ -360,10 +345,10 @@ kiv_expect_no_file "$T/PARTS.DAT" "the file that lacks its second disk's parts i
 
 # The prompt answered with the directory that holds the second disk.
 rm -rf "$T"
-begin_install disks2 'A:\kivinstall.exe'
+kiv_begin_install disks2 'A:\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Please insert Run Test Disk 2" -- \
     type --id 1701 --set 'C:\DISK2' -- press --id 1
-completes disks2
+kiv_completes disks2
 kiv_expect_same_file "$T/PARTS.DAT" "$DATA/parts.txt" "the parts of both disks are assembled in order"
 kiv_expect_same_file "$T/TWO.TXT" "$DATA/two.txt" "the second disk's files are read from the entered directory"
 kiv_expect_only_files "$T" ONE.TXT PARTS.DAT TWO.TXT
@@ -383,13 +368,13 @@ ONE.TXT=Target
 LATE.TX_=Target\LATE.TXT
 EOF
 T=$KIV_C/RUNTEST/MISSING
-begin_install missing 'C:\SRC3\kivinstall.exe'
+kiv_begin_install missing 'C:\SRC3\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Unable to locate"
 kiv_out_has "Unable to locate LATE.TX_, please enter a directory where this file can be found."
 grep -q '^  control .* id 1701 class "Edit" .* text "C:\\SRC3"$' "$KIV_OUT" &&
     kiv_pass "the field holds the source directory" || kiv_fail "the field holds the source directory"
 kiv_drive type --title "$TITLE" --window-text "Unable to locate" --id 1701 --set 'C:\ELSEWHERE' -- press --id 1
-completes missing
+kiv_completes missing
 kiv_expect_same_file "$T/LATE.TXT" "$DATA/notes.txt" "the file arrives from the entered directory"
 kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it arrives"
 kiv_expect_only_files "$T" LATE.TXT ONE.TXT
@@ -412,7 +397,7 @@ printf 'old copy\r\n' >"$T/TWO.TXT"
 rm -f "$KIV_C/lock.ready"
 kiv_start lock "$HOLDER" lock 'C:\RUNTEST\LOCKED\TWO.TXT' 'C:\lock.ready' 60
 wait_for_file "$KIV_C/lock.ready" || kiv_die "the destination could not be held open"
-begin_install locked 'C:\SRC4\kivinstall.exe'
+kiv_begin_install locked 'C:\SRC4\kivinstall.exe'
 kiv_drive wait-dialog --title "$TITLE" --text "Filename:"
 kiv_out_has 'Filename: C:\RUNTEST\LOCKED\TWO.TXT' "dialog 1300 names the destination"
 kiv_screenshot copy-error
@@ -424,7 +409,7 @@ kiv_expect_file_has "$T/TWO.TXT" "old copy" "the held file is untouched"
 rm "$KIV_C/lock.ready"
 kiv_wait lock
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
-completes locked
+kiv_completes locked
 kiv_expect_same_file "$T/TWO.TXT" "$DATA/two.txt" "after the release Retry installs the file"
 kiv_expect_same_file "$T/ONE.TXT" "$DATA/one.txt" "the file before it is installed"
 kiv_expect_only_files "$T" ONE.TXT TWO.TXT

@@ -43,6 +43,8 @@
 #             VALUE [/reg:64], kiv_ini_get FILE SECTION KEY, kiv_win_ini
 #             SECTION KEY, kiv_winpath UNIXPATH, kiv_unixpath WINPATH,
 #             kiv_screenshot NAME
+# Installer:  kiv_begin_install TAG EXE, kiv_completes TAG, kiv_copy_error,
+#             kiv_system_message CODE (windows found by the caption $TITLE)
 # Checks:     kiv_expect_eq ACTUAL EXPECTED WHAT, kiv_expect_ne,
 #             kiv_expect_contains TEXT PART WHAT, kiv_expect_file PATH,
 #             kiv_expect_no_file PATH, kiv_expect_file_has PATH TEXT,
@@ -75,6 +77,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 source "$KIV_LIB_DIR/lib_prefix.sh"
 source "$KIV_LIB_DIR/lib_checks.sh"
 source "$KIV_LIB_DIR/lib_system.sh"
+source "$KIV_LIB_DIR/lib_install.sh"
 
 # Sets up the suite: artefacts, prefix, display, Wine session, clean-up.
 kiv_begin() {

@@ -60,29 +60,6 @@ write_script() {
     printf 'help\r\n' >"$1/TT.HLP"
 }
 
-# begin TAG WINEXE: starts the installer and presses Begin.
-begin() {
-    kiv_start "$1" "$2"
-    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1
-}
-
-# completes TAG: the completion dialog appears; OK ends the installer.
-completes() {
-    kiv_drive wait-dialog --title "$TITLE" --text "successfully completed" --timeout 60 -- press --id 1
-    kiv_wait "$1"
-    kiv_expect_eq "$KIV_RC" 0 "exit code"
-}
-
-# copy_error: waits for dialog 1300 and prints its message as the driver
-# reads it (line breaks as \r and \n).
-copy_error() {
-    kiv_drive wait-dialog --title "$TITLE" --text "Filename:" --timeout 60 &&
-        sed -n 's/^  control .* id 1001 class "Static" .* text "\(.*\)"$/\1/p' "$KIV_OUT" | head -1
-}
-
-# message CODE: the system's text for an error code, escaped as above.
-message() { kiv_run "$FILETIMES" --message "$1" | tr -d '\r'; }
-
 # report WINPATH...: filetimes' line for each path into $KIV_WORK/report.
 report() { kiv_run "$FILETIMES" "$@" | tr -d '\r' >"$KIV_WORK/report"; }
 # times_of WINPATH / attributes_of WINPATH: from the last report.
@@ -95,8 +72,6 @@ bits_of() {
     a=$(attributes_of "$1")
     case $a in 0x*) printf '0x%X' $((a & $2)) ;; *) echo missing ;; esac
 }
-
-
 
 # ---------------------------------------------------------------------------
 kiv_case "resource mode under Windows 95"
@@ -130,8 +105,8 @@ chmod 444 "$T/OLD.TXT"
 cp "$DATA/log.txt" "$T/LOG.TXT"
 report 'C:\KIVRES\OLD.TXT'
 kiv_expect_eq "$(bits_of 'C:\KIVRES\OLD.TXT' 1)" 0x1 "the existing OLD.TXT is read-only"
-begin res 'C:\setup95.exe'
-completes res
+kiv_begin_install res 'C:\setup95.exe'
+kiv_completes res
 # Times first: reading a file's contents moves its last-access time.
 report 'C:\KIVRES\PLAIN.TXT' 'C:\KIVRES\BIG.BIN' 'C:\KIVRES\OLD.TXT' 'C:\KIVRES\LOG.TXT' \
     'C:\KIVRES\HID.FON' 'C:\KIVRES\SYS.FON' 'C:\KIVRES\DATA.TX_' 'C:\KIVRES\DATA.TXT'
@@ -182,8 +157,8 @@ for system in "win98 2001-05-06T07:08:09 0x2 0x2" "nt40 2002-06-07T08:09:10 0x2 
     kiv_expect_contains "$stored" "accessed ${date/T/ } written ${date/T/ }" "$version: the stored file's times"
     cp "$D/SETUP.EXE" "$D/SETUP$version.EXE"
     kiv_set_version "SETUP$version.EXE" "$version"
-    begin "$version" "C:\\SET\\DISK1\\SETUP$version.EXE"
-    completes "$version"
+    kiv_begin_install "$version" "C:\\SET\\DISK1\\SETUP$version.EXE"
+    kiv_completes "$version"
     report 'C:\KIVDISK\PLAIN.TXT' 'C:\KIVDISK\HID.FON' 'C:\KIVDISK\SYS.FON'
     kiv_expect_eq "$(times_of 'C:\KIVDISK\PLAIN.TXT')" "$stored" "$version: the destination has the stored file's times"
     kiv_expect_eq "$(bits_of 'C:\KIVDISK\HID.FON' 7)" "$hidden" "$version: HiddenFont attributes"
@@ -209,8 +184,8 @@ EOF
 "$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setupmiss.exe" --stub "$INSTALLER" >/dev/null ||
     kiv_die "kivpack build failed"
 T=$KIV_C/KIVMISS
-begin miss 'C:\setupmiss.exe'
-kiv_expect_eq "$(copy_error)" "$(message 2)\\nFilename: C:\\KIVMISS\\MISSING.LOG" \
+kiv_begin_install miss 'C:\setupmiss.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 2)\\nFilename: C:\\KIVMISS\\MISSING.LOG" \
     "dialog 1300: the system's text and the destination"
 kiv_screenshot append-missing
 kiv_expect_only_files "$T" FIRST.TXT
@@ -218,7 +193,7 @@ cp "$DATA/log.txt" "$T/MISSING.LOG"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "MISSING.LOG"
 LONG_PATH="C:\\KIVMISS\\$LONG"
-kiv_expect_eq "$(copy_error)" "$(message 206)\\nFilename: ${LONG_PATH:0:259}" \
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 206)\\nFilename: ${LONG_PATH:0:259}" \
     "a path over 259 characters: dialog 1300 with error 206 and the path as far as it fits"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
 kiv_wait miss
@@ -248,15 +223,15 @@ mkdir -p "$T"
 # A file of the user's that an appended part extends, read-only.
 cp "$DATA/log.txt" "$T/LOG.TXT"
 chmod 444 "$T/LOG.TXT"
-INVALID=$(message 13)
-begin cut 'C:\SRCCUT\kivinstall.exe'
-kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUT.TX_" \
+INVALID=$(kiv_system_message 13)
+kiv_begin_install cut 'C:\SRCCUT\kivinstall.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUT.TX_" \
     "copy at once: dialog 1300 with the system's text and the source"
 kiv_expect_only_files "$T" GOOD.TXT LOG.TXT
 cp "$DATA/cut.szdd" "$SRC/CUT.TX_"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "CUT.TX_"
-kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\LOGPART.TX_" \
+kiv_expect_eq "$(kiv_copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\LOGPART.TX_" \
     "an appended part: dialog 1300 with the system's text and the source"
 kiv_expect_same_file "$T/LOG.TXT" "$DATA/log.txt" "the failed part is cut off the file it was appended to"
 report 'C:\KIVCUT\LOG.TXT'
@@ -264,7 +239,7 @@ kiv_expect_eq "$(bits_of 'C:\KIVCUT\LOG.TXT' 1)" 0x1 "the file keeps its read-on
 cp "$DATA/cut.szdd" "$SRC/LOGPART.TX_"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_drive wait-gone --title "$TITLE" --text "LOGPART.TX_"
-kiv_expect_eq "$(copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUTBIG.BI_" \
+kiv_expect_eq "$(kiv_copy_error)" "$INVALID\\nFilename: C:\\SRCCUT\\CUTBIG.BI_" \
     "chunked copy: dialog 1300 with the system's text and the source"
 kiv_expect_only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
@@ -280,7 +255,7 @@ kiv_expect_only_files "$T" CUT.TXT GOOD.TXT LOG.TXT
 kiv_case "a full target drive"
 kiv_tmpfs_drive X 256k hd
 FULL=$KIV_TMPFS
-DISKFULL=$(message 112)
+DISKFULL=$(kiv_system_message 112)
 # Resource mode: the packed file does not fit as the temporary file.
 SRC=$KIV_WORK/full
 mkdir -p "$SRC"
@@ -293,8 +268,8 @@ EOF
 sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
 "$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setupfull.exe" --stub "$INSTALLER" >/dev/null ||
     kiv_die "kivpack build failed"
-begin fullres 'C:\setupfull.exe'
-kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\RES\\BIG.BI_" \
+kiv_begin_install fullres 'C:\setupfull.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$DISKFULL\\nFilename: X:\\RES\\BIG.BI_" \
     "resource mode: dialog 1300 with the system's text and the temporary file"
 kiv_expect_only_files "$FULL/RES" GOOD.TXT
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
@@ -311,8 +286,8 @@ write_script "$SRC" 'X:\DISK' <<'EOF'
 BIG.BIN=Target
 EOF
 sed -i 's/^DiskSpace=.*/DiskSpace=1000\r/' "$SRC/INSTALL.INI"
-begin fulldisk 'C:\SRCFULL\kivinstall.exe'
-kiv_expect_eq "$(copy_error)" "$DISKFULL\\nFilename: X:\\DISK\\BIG.BIN" \
+kiv_begin_install fulldisk 'C:\SRCFULL\kivinstall.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$DISKFULL\\nFilename: X:\\DISK\\BIG.BIN" \
     "disk mode: dialog 1300 with the system's text and the destination"
 kiv_expect_only_files "$FULL/DISK"
 kiv_drive press --title "$TITLE" --window-text "Filename:" --id 2
