@@ -91,6 +91,11 @@ session_ticks() {
 }
 ticks_since() { awk -v a="$1" -v b="$(session_ticks)" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.2f", (b - a) / hz}'; }
 
+# settle: what earlier runs wrote (and deleted) reaches the disk before the
+# next is timed; the system's write-back of one run would otherwise slow
+# whichever run comes after it.
+settle() { sync; sleep 1; }
+
 # install TAG EXE: one installation, timed from the press on Begin to the
 # completion dialog.
 install() {
@@ -98,6 +103,7 @@ install() {
     rm -rf "$KIV_C/KIVBENCH"
     kiv_start "$tag" --limit "$LIMIT" "$exe"
     kiv_drive --timeout 120 wait-dialog --title "$BENCH_CAPTION" --window-text "Begin" || return 1
+    settle
     c0=$(session_ticks)
     t0=$(bench_now)
     KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "$BENCH_CAPTION" --id 1 -- \
@@ -117,6 +123,7 @@ plain_copy() {
     rm -rf "$KIV_C/KIVCOPY" && mkdir -p "$KIV_C/KIVCOPY"
     kiv_start "$tag" --limit "$LIMIT" "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")"
     kiv_drive --timeout 120 wait-dialog --title "Plain copy" --window-text "files?" || return 1
+    settle
     c0=$(session_ticks)
     t0=$(bench_now)
     KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "Plain copy" --id 1 -- \
