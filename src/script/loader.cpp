@@ -26,6 +26,16 @@ unsigned Intern(const char* text, AtomHandle* atom)
     return *atom ? 0 : IDD_OUT_OF_MEMORY;
 }
 
+// Ends `text` at its first comma; returns the text after it, or 0 when it
+// has none.
+char* CutAtComma(char* text)
+{
+    char* comma = TextFindChar(text, ',');
+    if (!comma) return 0;
+    *comma = 0;
+    return comma + 1;
+}
+
 // Walks a key list of the form "a\0b\0\0".
 const char* NextKey(const char* key) { return key + TextLength(key) + 1; }
 
@@ -229,16 +239,13 @@ unsigned ReadProgramGroup()
         GroupItem& item = State.GroupItems[items];
         item.PlatformMask = 0;
         if (unsigned r = Intern(key, &item.FileAtom)) return r;
-        char* field = value;
-        char* comma = TextFindChar(field, ',');
-        if (comma) *comma = 0;
+        char* rest = CutAtComma(value);
         // An item needs a title: a value that begins with a comma has none.
-        if (!field[0]) return IDD_BAD_LINE;
-        if (unsigned r = Intern(field, &item.DescAtom)) return r;
-        while (comma) {
-            field = comma + 1;
-            comma = TextFindChar(field, ',');
-            if (comma) *comma = 0;
+        if (!value[0]) return IDD_BAD_LINE;
+        if (unsigned r = Intern(value, &item.DescAtom)) return r;
+        while (rest) {
+            char* field = rest;
+            rest = CutAtComma(field);
             unsigned platform = MatchKeyword(PlatformKeywords, 3, field);
             if (platform < 3) item.PlatformMask |= 1u << platform;
         }
@@ -301,15 +308,13 @@ unsigned ParseFileLine(const char* key, char* value, FileRecord& record)
     record.DirKind = (unsigned char)kind;
     if (unsigned r = Intern(name, &record.DestAtom)) return r;
     if (!rest) return 0;
-    char* field = rest;
-    char* comma = TextFindChar(field, ',');
-    if (comma) *comma = 0;
-    if (field[0])
-        if (unsigned r = Intern(field, &record.DescAtom)) return r;
-    while (comma) {
-        field = comma + 1;
-        comma = TextFindChar(field, ',');
-        if (comma) *comma = 0;
+    char* description = rest;
+    rest = CutAtComma(description);
+    if (description[0])
+        if (unsigned r = Intern(description, &record.DescAtom)) return r;
+    while (rest) {
+        char* field = rest;
+        rest = CutAtComma(field);
         unsigned flag = MatchKeyword(FlagKeywords, 6, field);
         if (flag == 6) continue;
         if (flag <= 2 && (record.Flags & FlagAllDisplays) == FlagAllDisplays)
@@ -410,8 +415,7 @@ unsigned ReadScriptSections()
 
 int SplitFileLine(char* value, const char* key, unsigned* kind, const char** name, char** rest)
 {
-    *rest = TextFindChar(value, ',');
-    if (*rest) *(*rest)++ = 0;
+    *rest = CutAtComma(value);
     *name = key;
     char* slash = TextFindChar(value, '\\');
     if (slash) {
