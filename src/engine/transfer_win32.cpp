@@ -25,16 +25,11 @@ HANDLE OpenForReading(const char* path)
     return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
 }
 
-HANDLE OpenForWriting(const char* path, int create)
+// `disposition`: CREATE_ALWAYS, CREATE_NEW (only when there is no file of
+// that name) or OPEN_EXISTING (to append).
+HANDLE OpenForWriting(const char* path, DWORD disposition)
 {
-    return CreateFileA(path, GENERIC_WRITE, 0, 0, create ? CREATE_ALWAYS : OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, 0);
-}
-
-// Creates the file only when there is none of that name.
-HANDLE CreateNew(const char* path)
-{
-    return CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0);
+    return CreateFileA(path, GENERIC_WRITE, 0, 0, disposition, FILE_ATTRIBUTE_NORMAL, 0);
 }
 
 // Writes all `size` bytes. On failure the system's error code is current; a
@@ -234,10 +229,10 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     // A new file is simply created: only a file already there can have
     // attributes to reset, and looking first costs a search of the directory
     // for every file of a fresh installation.
-    HANDLE destination = append ? INVALID_HANDLE_VALUE : CreateNew(destinationPath);
+    HANDLE destination = append ? INVALID_HANDLE_VALUE : OpenForWriting(destinationPath, CREATE_NEW);
     if (destination == INVALID_HANDLE_VALUE) {
         SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
-        destination = OpenForWriting(destinationPath, !append);
+        destination = OpenForWriting(destinationPath, append ? OPEN_EXISTING : CREATE_ALWAYS);
     }
     if (destination == INVALID_HANDLE_VALUE) {
         RecordCopyError(destinationPath);
@@ -310,7 +305,7 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
     if (!data) {
         RecordCopyError(temporaryPath);
         result = IDD_COPY_ERROR;
-    } else if ((file = OpenForWriting(temporaryPath, 1)) == INVALID_HANDLE_VALUE) {
+    } else if ((file = OpenForWriting(temporaryPath, CREATE_ALWAYS)) == INVALID_HANDLE_VALUE) {
         RecordCopyError(temporaryPath);
         result = IDD_COPY_ERROR;
     } else {
