@@ -81,14 +81,12 @@ void RefreshGauge()
     if (!dialog) return;
     // The gauge of the dialog last refreshed is known; asking the dialog for
     // it costs a round trip to the window system on some platforms.
-    HWND gauge = LastPaint.Painted && LastPaint.Dialog == dialog ? LastPaint.Window
-                     : GetDlgItem(dialog, CTRL_GAUGE);
+    int known = LastPaint.Painted && LastPaint.Dialog == dialog;
+    HWND gauge = known ? LastPaint.Window : GetDlgItem(dialog, CTRL_GAUGE);
     if (!gauge) return;
     RECT r;
     GaugeGeometry g = CurrentGeometry(gauge, &r);
-    if (LastPaint.Painted && LastPaint.Window == gauge && LastPaint.Shown.FillRight == g.FillRight &&
-        LastPaint.Shown.Percent == g.Percent)
-        return;
+    if (known && LastPaint.Shown.FillRight == g.FillRight && LastPaint.Shown.Percent == g.Percent) return;
     InvalidateRect(gauge, 0, FALSE);
     UpdateWindow(gauge);
     LastPaint.Painted = true;
