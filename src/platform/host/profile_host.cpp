@@ -3,9 +3,8 @@
 // tests read a script exactly as the installer will.
 //
 // A changed file is seen at the next call (the parse of unchanged bytes is
-// reused). A
-// file that is missing or cannot be read is an empty profile: every query
-// gives its default. The rules, each checked against the system by the differential
+// reused). A file that is missing or cannot be read is an empty profile:
+// every query gives its default. The rules, each checked against the system by the differential
 // test (tests/e2e/profile_diff.test.sh):
 // - Text is code page 1252, or UTF-16 when it begins with a byte-order mark
 //   (FF FE little-endian, FE FF big-endian). A UTF-8 mark is not recognised:
@@ -139,6 +138,12 @@ Profile ParseProfile(const Wide& text)
     return profile;
 }
 
+bool SameFileVersion(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 // A change to the file is always seen. A file in memory is read on every
 // call; so is a file on disk, unless its identity, size and modification
 // time are those of the last read and that time was already two seconds
@@ -155,10 +160,7 @@ const Profile& LoadProfile(const char* file)
     static const Profile none;
     struct stat info;
     bool onDisk = file && !HostMemoryFileExists(file) && stat(file, &info) == 0 && S_ISREG(info.st_mode);
-    if (onDisk && haveLast && lastSettled && lastPath == file && info.st_dev == lastInfo.st_dev &&
-        info.st_ino == lastInfo.st_ino && info.st_size == lastInfo.st_size &&
-        info.st_mtim.tv_sec == lastInfo.st_mtim.tv_sec && info.st_mtim.tv_nsec == lastInfo.st_mtim.tv_nsec)
-        return lastProfile;
+    if (onDisk && lastSettled && lastPath == file && SameFileVersion(info, lastInfo)) return lastProfile;
     std::string bytes;
     if (!ReadHostFile(file, bytes)) return none;
     if (!haveLast || bytes != lastBytes) {
