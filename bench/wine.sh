@@ -96,42 +96,40 @@ ticks_since() { awk -v a="$1" -v b="$(session_ticks)" -v hz="$(getconf CLK_TCK)"
 # whichever run comes after it.
 settle() { sync; sleep 1; }
 
-# install TAG EXE: one installation, timed from the press on Begin to the
-# completion dialog.
-install() {
-    local tag=$1 exe=$2 t0
-    rm -rf "$KIV_C/KIVBENCH"
-    kiv_start "$tag" --limit "$LIMIT" "$exe"
-    kiv_drive --timeout 120 wait-dialog --title "$BENCH_CAPTION" --window-text "Begin" || return 1
+# timed_run TAG TITLE READY DONE -- EXE ARGS...: starts the program, waits
+# for its window TITLE holding READY, and times from the press on its first
+# button to the window holding DONE, which OK then ends. Sets RUN_TIME and
+# RUN_CPU.
+timed_run() {
+    local tag=$1 title=$2 ready=$3 done=$4 t0 c0
+    shift 5
+    kiv_start "$tag" --limit "$LIMIT" "$@"
+    kiv_drive --timeout 120 wait-dialog --title "$title" --window-text "$ready" || return 1
     settle
     c0=$(session_ticks)
     t0=$(bench_now)
-    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "$BENCH_CAPTION" --id 1 -- \
-        wait-dialog --title "$BENCH_CAPTION" --window-text "successfully completed" || return 1
+    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "$title" --id 1 -- \
+        wait-dialog --title "$title" --window-text "$done" || return 1
     RUN_TIME=$(bench_since "$t0")
     RUN_CPU=$(ticks_since "$c0")
-    kiv_drive press --title "$BENCH_CAPTION" --id 1
+    kiv_drive press --title "$title" --id 1
     kiv_wait "$tag"
-    same_as_corpus "$KIV_C/KIVBENCH" "$tag"
 }
 
-# plain_copy TAG [--rw]: the same bytes copied, timed from the press on OK to
-# the completion box.
+# install TAG EXE: one installation, from Begin to the completion dialog.
+install() {
+    rm -rf "$KIV_C/KIVBENCH"
+    timed_run "$1" "$BENCH_CAPTION" Begin "successfully completed" -- "$2" || return 1
+    same_as_corpus "$KIV_C/KIVBENCH" "$1"
+}
+
+# plain_copy TAG [--rw]: the same bytes copied, from OK to the completion box.
 plain_copy() {
-    local tag=$1 t0
+    local tag=$1
     shift
     rm -rf "$KIV_C/KIVCOPY" && mkdir -p "$KIV_C/KIVCOPY"
-    kiv_start "$tag" --limit "$LIMIT" "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")"
-    kiv_drive --timeout 120 wait-dialog --title "Plain copy" --window-text "files?" || return 1
-    settle
-    c0=$(session_ticks)
-    t0=$(bench_now)
-    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" press --title "Plain copy" --id 1 -- \
-        wait-dialog --title "Plain copy" --window-text "Copy completed" || return 1
-    RUN_TIME=$(bench_since "$t0")
-    RUN_CPU=$(ticks_since "$c0")
-    kiv_drive press --title "Plain copy" --id 1
-    kiv_wait "$tag"
+    timed_run "$tag" "Plain copy" "files?" "Copy completed" -- "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")" ||
+        return 1
     same_as_corpus "$KIV_C/KIVCOPY" "$tag"
 }
 
