@@ -8,15 +8,12 @@
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
-INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 LAUNCHED=$(kiv_exe kivlaunched.exe) || exit 1
 TITLE="Kiv Demo Setup"
 SRC=$KIV_C/setup
 
-mkdir -p "$SRC"
-cp "$INSTALLER" "$SRC/kivinstall.exe"
+kiv_disk_source "$SRC" KIVDEMO.HLP || kiv_die "cannot lay out $SRC"
 cp "$LAUNCHED" "$SRC/KIVLAUNCHED.EXE"
-printf 'help\r\n' >"$SRC/KIVDEMO.HLP"
 printf 'readme of the demo\r\n' >"$SRC/README.TXT"
 
 # write_script TARGET RUNLINES...: INSTALL.INI installing the product into

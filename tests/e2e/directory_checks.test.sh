@@ -13,13 +13,10 @@
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
-INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 TITLE="Kiv Demo Setup"
 SRC=$KIV_C/setup
 
-mkdir -p "$SRC"
-cp "$INSTALLER" "$SRC/kivinstall.exe"
-printf 'help\r\n' >"$SRC/KIVDEMO.HLP"
+kiv_disk_source "$SRC" KIVDEMO.HLP || kiv_die "cannot lay out $SRC"
 printf 'readme of the demo\r\n' >"$SRC/README.TXT"
 sed 's/$/\r/' >"$SRC/INSTALL.INI" <<EOF
 [Basic Information]

@@ -267,9 +267,7 @@ LIM_PRODUCT=$(pad "100% (Tools), %s%u edition " 64)
 # [Disk 3].
 limits_script() {
     local dir=$1 n
-    mkdir -p "$dir"
-    cp "$INSTALLER" "$dir/kivinstall.exe"
-    printf 'help\r\n' >"$dir/LIM.HLP"
+    kiv_disk_source "$dir" LIM.HLP || kiv_die "cannot lay out $dir"
     {
         printf '[Basic Information]\nHelpFileName=LIM.HLP\nCaption=%s\nProductName=%s\n' "$LIM_CAPTION" "$LIM_PRODUCT"
         printf 'DefaultTargetDir=C:\\LIMITS\nTotalDisks=32\nDiskSpace=1000\n'

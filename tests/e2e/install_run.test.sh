@@ -10,7 +10,6 @@
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
-INSTALLER=$(kiv_exe kivinstall.exe)
 HOLDER=$(kiv_exe kivholder.exe)
 TITLE="Run Test Setup"
 PRODUCT_CLASS=KivRunTestProduct
@@ -41,9 +40,7 @@ HUGE_SIZE=$(stat -c %s "$DATA/huge.dat")
 # make_source DIR: a disk-mode source directory with the installer and the
 # help file; the caller adds INSTALL.INI and the files.
 make_source() {
-    mkdir -p "$1"
-    cp "$INSTALLER" "$1/kivinstall.exe"
-    printf 'help\r\n' >"$1/RUNTEST.HLP"
+    kiv_disk_source "$1" RUNTEST.HLP || kiv_die "cannot lay out $1"
 }
 
 # write_script DIR TARGET DISKSPACE TOTALDISKS: INSTALL.INI in DIR; the

@@ -44,7 +44,8 @@
 #             SECTION KEY, kiv_winpath UNIXPATH, kiv_unixpath WINPATH,
 #             kiv_screenshot NAME
 # Installer:  kiv_begin_install TAG EXE, kiv_completes TAG, kiv_copy_error,
-#             kiv_system_message CODE (windows found by the caption $TITLE)
+#             kiv_system_message CODE (windows found by the caption $TITLE),
+#             kiv_disk_source DIR HELP
 # Checks:     kiv_expect_eq ACTUAL EXPECTED WHAT, kiv_expect_ne,
 #             kiv_expect_contains TEXT PART WHAT, kiv_expect_file PATH,
 #             kiv_expect_no_file PATH, kiv_expect_file_has PATH TEXT,

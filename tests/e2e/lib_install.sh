@@ -31,3 +31,12 @@ kiv_system_message() {
     filetimes=$(kiv_exe filetimes.exe) || return 1
     kiv_run "$filetimes" --message "$1" | tr -d '\r'
 }
+
+# kiv_disk_source DIR HELP: DIR (made if need be) as a disk-mode installer's
+# own directory: kivinstall.exe and a help file named HELP. The caller adds
+# INSTALL.INI and the files.
+kiv_disk_source() {
+    local installer
+    installer=$(kiv_exe kivinstall.exe) || return 1
+    mkdir -p "$1" && cp "$installer" "$1/kivinstall.exe" && printf 'help\r\n' >"$1/$2"
+}
