@@ -30,12 +30,6 @@ const char Usage[] =
     "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
     "--icon replaces the installer's icon.\n";
 
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return 1;
-}
-
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
 {
@@ -75,12 +69,12 @@ int RunBuild(int argc, char** argv)
 
     PayloadPlan plan;
     std::string error;
-    if (!PlanPayload(script, ScriptTarget(), plan, error)) return Fail(error);
+    if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (out.empty()) out = plan.scriptDir + "setup.exe";
 
     kivpack::PeImage image;
     std::string stubPath;
-    if (!LoadStub(stub, image, stubPath, error)) return Fail(error);
+    if (!LoadStub(stub, image, stubPath, error)) return CommandFailed(error);
     kivpack::ResourceSet resources = image.resources;
     // A stub that was packed before keeps none of its old payload.
     for (const kivpack::Resource& r : image.resources.Entries())
@@ -96,13 +90,13 @@ int RunBuild(int argc, char** argv)
     std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
     std::string help = FindSourceFile(plan, 0, plan.helpSource);
     if (help.empty())
-        return Fail(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
+        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
                     ": the help file '" + plan.helpSource + "' is not beside the script");
     inputs.push_back({KIV_HELP_RESOURCE, help});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (path.empty())
-            return Fail(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
+            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
                         "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
         inputs.push_back({f.resourceId, path});
     }
@@ -110,14 +104,14 @@ int RunBuild(int argc, char** argv)
     std::vector<std::vector<uint8_t>> contents(inputs.size());
     uint64_t total = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!ReadWholeFile(inputs[i].path, contents[i], error)) return Fail(error);
+        if (!ReadWholeFile(inputs[i].path, contents[i], error)) return CommandFailed(error);
         total += contents[i].size();
     }
     ProgressBar bar("packing", total);
     uint64_t done = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
         if (!AddPayload(resources, inputs[i].id, contents[i], language, error))
-            return Fail(inputs[i].path + ": " + error);
+            return CommandFailed(inputs[i].path + ": " + error);
         done += contents[i].size();
         bar.Update(done);
     }
@@ -125,13 +119,13 @@ int RunBuild(int argc, char** argv)
 
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
-        return Fail(bitmap + ": " + error);
+        return CommandFailed(bitmap + ": " + error);
     if (!icon.empty() && (!ReadWholeFile(icon, file, error) || !kivpack::SetProgramIcon(resources, file, error)))
-        return Fail(icon + ": " + error);
+        return CommandFailed(icon + ": " + error);
 
     std::vector<uint8_t> packed;
-    if (!kivpack::WritePeWithResources(image, resources, packed, error)) return Fail(stubPath + ": " + error);
-    if (!WriteFileAtomically(out, packed, error)) return Fail(error);
+    if (!kivpack::WritePeWithResources(image, resources, packed, error)) return CommandFailed(stubPath + ": " + error);
+    if (!WriteFileAtomically(out, packed, error)) return CommandFailed(error);
     std::printf("%s: %zu files packed from %s, %zu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
                 packed.size());
     return 0;

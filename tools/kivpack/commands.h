@@ -2,6 +2,8 @@
 // returns the exit code: 0 success, 1 a user error (one line on stderr), 2 a
 // usage error.
 #pragma once
+#include <cstdio>
+#include <string>
 
 int RunCheck(int argc, char** argv);
 int RunCompress(int argc, char** argv);
@@ -10,3 +12,10 @@ int RunBuild(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunExtract(int argc, char** argv);
 int RunDisks(int argc, char** argv);
+
+// A user error: its one line on stderr; returns the exit code 1.
+inline int CommandFailed(const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}

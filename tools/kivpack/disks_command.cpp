@@ -23,12 +23,6 @@ const char Usage[] =
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
     "text, under the name the installer looks for) and the compressed help file.\n";
 
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return 1;
-}
-
 bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
 {
     std::vector<uint8_t> data, packed;
@@ -71,10 +65,10 @@ int RunDisks(int argc, char** argv)
     }
     PayloadPlan plan;
     std::string error;
-    if (!PlanPayload(script, ScriptTarget(), plan, error)) return Fail(error);
+    if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     kivpack::PeImage image;
     std::string stubPath;
-    if (!LoadStub(stub, image, stubPath, error)) return Fail(error);
+    if (!LoadStub(stub, image, stubPath, error)) return CommandFailed(error);
     std::string scriptName = "INSTALL.INI";
     std::u16string name;
     std::string ansi;
@@ -84,33 +78,33 @@ int RunDisks(int argc, char** argv)
 
     std::string help = FindSourceFile(plan, 0, plan.helpSource);
     if (help.empty() || !IsPlainName(plan.helpSource))
-        return Fail(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
+        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
                     ": the help file '" + plan.helpSource + "' is not beside the script");
     std::vector<std::string> sources;
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (path.empty() || !IsPlainName(f.sourceName))
-            return Fail(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
+            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
                         "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
         sources.push_back(path);
     }
 
-    if (mkdir(out.c_str(), 0755) != 0 && errno != EEXIST) return Fail(out + ": " + std::strerror(errno));
+    if (mkdir(out.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(out + ": " + std::strerror(errno));
     for (unsigned d = 1; d <= plan.diskCount; ++d) {
         std::string dir = out + "/DISK" + std::to_string(d);
-        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return Fail(dir + ": " + std::strerror(errno));
+        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(dir + ": " + std::strerror(errno));
     }
     std::string first = out + "/DISK1/";
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
         !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
         !CompressTo(help, first + plan.helpSource, error))
-        return Fail(error);
+        return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const PayloadFile& f = plan.files[i];
         std::string destination = out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName;
-        if (!CompressTo(sources[i], destination, error)) return Fail(error);
+        if (!CompressTo(sources[i], destination, error)) return CommandFailed(error);
         bar.Update(i + 1);
     }
     bar.Finish();

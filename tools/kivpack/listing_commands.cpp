@@ -32,12 +32,6 @@ const char ExtractUsage[] =
     "DIR/KEYWORD/DESTINATION (Target/, System/, ...), appended parts joined as\n"
     "the installer joins them. Names that would leave DIR are refused.\n";
 
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "%s\n", message.c_str());
-    return 1;
-}
-
 // A packed installer opened for reading: its payloads and its script's plan.
 struct Installer {
     std::map<uint16_t, std::vector<uint8_t>> payload;
@@ -161,7 +155,7 @@ int RunList(int argc, char** argv)
     }
     Installer installer;
     std::string error;
-    if (!OpenInstaller(argv[1], installer, error)) return Fail(error);
+    if (!OpenInstaller(argv[1], installer, error)) return CommandFailed(error);
     std::printf("%5s  %10s  %10s  %s\n", "id", "stored", "expanded", "content");
     for (const auto& [id, data] : installer.payload)
         std::printf("%5u  %10zu  %10u  %s\n", id, data.size(), SzddExpandedSize(data.data(), (unsigned)data.size()),
@@ -196,7 +190,7 @@ int RunExtract(int argc, char** argv)
     }
     Installer installer;
     std::string error;
-    if (!OpenInstaller(exe, installer, error)) return Fail(error);
+    if (!OpenInstaller(exe, installer, error)) return CommandFailed(error);
 
     // Every output and its parts in resource order, so that appended parts
     // join in the order the installer writes them.
@@ -214,26 +208,26 @@ int RunExtract(int argc, char** argv)
     };
     add(installer.scriptName, KIV_SCRIPT_RESOURCE);
     std::string help = SafeRelativePath(installer.plan.helpInstalled);
-    if (help.empty()) return Fail(exe + ": the help file's name '" + installer.plan.helpInstalled + "' would leave " + dir);
+    if (help.empty()) return CommandFailed(exe + ": the help file's name '" + installer.plan.helpInstalled + "' would leave " + dir);
     add(help, KIV_HELP_RESOURCE);
     for (const PayloadFile& f : installer.plan.files) {
         std::string relative = SafeRelativePath(f.destinationName);
         if (relative.empty())
-            return Fail(exe + ": [" + f.section + "] " + f.line + ": the name '" + f.destinationName + "' would leave " + dir);
+            return CommandFailed(exe + ": [" + f.section + "] " + f.line + ": the name '" + f.destinationName + "' would leave " + dir);
         add(std::string(KindKeyword(f.kind)) + "/" + relative, f.resourceId);
     }
     for (const std::string& relative : order) {
         std::vector<uint8_t> whole;
         for (uint16_t id : outputs[relative]) {
             auto it = installer.payload.find(id);
-            if (it == installer.payload.end()) return Fail(exe + ": resource " + std::to_string(id) + " is missing");
+            if (it == installer.payload.end()) return CommandFailed(exe + ": resource " + std::to_string(id) + " is missing");
             std::vector<uint8_t> part;
-            if (!Expand(it->second, part, error)) return Fail(exe + ": resource " + std::to_string(id) + ": " + error);
+            if (!Expand(it->second, part, error)) return CommandFailed(exe + ": resource " + std::to_string(id) + ": " + error);
             whole.insert(whole.end(), part.begin(), part.end());
         }
         std::string path = dir + "/" + relative;
-        if (!MakeParents(path)) return Fail(path + ": cannot create its directory");
-        if (!WriteFileAtomically(path, whole, error)) return Fail(error);
+        if (!MakeParents(path)) return CommandFailed(path + ": cannot create its directory");
+        if (!WriteFileAtomically(path, whole, error)) return CommandFailed(error);
         std::printf("%s\n", path.c_str());
     }
     return 0;
