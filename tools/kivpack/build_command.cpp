@@ -7,12 +7,15 @@
 #include <unistd.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
+#include "tools/kivpack/resource_stamp.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
@@ -21,14 +24,18 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--bitmap FILE.BMP] [--icon FILE.ICO]\n"
+    "                    [--date YYYY-MM-DD[ HH:MM[:SS]]] [--strict]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
     "script (resource 12000), the help file (12001) and every file line of every\n"
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
-    "are looked for in DISKn/ beside the script when that directory exists, else\n"
-    "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
-    "--icon replaces the installer's icon.\n";
+    "are looked for in DISKn/ beside the script, then beside the script, in any\n"
+    "letter case. A script in UTF-8 is packed in code page 1252. --bitmap adds\n"
+    "the fonts-only picture (bitmap 500); --icon replaces the installer's icon.\n"
+    "Every installed file is dated with --date, else SOURCE_DATE_EPOCH, else\n"
+    "the time of the build; the same inputs and date give the same bytes.\n"
+    "--strict: a warning about the script fails the build.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -46,14 +53,19 @@ bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<
 
 int RunBuild(int argc, char** argv)
 {
-    std::string script, out, stub, bitmap, icon;
+    std::string script, out, stub, bitmap, icon, date;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
+        if (a == "--date" && i + 1 < argc) {
+            date = argv[++i];
+        } else if (a == "--strict") {
+            strict = true;
+        } else if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
             (a == "-o" ? out : a == "--stub" ? stub : a == "--bitmap" ? bitmap : icon) = argv[++i];
         } else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
@@ -69,7 +81,11 @@ int RunBuild(int argc, char** argv)
 
     PayloadPlan plan;
     std::string error;
+    ResourceStamp stamp;
+    if (!ChooseResourceStamp(date, stamp, error)) return CommandFailed("kivpack build: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
+    if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
+        return CommandFailed(script + ": not packed: --strict makes the warnings above errors");
     if (out.empty()) out = plan.scriptDir + "setup.exe";
 
     kivpack::PeImage image;
@@ -90,14 +106,14 @@ int RunBuild(int argc, char** argv)
     std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
     std::string help = FindSourceFile(plan, 0, plan.helpSource);
     if (help.empty())
-        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not beside the script");
+        return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 0));
     inputs.push_back({KIV_HELP_RESOURCE, help});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (path.empty())
-            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
-                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+            return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
+                                                     plan.scriptDir, f.disk));
         inputs.push_back({f.resourceId, path});
     }
 
@@ -107,6 +123,8 @@ int RunBuild(int argc, char** argv)
         if (!ReadWholeFile(inputs[i].path, contents[i], error)) return CommandFailed(error);
         total += contents[i].size();
     }
+    const std::string& ansi = lint::CurrentScript().ansi;
+    contents[0].assign(ansi.begin(), ansi.end());
     ProgressBar bar("packing", total);
     uint64_t done = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -117,6 +135,7 @@ int RunBuild(int argc, char** argv)
     }
     bar.Finish();
 
+    if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
         return CommandFailed(bitmap + ": " + error);

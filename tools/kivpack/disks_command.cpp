@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -16,12 +18,13 @@
 namespace {
 
 const char Usage[] =
-    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE]\n"
+    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--strict]\n"
     "\n"
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
-    "text, under the name the installer looks for) and the compressed help file.\n";
+    "text in code page 1252, under the name the installer looks for) and the\n"
+    "compressed help file. --strict: a warning about the script is an error.\n";
 
 bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
 {
@@ -45,13 +48,16 @@ bool IsPlainName(const std::string& name)
 int RunDisks(int argc, char** argv)
 {
     std::string script, out, stub;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((a == "-o" || a == "--stub") && i + 1 < argc)
+        if (a == "--strict")
+            strict = true;
+        else if ((a == "-o" || a == "--stub") && i + 1 < argc)
             (a == "-o" ? out : stub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
@@ -66,6 +72,8 @@ int RunDisks(int argc, char** argv)
     PayloadPlan plan;
     std::string error;
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
+    if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
+        return CommandFailed(script + ": not laid out: --strict makes the warnings above errors");
     kivpack::PeImage image;
     std::string stubPath;
     if (!LoadStub(stub, image, stubPath, error)) return CommandFailed(error);
@@ -78,14 +86,14 @@ int RunDisks(int argc, char** argv)
 
     std::string help = FindSourceFile(plan, 0, plan.helpSource);
     if (help.empty() || !IsPlainName(plan.helpSource))
-        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not beside the script");
+        return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 0));
     std::vector<std::string> sources;
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (path.empty() || !IsPlainName(f.sourceName))
-            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
-                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+            return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
+                                                     plan.scriptDir, f.disk));
         sources.push_back(path);
     }
 
@@ -95,8 +103,9 @@ int RunDisks(int argc, char** argv)
         if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(dir + ": " + std::strerror(errno));
     }
     std::string first = out + "/DISK1/";
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
+    const std::string& text = lint::CurrentScript().ansi;
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    if (!WriteFileAtomically(first + scriptName, bytes, error) ||
         !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
         !CompressTo(help, first + plan.helpSource, error))
         return CommandFailed(error);
