@@ -123,7 +123,7 @@ int RunBuild(int argc, char** argv)
         if (!ReadWholeFile(inputs[i].path, contents[i], error)) return CommandFailed(error);
         total += contents[i].size();
     }
-    const std::string& ansi = lint::CurrentScript().ansi;
+    const std::string& ansi = lint::CurrentScript().packed;
     contents[0].assign(ansi.begin(), ansi.end());
     ProgressBar bar("packing", total);
     uint64_t done = 0;

@@ -103,7 +103,7 @@ int RunDisks(int argc, char** argv)
         if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(dir + ": " + std::strerror(errno));
     }
     std::string first = out + "/DISK1/";
-    const std::string& text = lint::CurrentScript().ansi;
+    const std::string& text = lint::CurrentScript().packed;
     std::vector<uint8_t> bytes(text.begin(), text.end());
     if (!WriteFileAtomically(first + scriptName, bytes, error) ||
         !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||

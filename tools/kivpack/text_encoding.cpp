@@ -77,15 +77,7 @@ bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextCon
         bool little = bytes[0] == 0xFF;
         for (size_t i = 2; i + 1 < n; i += 2) {
             uint32_t unit = little ? (bytes[i] | bytes[i + 1] << 8) : (bytes[i] << 8 | bytes[i + 1]);
-            char c;
-            if (!ToAnsi(unit, c)) {
-                info.badLine = LineOfOffset(ansi, ansi.size());
-                char text[16];
-                std::snprintf(text, sizeof text, "U+%04X", (unsigned)unit);
-                info.problem = std::string("the character ") + text + " has no byte in code page 1252";
-                return false;
-            }
-            ansi += c;
+            ansi += (char)WideToAnsi((char16_t)unit);
         }
         return true;
     }

@@ -10,7 +10,8 @@
 enum class SourceEncoding {
     Ansi,   // no byte above 0x7F, or not valid UTF-8: taken as code page 1252
     Utf8,   // valid UTF-8 with characters outside ASCII: converted
-    Utf16,  // UTF-16 with its byte-order mark: converted
+    Utf16,  // UTF-16 with its byte-order mark: the installer's profile reader
+            // reads it as such, so it is packed unchanged
 };
 
 struct TextConversion {
@@ -22,7 +23,9 @@ struct TextConversion {
     std::string problem;
 };
 
-// Converts `bytes` into code page 1252 in `ansi`. Returns false (with
+// Converts `bytes` into code page 1252 in `ansi`. UTF-16 text is not
+// converted (the caller packs it unchanged): `ansi` is then a copy for
+// reading, with '?' for characters that code page 1252 lacks. Returns false (with
 // `info.badLine` and `info.problem`) when a character has no byte in code
 // page 1252 or text that declares UTF-8 by its mark is not UTF-8; `ansi` is
 // then unspecified. Line ends and every other byte are kept as they are.

@@ -15,7 +15,8 @@ struct ScriptSource {
     std::string path;        // as the user named it
     std::string loaderPath;  // as the loader names it
     bool readable = false;
-    std::string ansi;        // the text to pack, in code page 1252
+    std::string ansi;        // the text in code page 1252, as kivpack reads it
+    std::string packed;      // the bytes to pack: `ansi`, or UTF-16 text as it is
     TextConversion conversion;
     ScriptScan scan;
 };

@@ -30,7 +30,11 @@ bool PrepareScript(const std::string& path, const std::string& loaderPath)
     s.readable = true;
     if (!ConvertToAnsi(bytes, s.ansi, s.conversion)) return false;
     s.scan = ScanScript(s.ansi);
-    HostSetMemoryFile(loaderPath.c_str(), s.ansi.data(), s.ansi.size());
+    if (s.conversion.encoding == SourceEncoding::Utf16)
+        s.packed.assign(bytes.begin(), bytes.end());
+    else
+        s.packed = s.ansi;
+    HostSetMemoryFile(loaderPath.c_str(), s.packed.data(), s.packed.size());
     return true;
 }
 

@@ -264,7 +264,7 @@ unsigned ReportWarnings(const ScriptTarget& target)
 {
     const ScriptSource& source = CurrentScript();
     if (!source.readable) return 0;
-    if (source.conversion.encoding != SourceEncoding::Ansi)
+    if (source.conversion.encoding == SourceEncoding::Utf8)
         std::printf("%s: %s text, packed as code page 1252\n", source.path.c_str(),
                     EncodingName(source.conversion.encoding));
     std::vector<Warning> warnings = ScriptWarnings(target);
