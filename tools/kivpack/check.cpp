@@ -9,6 +9,7 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/text_encoding.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     s += State.RunFile[0] ? std::string("; starts ") + State.RunFile : std::string("; starts nothing");
     s += State.UninstallName[0] ? std::string("; writes the uninstall entry \"") + State.UninstallName + "\""
                                 : std::string("; writes no uninstall entry (no UninstallName)");
-    std::printf("%s.\n", s.c_str());
+    std::printf("%s.\n", TextForTerminal(s).c_str());
 }
 
 } // namespace

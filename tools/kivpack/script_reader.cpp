@@ -11,6 +11,7 @@
 #include "script/keywords.h"
 #include "script/loader.h"
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/text_encoding.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ std::string FaultLine(const std::string& scriptPath, unsigned dialog)
     }
     char id[32];
     std::snprintf(id, sizeof id, " (dialog %u)", dialog);
-    std::string verdict = at + where + message + id;
+    std::string verdict = at + TextForTerminal(where + message) + id;
     return reason.reason.empty() ? verdict : verdict + "\n" + at + reason.reason;
 }
 

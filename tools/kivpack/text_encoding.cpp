@@ -62,6 +62,26 @@ unsigned LineOfOffset(const std::string& text, size_t offset)
     return line;
 }
 
+std::string TextForTerminal(const std::string& ansi)
+{
+    if (IsUtf8(std::vector<uint8_t>(ansi.begin(), ansi.end()), 0, nullptr)) return ansi;
+    std::string out;
+    for (unsigned char byte : ansi) {
+        char16_t c = AnsiToWide(byte);
+        if (c < 0x80) {
+            out += (char)c;
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | c >> 6);
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xE0 | c >> 12);
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 const char* EncodingName(SourceEncoding encoding)
 {
     return encoding == SourceEncoding::Utf8 ? "UTF-8" : encoding == SourceEncoding::Utf16 ? "UTF-16" : "code page 1252";

@@ -35,5 +35,10 @@ bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextCon
 // at a CR alone, as an editor counts them.
 unsigned LineOfOffset(const std::string& text, size_t offset);
 
+// A message for a Linux terminal: code page 1252 text (from a script) as
+// UTF-8. Text that is valid UTF-8 already (a host path, plain ASCII) is
+// returned as it is, so a message may mix both.
+std::string TextForTerminal(const std::string& text);
+
 // A few words for the summary: "UTF-8", "UTF-16" or "code page 1252".
 const char* EncodingName(SourceEncoding encoding);
