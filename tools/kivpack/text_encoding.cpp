@@ -1,5 +1,9 @@
 #include "tools/kivpack/text_encoding.h"
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include "platform/host/host_platform.h"
 
 namespace {
@@ -132,6 +136,25 @@ bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextCon
             return false;
         }
         ansi += c;
+    }
+    return true;
+}
+
+bool ReadTextAsAnsi(const std::string& path, std::string& ansi, TextConversion& info, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    if (!ConvertToAnsi(bytes, ansi, info)) {
+        error = path + ":" + std::to_string(info.badLine) + ": " + info.problem;
+        return false;
     }
     return true;
 }

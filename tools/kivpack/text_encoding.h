@@ -31,6 +31,12 @@ struct TextConversion {
 // then unspecified. Line ends and every other byte are kept as they are.
 bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextConversion& info);
 
+// Reads the text file at `path` (a script or a help source) as ConvertToAnsi
+// converts it. On failure `error` is one line, "PATH:LINE: reason" or
+// "PATH: reason"; a dropped byte-order mark is told in `info`, for the
+// caller's warning.
+bool ReadTextAsAnsi(const std::string& path, std::string& ansi, TextConversion& info, std::string& error);
+
 // The 1-based line of byte `offset` in `text`: a line ends at LF, at CR LF or
 // at a CR alone, as an editor counts them.
 unsigned LineOfOffset(const std::string& text, size_t offset);
