@@ -66,6 +66,9 @@ grep -q 'no group; starts HARBOR.EXE; writes no uninstall entry (no UninstallNam
     fail "vendor: the summary does not tell of the group and the uninstall entry: $(cat vendor.out)"
 run vendor-strict check vendor.ini --strict
 expect vendor-strict 1
+run vendor-build build vendor.ini --strict -o never.exe --stub "$stub"
+expect vendor-build 1 "vendor.ini: not packed: --strict makes the warnings above errors"
+[ -e never.exe ] && fail "vendor-build: an output was written"
 # The same product put right: no warning, and the summary names the entry.
 sed -e 's/UninstalName/UninstallName/; s/Subdirectry2/Subdirectory2/; s/Groups\]/Group]/' \
     -e 's/^HARBOR.TTF=HarborLog.*/HarborLog Sans (TrueType)=HARBOR.TTF/; s/TotalDisks=1/TotalDisks=2/' vendor.ini >fixed.ini
