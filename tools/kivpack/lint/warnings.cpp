@@ -185,6 +185,16 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
         }
         anyRead = true;
         CheckLines(out, s);
+        // Sections read through their key list: an empty name reads as its end.
+        bool listed = disk || SameName(s.name, "fonts") || SameName(s.name, "Exit List") ||
+                      SameName(s.name, "Program Manager Group") || SameName(s.name, "Old Program Manager Groups") ||
+                      (s.name.size() > 6 && SameName(s.name.substr(s.name.size() - 6), " Fonts"));
+        for (const ScanKey& k : s.keys)
+            if (listed && k.hasValue && k.name.empty()) {
+                out.Add(k.line, "this line has no name before its '=', which ends the list of [" + s.name +
+                                    "]: the lines after it are never read");
+                break;
+            }
         if (disk)
             for (const ScanKey& k : s.keys) {
                 if (!Readable(k) || SameName(k.name, "DiskName")) continue;
