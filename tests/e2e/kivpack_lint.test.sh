@@ -95,6 +95,11 @@ expect buttons 1 "buttons.ini:10: Buttons must be OK/Cancel or Yes/No; did you m
 printf '%s\nTotalDisk=1\n[Disk 1]\nDiskName=D\n' "$basic" >total.ini
 run total check total.ini
 expect total 1 "total.ini:7: [Basic Information] has no 'TotalDisks=' line; 'TotalDisk' on this line is not read: did you mean TotalDisks?"
+printf '%s\nTotalDisks=2\n[Disk 1]\nDiskName=D\n[Disk2]\nDiskName=E\n' "$basic" >disk2.ini
+run disk2 check disk2.ini
+expect disk2 1 \
+    "disk2.ini:10: the script has no [Disk 2] section, which TotalDisks=2 at line 7 asks for; [Disk2] is not read: did you mean [Disk 2]?" \
+    "disk2.ini:10: warning: the section [Disk2] is never read by the installer; did you mean [Disk 2]?"
 printf '%s\nTotalDisks=1\n[Delete List]\nFile1=Target\\SUB\\OLD.DLL\n[Disk 1]\nDiskName=D\n' "$basic" >delete.ini
 run delete check delete.ini
 expect delete 1 "delete.ini:9: unknown directory keyword 'Target\\SUB' (Target, Windows, System, System32 or Fonts); the delete list names files directly in one of these directories, not below them"

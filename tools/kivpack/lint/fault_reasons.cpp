@@ -10,11 +10,24 @@
 namespace lint {
 namespace {
 
+// A name the installer reads a section under (a [Disk n] of any number).
+bool IsSectionTheInstallerReads(const std::string& name)
+{
+    static const char* const Fixed[] = {"Basic Information", "fonts", "EGA Fonts", "VGA Fonts", "8514 Fonts",
+                                        "Exit List", "Delete List", "Target Subdirectories", "Program Manager Group",
+                                        "Old Program Manager Groups", "Run"};
+    for (const char* fixed : Fixed)
+        if (SameName(name, fixed)) return true;
+    return name.size() > 5 && SameName(name.substr(0, 5), "Disk ") && name[5] != '0' &&
+           name.find_first_not_of("0123456789", 5) == std::string::npos;
+}
+
+// The sections that could be a misspelling of a missing one.
 std::vector<std::string> SectionNames(const ScriptScan& scan)
 {
     std::vector<std::string> names;
     for (const ScanSection& s : scan.sections)
-        if (!s.name.empty()) names.push_back(s.name);
+        if (!s.name.empty() && !IsSectionTheInstallerReads(s.name)) names.push_back(s.name);
     return names;
 }
 
@@ -42,6 +55,10 @@ FaultReason MissingKey(const ScriptScan& scan, const std::string& section, const
     if (!s) {
         std::string near = NearestName(section, SectionNames(scan));
         r.reason = "the script has no [" + section + "] section";
+        if (section.compare(0, 5, "Disk ") == 0)
+            if (const ScanKey* total = scan.FindKey("Basic Information", KeyNames[KeyTotalDisks]))
+                r.reason += ", which TotalDisks=" + total->value + " at line " + std::to_string(total->line) +
+                            " asks for";
         if (!near.empty()) {
             r.line = FindByName(scan, near)->line;
             r.reason += "; [" + near + "] is not read: did you mean [" + section + "]?";
