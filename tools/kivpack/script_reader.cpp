@@ -68,13 +68,13 @@ std::string FaultLine(const std::string& scriptPath, unsigned dialog)
 {
     char message[WorkBufferSize];
     std::string where;
-    lint::FaultReason reason = dialog == ScriptTextFault ? lint::FaultReason() : lint::ExplainFault(dialog);
-    std::string at = scriptPath + (reason.line ? ":" + std::to_string(reason.line) : std::string()) + ": ";
     if (dialog == ScriptTextFault) {
         const TextConversion& c = lint::CurrentScript().conversion;
         return scriptPath + ":" + std::to_string(c.badLine) + ": " + c.problem +
                "; the installer's text is code page 1252";
     }
+    lint::FaultReason reason = lint::ExplainFault(dialog);
+    std::string at = scriptPath + (reason.line ? ":" + std::to_string(reason.line) : std::string()) + ": ";
     switch (dialog) {
     case IDD_BAD_LINE:
         FormatText(message, sizeof message, DialogFormat(dialog), State.ScriptPath);
@@ -99,7 +99,7 @@ std::string FaultLine(const std::string& scriptPath, unsigned dialog)
     char id[32];
     std::snprintf(id, sizeof id, " (dialog %u)", dialog);
     std::string verdict = at + TextForTerminal(where + message) + id;
-    return reason.reason.empty() ? verdict : verdict + "\n" + at + reason.reason;
+    return reason.reason.empty() ? verdict : verdict + "\n" + at + TextForTerminal(reason.reason);
 }
 
 bool ParseDisplayClass(const std::string& text, unsigned* displayClass)

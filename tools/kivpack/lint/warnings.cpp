@@ -279,7 +279,7 @@ unsigned ReportWarnings(const ScriptTarget& target)
                     EncodingName(source.conversion.encoding));
     std::vector<Warning> warnings = ScriptWarnings(target);
     for (const Warning& w : warnings)
-        std::fprintf(stderr, "%s:%u: warning: %s\n", source.path.c_str(), w.line, w.text.c_str());
+        std::fprintf(stderr, "%s:%u: warning: %s\n", source.path.c_str(), w.line, TextForTerminal(w.text).c_str());
     return (unsigned)warnings.size();
 }
 
