@@ -100,6 +100,12 @@ run disk2 check disk2.ini
 expect disk2 1 \
     "disk2.ini:10: the script has no [Disk 2] section, which TotalDisks=2 at line 7 asks for; [Disk2] is not read: did you mean [Disk 2]?" \
     "disk2.ini:10: warning: the section [Disk2] is never read by the installer; did you mean [Disk 2]?"
+printf '%s\nTotalDisks=1\n[Program Manager Group]\nGroupName=G\nMAP.EXE=Map,Win95,Win98\n[Disk 1]\nDiskName=D\nMAP.EXE=Target,,,HidenFont,VGA\n' "$basic" >words.ini
+run words check words.ini
+expect words 0 \
+    "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
+    "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
+[ "$(wc -l <words.err)" -eq 2 ] || fail "words: $(cat words.err)"
 printf '%s\nTotalDisks=1\n[Delete List]\nFile1=Target\\SUB\\OLD.DLL\n[Disk 1]\nDiskName=D\n' "$basic" >delete.ini
 run delete check delete.ini
 expect delete 1 "delete.ini:9: unknown directory keyword 'Target\\SUB' (Target, Windows, System, System32 or Fonts); the delete list names files directly in one of these directories, not below them"

@@ -59,6 +59,31 @@ bool LooksLikeFileName(const std::string& s)
     return true;
 }
 
+// Words after the first field of a value (`from` = 1) or after the first two
+// (disk file lines) that match none of `words`: the installer ignores them.
+void CheckWords(Collector& out, const ScanKey& k, size_t from, const char* const* words, size_t count,
+                const std::string& what)
+{
+    std::vector<std::string> known(words, words + count);
+    size_t field = 0, start = 0;
+    for (;;) {
+        size_t comma = k.value.find(',', start);
+        std::string word = k.value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (field >= from && !word.empty()) {
+            bool matched = false;
+            for (const std::string& w : known) matched = matched || SameName(w, word);
+            if (!matched) {
+                std::string hint = DidYouMean(word, known);
+                out.Add(k.line, "the " + what + " '" + word + "' is not one the installer knows, and is ignored" +
+                                    (hint.empty() ? "" : "; " + hint));
+            }
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+        ++field;
+    }
+}
+
 bool Readable(const ScanKey& k) { return k.hasValue && !k.shadowed && !k.name.empty() && k.name[0] != ';'; }
 
 // Lines without '=' and later keys of a name already given.
@@ -201,6 +226,7 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
                 if (k.value.size() >= 260)
                     out.Add(k.line, "the line's value is " + std::to_string(k.value.size()) +
                                         " characters; the installer keeps the first 259");
+                CheckWords(out, k, 2, FlagKeywords, 6, "flag");
                 std::string destination = k.value.substr(0, k.value.find(','));
                 size_t slash = destination.find('\\');
                 installed.insert(Upper(BaseName(slash == std::string::npos ? k.name : destination.substr(slash + 1))));
@@ -244,7 +270,10 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
             if (group->value.size() >= 64)
                 out.Add(group->line, "GroupName is " + std::to_string(group->value.size()) +
                                          " characters; the installer keeps the first 63");
-            for (const ScanKey* k : items) notInstalled(*k, k->name, "the group item");
+            for (const ScanKey* k : items) {
+                notInstalled(*k, k->name, "the group item");
+                CheckWords(out, *k, 1, PlatformKeywords, 3, "platform word");
+            }
             CheckCount(out, items, 32, "group item");
         } else if (SameName(s.name, "fonts") || SameName(s.name, std::string(Displays[target.displayClass]) + " Fonts")) {
             for (const ScanKey* k : rows) {
