@@ -78,6 +78,14 @@ expect fixed 0
 grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in all); 1 font; 0 group items in "HarborLog"; starts HARBOR.EXE; writes the uninstall entry "HarborLog"\.$' fixed.out ||
     fail "fixed: summary $(cat fixed.out)"
 
+# A disk whose key names overflow the list the loader reads: the warning
+# names the first file line the loader never sees (the 316th).
+tail -c +3 "$src/tests/fuzz/corpus/loader/key-list-overflow.ini" >overflow.ini
+run overflow check overflow.ini
+expect overflow 0 "overflow.ini:324: warning: the key names of [Disk 1] overflow the 4,096 bytes the installer reads them into: this line and the ones after it are never read"
+grep -q '"Last" 315 files' overflow.out && [ "$(sed -n 324p overflow.ini | tr -d "\r")" = "FILE0315.DA_=Target" ] ||
+    fail "overflow: the loader's count and the warned line disagree: $(cat overflow.out)"
+
 # --- faults: the installer's verdict first, then the line and the reason -----
 printf '[Basic Informaton]\nHelpFileName=A.HLP\n' >typo.ini
 run typo check typo.ini

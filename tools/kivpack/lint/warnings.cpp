@@ -214,6 +214,19 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
         bool listed = disk || SameName(s.name, "fonts") || SameName(s.name, "Exit List") ||
                       SameName(s.name, "Program Manager Group") || SameName(s.name, "Old Program Manager Groups") ||
                       (s.name.size() > 6 && SameName(s.name.substr(s.name.size() - 6), " Fonts"));
+        // The installer reads a section's key names into 4,096 bytes, each
+        // name with its zero, as the profile reader fills a list: a name that
+        // no longer fits whole, and every one after it, is never read.
+        unsigned room = 4096;
+        for (const ScanKey& k : s.keys) {
+            if (!listed || !k.hasValue || (!k.name.empty() && k.name[0] == ';')) continue;
+            if (room <= 2 || k.name.size() > room - 2) {
+                out.Add(k.line, "the key names of [" + s.name + "] overflow the 4,096 bytes the installer reads them "
+                                "into: this line and the ones after it are never read");
+                break;
+            }
+            room -= (unsigned)k.name.size() + 1;
+        }
         for (const ScanKey& k : s.keys)
             if (listed && k.hasValue && k.name.empty()) {
                 out.Add(k.line, "this line has no name before its '=', which ends the list of [" + s.name +
