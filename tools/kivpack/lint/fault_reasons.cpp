@@ -149,7 +149,8 @@ FaultReason OutOfMemory(const ScriptScan& scan, const std::string& section)
                 return r;
             }
         }
-    r.reason = "the installer's tables ran out of room";
+    r.reason = "the installer keeps each distinct name and text of its tables (file names, descriptions, fonts, "
+               "group items) in an atom table of at most 16,384 entries, and this script needs more";
     return r;
 }
 

@@ -21,9 +21,9 @@ struct ScriptSource {
     ScriptScan scan;
 };
 
-// Reads the script at `path`, converts it to code page 1252 and registers the
-// result as the in-memory file `loaderPath`, so that the loader reads what
-// will be packed. A file that cannot be read is left to the loader (which
+// Reads the script at `path`, converts it to code page 1252 and, when that
+// changed its bytes, registers the result as the in-memory file
+// `loaderPath`, so that the loader reads what will be packed. A file that cannot be read is left to the loader (which
 // reports it as the installer would). False when the text cannot be
 // converted; CurrentScript().conversion then says why.
 bool PrepareScript(const std::string& path, const std::string& loaderPath);

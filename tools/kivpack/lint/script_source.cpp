@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include "platform/host/host_platform.h"
 #include "tools/kivpack/lint/script_lint.h"
@@ -34,7 +35,10 @@ bool PrepareScript(const std::string& path, const std::string& loaderPath)
         s.packed.assign(bytes.begin(), bytes.end());
     else
         s.packed = s.ansi;
-    HostSetMemoryFile(loaderPath.c_str(), s.packed.data(), s.packed.size());
+    // Text packed as it is stays on disk, where the profile reader keeps its
+    // parse between queries; converted text is read from memory.
+    if (s.packed.size() != bytes.size() || !std::equal(s.packed.begin(), s.packed.end(), bytes.begin()))
+        HostSetMemoryFile(loaderPath.c_str(), s.packed.data(), s.packed.size());
     return true;
 }
 
