@@ -148,6 +148,29 @@ void CheckNumbered(Collector& out, const ScanSection& s, const std::string& stem
     }
 }
 
+// A section that the installer reads through its list of key names: the
+// list is read into 4,096 bytes, each name with its zero, as the profile
+// reader fills a list, so a name that no longer fits whole, and every one
+// after it, is never read; an empty name reads as the list's end.
+void CheckKeyList(Collector& out, const ScanSection& s)
+{
+    unsigned room = 4096;
+    for (const ScanKey& k : s.keys) {
+        if (!k.hasValue || (!k.name.empty() && k.name[0] == ';')) continue;
+        if (k.name.empty()) {
+            out.Add(k.line, "this line has no name before its '=', which ends the list of [" + s.name +
+                                "]: the lines after it are never read");
+            return;
+        }
+        if (room <= 2 || k.name.size() > room - 2) {
+            out.Add(k.line, "the key names of [" + s.name + "] overflow the 4,096 bytes the installer reads them "
+                            "into: this line and the ones after it are never read");
+            return;
+        }
+        room -= (unsigned)k.name.size() + 1;
+    }
+}
+
 void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t most, const std::string& what)
 {
     for (size_t i = most; i < rows.size(); ++i)
@@ -210,29 +233,10 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
         }
         anyRead = true;
         CheckLines(out, s);
-        // Sections read through their key list: an empty name reads as its end.
-        bool listed = disk || SameName(s.name, "fonts") || SameName(s.name, "Exit List") ||
-                      SameName(s.name, "Program Manager Group") || SameName(s.name, "Old Program Manager Groups") ||
-                      (s.name.size() > 6 && SameName(s.name.substr(s.name.size() - 6), " Fonts"));
-        // The installer reads a section's key names into 4,096 bytes, each
-        // name with its zero, as the profile reader fills a list: a name that
-        // no longer fits whole, and every one after it, is never read.
-        unsigned room = 4096;
-        for (const ScanKey& k : s.keys) {
-            if (!listed || !k.hasValue || (!k.name.empty() && k.name[0] == ';')) continue;
-            if (room <= 2 || k.name.size() > room - 2) {
-                out.Add(k.line, "the key names of [" + s.name + "] overflow the 4,096 bytes the installer reads them "
-                                "into: this line and the ones after it are never read");
-                break;
-            }
-            room -= (unsigned)k.name.size() + 1;
-        }
-        for (const ScanKey& k : s.keys)
-            if (listed && k.hasValue && k.name.empty()) {
-                out.Add(k.line, "this line has no name before its '=', which ends the list of [" + s.name +
-                                    "]: the lines after it are never read");
-                break;
-            }
+        if (disk || SameName(s.name, "fonts") || SameName(s.name, "Exit List") ||
+            SameName(s.name, "Program Manager Group") || SameName(s.name, "Old Program Manager Groups") ||
+            (s.name.size() > 6 && SameName(s.name.substr(s.name.size() - 6), " Fonts")))
+            CheckKeyList(out, s);
         if (disk)
             for (const ScanKey& k : s.keys) {
                 if (!Readable(k) || SameName(k.name, "DiskName")) continue;
