@@ -114,6 +114,10 @@ expect words 0 \
     "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
     "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
 [ "$(wc -l <words.err)" -eq 2 ] || fail "words: $(cat words.err)"
+printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Target\n=Target\nB.TXT=Target\n' "$basic" >nameless.ini
+run nameless check nameless.ini
+expect nameless 0 "nameless.ini:11: warning: this line has no name before its '=', which ends the list of [Disk 1]: the lines after it are never read"
+grep -q '"D" 1 file ' nameless.out || fail "nameless: the loader read past the nameless line: $(cat nameless.out)"
 printf '%s\nTotalDisks=1\n[Delete List]\nFile1=Target\\SUB\\OLD.DLL\n[Disk 1]\nDiskName=D\n' "$basic" >delete.ini
 run delete check delete.ini
 expect delete 1 "delete.ini:9: unknown directory keyword 'Target\\SUB' (Target, Windows, System, System32 or Fonts); the delete list names files directly in one of these directories, not below them"
