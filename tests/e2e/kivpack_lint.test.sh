@@ -114,6 +114,14 @@ expect words 0 \
     "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
     "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
 [ "$(wc -l <words.err)" -eq 2 ] || fail "words: $(cat words.err)"
+# Keys read past because of another key's value.
+printf '%s\nFontsOnly=1\nWindowsVersion=4\nTotalDisks=1\nVGADiskSpace=5\n[Run]\nButtons=Yes/No\n[Disk 1]\nDiskName=D\n' "$basic" >skipped.ini
+run skipped check skipped.ini
+expect skipped 0 \
+    "skipped.ini:5: warning: DefaultTargetDir is never read: FontsOnly (line 7) makes this a fonts-only installation" \
+    "skipped.ini:8: warning: WindowsVersion=4 has no point, so it asks for no version; write it as MAJOR.MINOR, such as 4.0" \
+    "skipped.ini:10: warning: VGADiskSpace is never read: DiskSpace (line 6) is given for every display" \
+    "skipped.ini:12: warning: Buttons is never read: [Run] names no program to start"
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Target\n=Target\nB.TXT=Target\n' "$basic" >nameless.ini
 run nameless check nameless.ini
 expect nameless 0 "nameless.ini:11: warning: this line has no name before its '=', which ends the list of [Disk 1]: the lines after it are never read"

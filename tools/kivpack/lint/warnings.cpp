@@ -171,6 +171,40 @@ void CheckKeyList(Collector& out, const ScanSection& s)
     }
 }
 
+// Keys of [Basic Information] and [Run] that stand in the script but are
+// read past because of the value of another key.
+void CheckSkippedKeys(Collector& out, const ScriptScan& scan)
+{
+    const std::string basic = "Basic Information";
+    auto given = [&](const std::string& section, const char* key) -> const ScanKey* {
+        const ScanKey* k = scan.FindKey(section, key);
+        return k && k->hasValue && !k->value.empty() ? k : nullptr;
+    };
+    if (const ScanKey* k = given(basic, "WindowsVersion")) {
+        size_t point = k->value.find('.');
+        if (point == std::string::npos)
+            out.Add(k->line, "WindowsVersion=" + k->value + " has no point, so it asks for no version; write it as "
+                             "MAJOR.MINOR, such as 4.0");
+        else if (TextToLong(k->value.substr(0, point).c_str()) < 3)
+            out.Add(k->line, "WindowsVersion=" + k->value + " asks for a version before 3, which the installer "
+                             "does not check");
+    }
+    const ScanKey* fontsOnly = given(basic, "FontsOnly");
+    if (fontsOnly && ProfileReadInt(basic.c_str(), "FontsOnly", 0, CurrentScript().loaderPath.c_str()))
+        if (const ScanKey* k = given(basic, "DefaultTargetDir"))
+            out.Add(k->line, "DefaultTargetDir is never read: FontsOnly (line " + std::to_string(fontsOnly->line) +
+                                 ") makes this a fonts-only installation");
+    if (const ScanKey* space = given(basic, "DiskSpace"))
+        for (const char* key : {"EGADiskSpace", "VGADiskSpace", "8514DiskSpace"})
+            if (const ScanKey* k = given(basic, key))
+                out.Add(k->line, std::string(key) + " is never read: DiskSpace (line " + std::to_string(space->line) +
+                                     ") is given for every display");
+    if (!given("Run", "File") && !given("Run", "Win31File") && !given("Run", "Win95File") && !given("Run", "WinNTFile"))
+        for (const char* key : {"Buttons", "Message", "Name"})
+            if (const ScanKey* k = given("Run", key))
+                out.Add(k->line, std::string(key) + " is never read: [Run] names no program to start");
+}
+
 void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t most, const std::string& what)
 {
     for (size_t i = most; i < rows.size(); ++i)
@@ -250,6 +284,7 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
             }
     }
     if (!anyRead) out.Add(1, "the script has no section that the installer reads");
+    CheckSkippedKeys(out, scan);
 
     auto notInstalled = [&](const ScanKey& k, const std::string& file, const std::string& what) {
         if (!file.empty() && !installed.count(Upper(BaseName(file))))
