@@ -114,6 +114,13 @@ expect words 0 \
     "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
     "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
 [ "$(wc -l <words.err)" -eq 2 ] || fail "words: $(cat words.err)"
+# Disks are copied in number order, whatever the order of their sections:
+# here the part to append comes before the file it extends.
+printf '%s\nTotalDisks=2\n[Disk 2]\nDiskName=E\nPART1.DAT=Target\\DATA.BIN\n[Disk 1]\nDiskName=D\nPART2.DAT=Target\\DATA.BIN,,Append\nLOG.TXT=Target,Log,Append\n' "$basic" >append.ini
+run append check append.ini
+expect append 0 "append.ini:13: warning: this Append line comes before the line that installs its destination (line 10): the file is not there yet when it is appended to"
+[ "$(wc -l <append.err)" -eq 1 ] || fail "append: $(cat append.err)"
+
 # Keys read past because of another key's value.
 printf '%s\nFontsOnly=1\nWindowsVersion=4\nTotalDisks=1\nVGADiskSpace=5\n[Run]\nButtons=Yes/No\n[Disk 1]\nDiskName=D\n' "$basic" >skipped.ini
 run skipped check skipped.ini

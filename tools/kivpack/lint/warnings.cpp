@@ -205,6 +205,49 @@ void CheckSkippedKeys(Collector& out, const ScriptScan& scan)
                 out.Add(k->line, std::string(key) + " is never read: [Run] names no program to start");
 }
 
+// File lines in the order the installer copies them ([Disk 1] first): an
+// Append line needs its destination in place, so a line that creates that
+// destination only later makes the installation fail.
+void CheckAppendOrder(Collector& out, const ScriptScan& scan, unsigned totalDisks)
+{
+    struct Copy {
+        const ScanKey* line;
+        std::string destination;  // keyword and name, upper case
+        bool append;
+    };
+    std::vector<Copy> copies;
+    for (unsigned d = 1; d <= totalDisks; ++d) {
+        const ScanSection* s = scan.Find("Disk " + std::to_string(d));
+        if (!s) continue;
+        for (const ScanKey& k : s->keys) {
+            if (!Readable(k) || SameName(k.name, "DiskName")) continue;
+            std::string destination = k.value.substr(0, k.value.find(','));
+            if (destination.find('\\') == std::string::npos) destination += "\\" + k.name;
+            bool append = false;
+            size_t comma = k.value.find(',');
+            for (size_t field = 0; comma != std::string::npos; ++field) {
+                size_t next = k.value.find(',', comma + 1);
+                std::string word = k.value.substr(comma + 1, next == std::string::npos ? next : next - comma - 1);
+                append = append || (field > 0 && SameName(word, "Append"));
+                comma = next;
+            }
+            copies.push_back(Copy{&k, Upper(destination), append});
+        }
+    }
+    for (size_t i = 0; i < copies.size(); ++i) {
+        if (!copies[i].append) continue;
+        bool before = false;
+        for (size_t j = 0; j < i && !before; ++j) before = copies[j].destination == copies[i].destination;
+        for (size_t j = i + 1; j < copies.size() && !before; ++j)
+            if (copies[j].destination == copies[i].destination && !copies[j].append) {
+                out.Add(copies[i].line->line, "this Append line comes before the line that installs its destination "
+                                              "(line " + std::to_string(copies[j].line->line) +
+                                              "): the file is not there yet when it is appended to");
+                break;
+            }
+    }
+}
+
 void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t most, const std::string& what)
 {
     for (size_t i = most; i < rows.size(); ++i)
@@ -285,6 +328,7 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
     }
     if (!anyRead) out.Add(1, "the script has no section that the installer reads");
     CheckSkippedKeys(out, scan);
+    CheckAppendOrder(out, scan, totalDisks);
 
     auto notInstalled = [&](const ScanKey& k, const std::string& file, const std::string& what) {
         if (!file.empty() && !installed.count(Upper(BaseName(file))))
