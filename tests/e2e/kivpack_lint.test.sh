@@ -62,7 +62,7 @@ expect vendor 0 \
     "vendor.ini:21: warning: the program 'HARBOR.EXE' is installed by no file line of the disk sections" \
     "vendor.ini:30: warning: [Disk 2] lies beyond TotalDisks=1: its 3 files are never installed"
 [ "$(wc -l <vendor.err)" -eq 7 ] || fail "vendor: $(wc -l <vendor.err) warnings, expected 7"
-grep -q 'no group; starts HARBOR.EXE; writes no uninstall entry (no UninstallName)\.$' vendor.out ||
+grep -q 'no group; makes 1 subdirectory; starts HARBOR.EXE; writes no uninstall entry (no UninstallName)\.$' vendor.out ||
     fail "vendor: the summary does not tell of the group and the uninstall entry: $(cat vendor.out)"
 run vendor-strict check vendor.ini --strict
 expect vendor-strict 1
@@ -75,7 +75,7 @@ sed -e 's/UninstalName/UninstallName/; s/Subdirectry2/Subdirectory2/; s/Groups\]
 run fixed check fixed.ini --strict
 expect fixed 0
 [ -s fixed.err ] && fail "fixed: warnings remain: $(cat fixed.err)"
-grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in all); 1 font; 0 group items in "HarborLog"; starts HARBOR.EXE; writes the uninstall entry "HarborLog"\.$' fixed.out ||
+grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in all); 1 font; 0 group items in "HarborLog"; makes 2 subdirectories; starts HARBOR.EXE; writes the uninstall entry "HarborLog"\.$' fixed.out ||
     fail "fixed: summary $(cat fixed.out)"
 
 # A disk whose key names overflow the list the loader reads: the warning

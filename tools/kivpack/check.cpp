@@ -59,6 +59,12 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     while (items < MaxGroupItems && State.GroupItems[items].FileAtom) ++items;
     s += " (" + std::to_string(files) + " in all); " + Plural(fonts, "font") + "; ";
     s += State.GroupName[0] ? Plural(items, "group item") + " in \"" + State.GroupName + "\"" : "no group";
+    if (State.SubdirCount)
+        s += "; makes " + std::to_string(State.SubdirCount) + (State.SubdirCount == 1 ? " subdirectory" : " subdirectories");
+    if (State.DeleteCount) s += "; deletes " + Plural(State.DeleteCount, "old file");
+    if (State.ExitCount)
+        s += "; first closes windows of " + std::to_string(State.ExitCount) +
+             (State.ExitCount == 1 ? " class" : " classes");
     s += State.RunFile[0] ? std::string("; starts ") + State.RunFile : std::string("; starts nothing");
     s += State.UninstallName[0] ? std::string("; writes the uninstall entry \"") + State.UninstallName + "\""
                                 : std::string("; writes no uninstall entry (no UninstallName)");
