@@ -36,6 +36,8 @@ int ExpansionRead(unsigned char* buffer, unsigned count) { return SzddRead(&Expa
 
 int ExpansionCopy(HANDLE destination) { return SzddCopy(&Expander, WriteDestination, destination); }
 
+unsigned ExpansionCrc() { return SzddCrc(&Expander); }
+
 void ExpansionClose()
 {
     SzddClose(&Expander);

@@ -56,6 +56,7 @@ struct SzddExpander {
     unsigned ExpandedLength;
     unsigned Remaining;  // bytes still to produce (SZDD)
     unsigned Produced;   // bytes delivered so far
+    unsigned Crc;        // running CRC-32 state of the bytes delivered (payload_crc.h)
     unsigned HistoryPosition; // where the next byte goes in History
     unsigned Control;    // control bits still unused, above a sentinel bit
     unsigned MatchDistance;
@@ -82,6 +83,10 @@ int SzddRead(SzddExpander* expander, unsigned char* out, unsigned count);
 // Writes everything that remains to `write`. Returns 0 or a failure; the
 // bytes delivered are counted in `Produced`.
 int SzddCopy(SzddExpander* expander, SzddWriteFunction write, void* context);
+
+// The CRC-32 of every byte delivered so far, kept as the bytes are produced,
+// so a caller checks a whole stream without a second pass over it.
+unsigned SzddCrc(const SzddExpander* expander);
 
 // Forgets the source; the source itself belongs to the caller.
 void SzddClose(SzddExpander* expander);

@@ -10,6 +10,7 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -116,6 +117,9 @@ int RunBuild(int argc, char** argv)
         bar.Update(done);
     }
     bar.Finish();
+    std::vector<kivpack::PayloadCrcRecord> crcs;
+    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
