@@ -12,7 +12,9 @@ int ExpansionOpen(HANDLE source);
 int ExpansionRead(unsigned char* buffer, unsigned count);
 int ExpansionCopy(HANDLE destination);
 void ExpansionClose();
-// The CRC-32 of the bytes the expansion has delivered so far.
+// Whether the expansions opened from now on keep the CRC-32 of their bytes.
+void ExpansionKeepCrc(int on);
+// The CRC-32 of the bytes the expansion has delivered so far, when kept.
 unsigned ExpansionCrc();
 
 // The recorded checksum of the next file to be expanded, from the installer's

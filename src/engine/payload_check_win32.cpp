@@ -35,11 +35,13 @@ void ExpectPayloadCrc(unsigned resourceId, const char* sourceName)
     if (!TableLooked) LoadTable();
     unsigned disk = State.ScriptFromResource ? 0 : CurrentDisk;
     Expecting = Table && FindPayloadCrc(Table, TableSize, resourceId, disk, sourceName, &Expected);
+    ExpansionKeepCrc(Expecting);
 }
 
 int ExpansionMatchesRecord()
 {
     int matches = !Expecting || ExpansionCrc() == Expected;
     Expecting = 0;
+    ExpansionKeepCrc(0);
     return matches;
 }

@@ -166,7 +166,7 @@ int ExpandStretch(SzddExpander* e, unsigned count)
     e->HistoryPosition = w;
     e->Remaining -= w - start;
     e->Produced += w - start;
-    e->Crc = Crc32Update(e->Crc, h + start, w - start);
+    if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, h + start, w - start);
     return status;
 }
 
@@ -200,7 +200,7 @@ int PassThrough(SzddExpander* e, unsigned char* out, unsigned count)
         produced += got;
     }
     e->Produced += produced;
-    e->Crc = Crc32Update(e->Crc, out, produced);
+    if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, out, produced);
     return (int)produced;
 }
 
@@ -217,6 +217,7 @@ int SzddOpen(SzddExpander* e, SzddReadFunction read, void* context)
     e->ExpandedLength = 0;
     e->Remaining = 0;
     e->Produced = 0;
+    e->KeepsCrc = 0;
     e->Crc = PAYLOAD_CRC_START;
     e->HistoryPosition = KIV_SZDD_WINDOW;
     e->Control = 1;
@@ -274,7 +275,7 @@ int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
             }
             unsigned n = e->InputLength - e->InputPosition;
             if (write(context, e->Input + e->InputPosition, n) != n) return Fail(e, SZDD_WRITE_FAULT);
-            e->Crc = Crc32Update(e->Crc, e->Input + e->InputPosition, n);
+            if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, e->Input + e->InputPosition, n);
             e->InputPosition += n;
             e->Produced += n;
         }
@@ -290,6 +291,8 @@ int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
     }
     return 0;
 }
+
+void SzddKeepCrc(SzddExpander* e) { e->KeepsCrc = 1; }
 
 unsigned SzddCrc(const SzddExpander* e) { return PayloadCrcFinal(e->Crc); }
 
