@@ -16,8 +16,10 @@
 #   the file before it untouched; kivpack extract refuses it (exit 1, naming
 #   the file) and writes nothing; the undamaged installer installs; a flipped
 #   control byte ends the stream early: 1300 "invalid data";
-# - a file damaged on an installation disk (kivpack disks): 1300 names the
-#   file on the disk, Retry after the good file is put back installs it;
+# - files damaged on the installation disks (kivpack disks): 1300 names the
+#   file on the disk, Retry after the good file is put back installs it; a
+#   damaged part of a file assembled from two disks is cut off again, and
+#   Retry appends the good part;
 # - an installer cut short on disk: the system refuses to start it; where
 #   Wine maps a loss of less than 512 bytes as zeros, the stream that lost
 #   its end is refused as invalid data;
@@ -39,8 +41,7 @@ printf 'good\r\n' >"$DATA/good.txt"
 seq 1 20000 >"$DATA/text.txt"
 
 # pack EXE TARGET [DISKSPACE]: a packed installer of the files in $DATA
-# named by the disk lines on standard input. KIV_PACK_DISKS=DIR: a disk set
-# laid out in DIR by kivpack disks instead.
+# named by the disk lines on standard input.
 pack() {
     local dir=$KIV_WORK/pack.$RANDOM
     mkdir -p "$dir"
@@ -53,11 +54,6 @@ pack() {
     printf 'help\r\n' >"$dir/FAULT.HLP"
     local f
     for f in "$DATA"/*; do cp "$f" "$dir/$(basename "$f" | tr '[:lower:]' '[:upper:]')"; done
-    if [ -n "${KIV_PACK_DISKS:-}" ]; then
-        "$KIV_PACK" disks "$dir/INSTALL.INI" -o "$KIV_PACK_DISKS" --stub "$INSTALLER" >/dev/null ||
-            kiv_die "kivpack disks $KIV_PACK_DISKS failed"
-        return
-    fi
     "$KIV_PACK" build "$dir/INSTALL.INI" -o "$1" --stub "$INSTALLER" >/dev/null || kiv_die "kivpack build $1 failed"
 }
 
@@ -266,25 +262,53 @@ kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
 kiv_expect_only_files "$T" GOOD.TXT
 
 # ---------------------------------------------------------------------------
-kiv_case "a file damaged on an installation disk"
-KIV_PACK_DISKS=$KIV_C/DSET pack "" 'C:\DDAMAGED' <<'EOF'
-GOOD.TXT=Target
-TEXT.TXT=Target
-EOF
+kiv_case "files damaged on the installation disks"
+# Two disks, their files in one directory (no disk prompt); JOINED.TXT is
+# assembled from a part on each disk, and each part is checked against the
+# record of its own disk as it is appended.
+SET=$KIV_WORK/set
+mkdir -p "$SET/DISK1" "$SET/DISK2"
+{
+    printf '[Basic Information]\r\nHelpFileName=FAULT.HLP\r\nCaption=%s\r\nProductName=Fault\r\n' "$TITLE"
+    printf 'DefaultTargetDir=C:\\DDAMAGED\r\nTotalDisks=2\r\nDiskSpace=1000\r\n\r\n'
+    printf '[Disk 1]\r\nDiskName=Fault Disk 1\r\nGOOD.TXT=Target\r\nPART1=Target\\JOINED.TXT\r\n\r\n'
+    printf '[Disk 2]\r\nDiskName=Fault Disk 2\r\nTEXT.TXT=Target\r\nPART2=Target\\JOINED.TXT,,Append\r\n'
+} >"$SET/INSTALL.INI"
+printf 'help\r\n' >"$SET/FAULT.HLP"
+cp "$DATA/good.txt" "$SET/DISK1/GOOD.TXT"
+printf 'the first part, from the first disk\r\n' >"$SET/DISK1/PART1"
+cp "$DATA/text.txt" "$SET/DISK2/TEXT.TXT"
+printf 'the second part, from the second disk\r\n' >"$SET/DISK2/PART2"
+cat "$SET/DISK1/PART1" "$SET/DISK2/PART2" >"$DATA/joined.txt"
+"$KIV_PACK" disks "$SET/INSTALL.INI" -o "$KIV_C/DSET" --stub "$INSTALLER" >/dev/null || kiv_die "kivpack disks failed"
 DISK=$KIV_C/DSET/DISK1
-cp "$DISK/TEXT.TXT" "$KIV_WORK/text.szdd"
-offset=$(python3 "$KIV_WORK/szdd.py" literal "$KIV_WORK/text.szdd" "$(stat -c %s "$DISK/TEXT.TXT")" \
-    "$(stat -c %s "$DATA/text.txt")" "$DISK/TEXT.TXT" "$DATA/text.disk") || kiv_die "no literal to damage on the disk"
-_kiv_log "literal flipped at $offset of DISK1/TEXT.TXT"
+mv "$KIV_C/DSET/DISK2/"* "$DISK/"
+# damage NAME ORIGINAL: flips a literal of the compressed NAME in $DISK,
+# keeping the good copy as $KIV_WORK/NAME.good.
+damage() {
+    cp "$DISK/$1" "$KIV_WORK/$1.good"
+    python3 "$KIV_WORK/szdd.py" literal "$KIV_WORK/$1.good" "$(stat -c %s "$DISK/$1")" "$(stat -c %s "$2")" \
+        "$DISK/$1" "$KIV_WORK/$1.damaged" >/dev/null || kiv_die "no literal to damage in $1"
+}
+damage TEXT.TXT "$DATA/text.txt"
+damage PART2 "$SET/DISK2/PART2"
 kiv_begin_install disk 'C:\DSET\DISK1\SETUP.EXE'
 kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DSET\\DISK1\\TEXT.TXT" \
     "disk mode: 1300 with the checksum error, naming the damaged file on the disk"
-kiv_expect_only_files "$KIV_C/DDAMAGED" GOOD.TXT
-cp "$KIV_WORK/text.szdd" "$DISK/TEXT.TXT"
+kiv_expect_only_files "$KIV_C/DDAMAGED" GOOD.TXT JOINED.TXT
+cp "$KIV_WORK/TEXT.TXT.good" "$DISK/TEXT.TXT"
+retry
+sleep 1
+kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DSET\\DISK1\\PART2" \
+    "after Retry TEXT.TXT is in place, and the damaged second part of JOINED.TXT stops the run"
+kiv_expect_same_file "$KIV_C/DDAMAGED/TEXT.TXT" "$DATA/text.txt" "Retry after the good file is back installs it"
+kiv_expect_same_file "$KIV_C/DDAMAGED/JOINED.TXT" "$SET/DISK1/PART1" "the damaged part is cut off again: the first part stays"
+cp "$KIV_WORK/PART2.good" "$DISK/PART2"
 retry
 kiv_completes disk
-kiv_expect_same_file "$KIV_C/DDAMAGED/TEXT.TXT" "$DATA/text.txt" "Retry after the good file is back installs it"
-kiv_expect_same_file "$KIV_C/DDAMAGED/GOOD.TXT" "$DATA/good.txt" "disk mode: the file before it is installed"
+kiv_expect_same_file "$KIV_C/DDAMAGED/JOINED.TXT" "$DATA/joined.txt" "Retry appends the good second part"
+kiv_expect_same_file "$KIV_C/DDAMAGED/GOOD.TXT" "$DATA/good.txt" "disk mode: the first file is installed"
+kiv_expect_only_files "$KIV_C/DDAMAGED" GOOD.TXT JOINED.TXT TEXT.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "an installer cut short on disk"
