@@ -29,7 +29,8 @@ const char Usage[] =
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
     "are looked for in DISKn/ beside the script when that directory exists, else\n"
     "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
-    "--icon replaces the installer's icon.\n";
+    "--icon replaces the installer's icon. The CRC-32 of every file as it was\n"
+    "read goes in too (resource 258/1); the installer checks it as it expands.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)

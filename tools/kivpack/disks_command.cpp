@@ -23,7 +23,9 @@ const char Usage[] =
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
-    "text, under the name the installer looks for) and the compressed help file.\n";
+    "text, under the name the installer looks for) and the compressed help file.\n"
+    "SETUP.EXE carries the CRC-32 of every file by disk and name, which the\n"
+    "installer checks as it expands them.\n";
 
 // `record` gets the CRC-32 of the file as read.
 bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
