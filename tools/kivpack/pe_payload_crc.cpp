@@ -1,5 +1,7 @@
 #include "tools/kivpack/pe_payload_crc.h"
 
+#include <set>
+
 #include "engine/payload_crc.h"
 #include "resources/kivformat.h"
 
@@ -32,15 +34,11 @@ bool SetPayloadCrcTable(ResourceSet& resources, const std::vector<PayloadCrcReco
                         uint16_t language, std::string& error)
 {
     std::vector<uint8_t> table(KIV_CRC_COUNT_SIZE, 0);
-    std::vector<std::string> seen;
+    std::set<std::string> seen;
     unsigned count = 0;
     for (const PayloadCrcRecord& r : records) {
         if (r.disk) {
-            std::string key = std::to_string(r.disk) + ":" + Lower(r.sourceName);
-            bool twice = false;
-            for (const std::string& s : seen) twice = twice || s == key;
-            if (twice) continue;
-            seen.push_back(key);
+            if (!seen.insert(std::to_string(r.disk) + ":" + Lower(r.sourceName)).second) continue;
         }
         if (r.sourceName.size() > 255) {
             error = "the source name '" + r.sourceName + "' is too long for the checksum table";
