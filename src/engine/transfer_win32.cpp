@@ -261,6 +261,12 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     } else {
         result = CopyInChunks(destination, sourcePath, destinationPath);
     }
+    // A damaged payload fails like a read fault: in resource mode the report
+    // names the file the user knows, in disk mode the damaged file itself.
+    if (!result && !ExpansionMatchesRecord()) {
+        RecordError(ERROR_CRC, State.ScriptFromResource ? destinationPath : sourcePath);
+        result = IDD_COPY_ERROR;
+    }
     if (!result) CopyFileTimes(destination, &sourceTimes);
     int cutBack = 0;
     if (result && append) {
@@ -291,6 +297,7 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
                              unsigned flags)
 {
     char temporaryName[PathSize], temporaryPath[PathSize];
+    ExpectPayloadCrc(resourceId, 0);
     TemporaryName(temporaryName, destinationName);
     // The temporary name is as long as the destination name: the refusal names
     // the file the user knows.
@@ -330,5 +337,6 @@ unsigned TransferFile(const char* destinationName, const char* sourceName, unsig
                       unsigned resourceId, unsigned flags)
 {
     if (State.ScriptFromResource) return ExtractResourceFile(destinationName, kind, resourceId, flags);
+    ExpectPayloadCrc(resourceId, sourceName);
     return ExpandFile(destinationName, sourceName, kind, DirSource, flags);
 }
