@@ -33,9 +33,14 @@ unsigned TicksLeft;
 
 // Whether `window` is the group window that the shell opened: Program
 // Manager's frame, or a folder window whose caption is the group's name,
-// alone or as the end of the folder's full path.
+// alone or as the end of the folder's full path, of another process.
 bool IsGroupWindow(HWND window)
 {
+    // The installer's own windows, such as dialog 2200 over the completion
+    // dialog, are never the shell's, whatever their caption.
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return false;
     char text[PathSize];
     if (GetClassNameA(window, text, sizeof text) && TextEqualNoCase(text, "Progman")) return true;
     if (!State.GroupName[0]) return false;
