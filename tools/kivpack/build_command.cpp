@@ -12,6 +12,7 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -33,9 +34,11 @@ const char Usage[] =
     "are looked for in DISKn/ beside the script, then beside the script, in any\n"
     "letter case. A script in UTF-8 is packed in code page 1252. --bitmap adds\n"
     "the fonts-only picture (bitmap 500); --icon replaces the installer's icon.\n"
-    "Every installed file is dated with --date, else SOURCE_DATE_EPOCH, else\n"
-    "the time of the build; the same inputs and date give the same bytes.\n"
-    "--strict: a warning about the script fails the build.\n";
+    "The CRC-32 of every file as it was read goes in too (resource 258/1); the\n"
+    "installer checks it as it expands. Every installed file is dated with\n"
+    "--date, else SOURCE_DATE_EPOCH, else the time of the build; the same\n"
+    "inputs and date give the same bytes. --strict: a warning about the script\n"
+    "fails the build.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -134,6 +137,9 @@ int RunBuild(int argc, char** argv)
         bar.Update(done);
     }
     bar.Finish();
+    std::vector<kivpack::PayloadCrcRecord> crcs;
+    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
     if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;

@@ -9,6 +9,8 @@
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/payload.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
 #include "tools/kivpack/script_reader.h"
@@ -24,12 +26,17 @@ const char Usage[] =
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
     "text in code page 1252, under the name the installer looks for) and the\n"
-    "compressed help file. --strict: a warning about the script is an error.\n";
+    "compressed help file. SETUP.EXE carries the CRC-32 of every file by disk\n"
+    "and name, which the installer checks as it expands them. --strict: a\n"
+    "warning about the script is an error.\n";
 
-bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
+// `record` gets the CRC-32 of the file as read.
+bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
+                std::string& error)
 {
     std::vector<uint8_t> data, packed;
     if (!ReadWholeFile(source, data, error)) return false;
+    record.crc = kivpack::PayloadCrc(data);
     if (!SzddCompress(data.data(), data.size(), 0, packed, error)) {
         error = source + ": " + error;
         return false;
@@ -105,18 +112,29 @@ int RunDisks(int argc, char** argv)
     std::string first = out + "/DISK1/";
     const std::string& text = lint::CurrentScript().packed;
     std::vector<uint8_t> bytes(text.begin(), text.end());
+    // SETUP.EXE carries the checksum of every file, keyed by disk and name.
+    std::vector<kivpack::PayloadCrcRecord> crcs(1 + plan.files.size());
+    crcs[0].disk = 1;
+    crcs[0].sourceName = plan.helpSource;
     if (!WriteFileAtomically(first + scriptName, bytes, error) ||
-        !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
-        !CompressTo(help, first + plan.helpSource, error))
+        !CompressTo(help, first + plan.helpSource, crcs[0], error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const PayloadFile& f = plan.files[i];
         std::string destination = out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName;
-        if (!CompressTo(sources[i], destination, error)) return CommandFailed(error);
+        crcs[i + 1].disk = uint8_t(f.disk);
+        crcs[i + 1].sourceName = f.sourceName;
+        if (!CompressTo(sources[i], destination, crcs[i + 1], error)) return CommandFailed(error);
         bar.Update(i + 1);
     }
     bar.Finish();
+    kivpack::ResourceSet resources = image.resources;
+    std::vector<uint8_t> setup;
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, kivpack::ImageLanguage(resources), error) ||
+        !kivpack::WritePeWithResources(image, resources, setup, error))
+        return CommandFailed(stubPath + ": " + error);
+    if (!WriteFileAtomically(first + "SETUP.EXE", setup, error)) return CommandFailed(error);
     std::printf("%s: %u disks, %zu files\n", out.c_str(), plan.diskCount, plan.files.size());
     return 0;
 }
