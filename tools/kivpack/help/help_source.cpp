@@ -222,6 +222,7 @@ bool ParseHelpSource(const std::string& text, const std::string& name, HelpSourc
                 source.topics.back().line = lineNumber;
                 continue;
             }
+            if (source.topics.size() == MaxTopics) fault(lineNumber, "more than 32767 topics");
             SourceTopic topic;
             topic.context = context;
             topic.title = Trim(line.substr(p));
