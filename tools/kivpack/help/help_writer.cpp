@@ -94,13 +94,16 @@ Link TextLink(const Paragraph& paragraph, bool heading, const std::map<uint32_t,
     command({0x82});  // end of paragraph
     command({0xFF});  // end of formatting
 
+    // The paragraph's format and commands, preceded by their length (the
+    // value that files shown by every viewer carry there) and the text's.
+    std::vector<uint8_t> format = {0x00, 0x80, 0x00, 0x00};
+    Put16(format, 0x0004);          // the spacing below follows
+    PutCompressedShort(format, 12);  // half points
+    format.insert(format.end(), commands.begin(), commands.end());
     Link link{TextRecord, {}, std::move(text), topic};
-    PutCompressedLong(link.data1, int32_t(link.data2.size()));
+    PutCompressedLong(link.data1, int32_t(format.size()));
     PutCompressedUShort(link.data1, uint32_t(link.data2.size()));
-    link.data1.insert(link.data1.end(), {0x00, 0x80, 0x00, 0x00});
-    Put16(link.data1, 0x0004);         // the spacing below follows
-    PutCompressedShort(link.data1, 12);  // half points
-    link.data1.insert(link.data1.end(), commands.begin(), commands.end());
+    link.data1.insert(link.data1.end(), format.begin(), format.end());
     return link;
 }
 
