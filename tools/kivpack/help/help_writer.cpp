@@ -277,7 +277,13 @@ std::vector<uint8_t> WriteHelpFile(const HelpSource& source)
     Put16(system, 0x036C);
     Put16(system, 21);  // WinHelp 3.1
     Put16(system, 1);
-    Put32(system, 0);   // no build date: the same source gives the same file
+    // The build date stamps the file for viewers that keep per-file caches
+    // beside it: a stamp taken from the content changes whenever the topics
+    // do, and the same source still gives the same file.
+    uint32_t stamp = 2166136261u;
+    for (uint8_t b : topic) stamp = (stamp ^ b) * 16777619u;
+    for (char c : source.title) stamp = (stamp ^ uint8_t(c)) * 16777619u;
+    Put32(system, (stamp & 0x3FFFFFFF) | 0x20000000);
     Put16(system, 4);   // LZ77 topic blocks of 4 KB
     Put16(system, 1);   // title
     Put16(system, uint16_t(source.title.size() + 1));
