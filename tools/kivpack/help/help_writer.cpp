@@ -189,12 +189,13 @@ std::vector<uint8_t> WriteHelpFile(const HelpSource& source)
         if (pos / BlockCapacity != block) block = pos / BlockCapacity, characters = 0;
         if (links[i].type == TopicHeaderRecord) topicOffset[links[i].topic] = uint32_t(block * 0x8000 + characters);
         else characters += links[i].data2.size();
-        topicSize[links[i].topic] += uint32_t(links[i].Size());
+        if (links[i].type != TopicHeaderRecord) topicSize[links[i].topic] += uint32_t(links[i].Size());
         pos += links[i].Size();
     }
     const size_t streamSize = pos;
 
-    // Topic headers: size, browse sequence in file order, number, regions, next topic.
+    // Topic headers: the size of the topic's records, the browse sequence in
+    // file order, the topic's number, its regions and the next topic.
     for (size_t t = 0; t <= topicCount; ++t) {
         std::vector<uint8_t>& h = links[headerLink[t]].data1;
         bool real = t < topicCount;
