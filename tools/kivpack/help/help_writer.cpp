@@ -187,9 +187,12 @@ std::vector<uint8_t> WriteHelpFile(const HelpSource& source)
     for (size_t i = 0; i < links.size(); ++i) {
         start[i] = pos;
         if (pos / BlockCapacity != block) block = pos / BlockCapacity, characters = 0;
-        if (links[i].type == TopicHeaderRecord) topicOffset[links[i].topic] = uint32_t(block * 0x8000 + characters);
-        else characters += links[i].data2.size();
-        if (links[i].type != TopicHeaderRecord) topicSize[links[i].topic] += uint32_t(links[i].Size());
+        if (links[i].type == TopicHeaderRecord) {
+            topicOffset[links[i].topic] = uint32_t(block * 0x8000 + characters);
+        } else {
+            characters += links[i].data2.size();
+            topicSize[links[i].topic] += uint32_t(links[i].Size());
+        }
         pos += links[i].Size();
     }
     const size_t streamSize = pos;
