@@ -46,6 +46,11 @@ for m in resource disk; do
     echo "| 4 | $m mode against NSIS 3: whole run (Begin to completion) | $(s "$w") ($(s "$b")) | $peers | with dialogs against NSIS's page: $(x "$np" "$w"); Begin to completion over NSIS silent: $(bench_ratio "$b" "$ns") | >= 3 x; <= 2 |"
 done
 echo "| 4 | resource mode against disk mode, Begin to completion | $(s "$(g install.resource.wall)") | disk mode $(s "$(g install.disk.wall)") | $(bench_ratio "$(g install.resource.wall)" "$(g install.disk.wall)") | <= 1.1 |"
+if [ -n "$(g against)" ]; then
+    for m in resource disk; do
+        echo "| 4 | $m mode, Begin to completion (whole run), against another build of the stub ($(g against)) | $(s "$(g install.$m.wall)") ($(s "$(g install.$m.whole)")) | $(s "$(g install.${m}_b.wall)") ($(s "$(g install.${m}_b.whole)")) | $(x "$(g install.${m}_b.wall)" "$(g install.$m.wall)") ($(x "$(g install.${m}_b.whole)" "$(g install.$m.whole)")) | |"
+    done
+fi
 o=$(g build.setup.bytes)
 echo "| 4 | size of the installer, kivpack build | $o B | NSIS zlib $(g size.nsis.zlib) B, zlib solid $(g size.nsis.zlib_solid) B, LZMA solid $(g size.nsis.lzma_solid) B | ours over: zlib $(bench_ratio "$o" "$(g size.nsis.zlib)"), zlib solid $(bench_ratio "$o" "$(g size.nsis.zlib_solid)"), LZMA $(bench_ratio "$o" "$(g size.nsis.lzma_solid)") | |"
 st=$(g stub.bytes)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmarks: every figure against a peer measured in the same run.
 #
-#   bench/run-bench.sh [--quick] [--reps N] [--no-wine] [--parts "N..."]
+#   bench/run-bench.sh [--quick] [--reps N] [--no-wine] [--parts "N..."] [--against STUB]
 #
 # Needs both presets built (./dev test does it) and mscompress, libmspack-dev,
 # Wine, Xvfb; installs nsis (makensis, the peer of part 4) when it is missing. Builds its corpus (about 50 MB; --quick about 5 MB) from the
@@ -18,7 +18,8 @@
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed. --parts
 # runs only the parts listed (the product is always built: part 4 installs
-# it).
+# it); --against installs the product in part 4 also with another build of
+# the stub, in the same session (before and after a change).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -31,6 +32,7 @@ while [ $# -gt 0 ]; do
         --reps) reps=$2; shift 2 ;;
         --no-wine) wine=0; shift ;;
         --parts) export BENCH_PARTS=$2; shift 2 ;;
+        --against) BENCH_STUB_B=$(realpath "$2"); shift 2 ;;
         -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     esac
@@ -183,6 +185,11 @@ if part 7; then
 fi
 bench_best build.quiet : "${build_cmd[@]}" || exit 1
 bench_put build.setup.bytes "$(stat -c %s "$W/setup.exe")"
+if [ -n "${BENCH_STUB_B:-}" ]; then
+    "$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup-b.exe" --stub "$BENCH_STUB_B" >/dev/null || exit 1
+    export BENCH_STUB_B BENCH_SETUP_B=$W/setup-b.exe
+    bench_put against "$BENCH_STUB_B"
+fi
 if part 4; then
     bench_say "4. the peer installer: the corpus packed by makensis"
     nsis_pack "$CORPUS" "$W/nsis" || exit 1

@@ -75,6 +75,8 @@ for d in "$DISKS"/DISK*; do
     [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
 done
 DISK_SETUP=$DISKS/DISK1/SETUP.EXE
+# Another build of the stub (run-bench.sh --against), beside the first.
+[ -z "${BENCH_STUB_B:-}" ] || cp "$BENCH_STUB_B" "$DISKS/DISK1/SETUPB.EXE"
 copy_list=$KIV_WORK/copy.list
 from=$(kiv_winpath "$BENCH_CORPUS/files")
 for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
@@ -186,6 +188,10 @@ for rep in $(seq "$BENCH_REPS"); do
     plain_copy copyfile && keep_best copyfile
     install resource "$BENCH_SETUP" && keep_best resource
     install disk "$DISK_SETUP" && keep_best disk
+    if [ -n "${BENCH_STUB_B:-}" ]; then
+        install resource_b "$BENCH_SETUP_B" && keep_best resource_b
+        install disk_b "$DISKS/DISK1/SETUPB.EXE" && keep_best disk_b
+    fi
     plain_copy readwrite --rw && keep_best readwrite
     for packing in "${NSIS_INSTALLED[@]}"; do
         peer_install "nsis_page_$packing" "$BENCH_NSIS/$packing.exe" && keep_best "nsis_page_$packing"

@@ -327,6 +327,10 @@ HANDLE CreateTemporary(const char* path)
 {
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (State.ShellFlags & ShellWindowsNt) flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
+    // A name that is free is simply created: emptying a file that is there
+    // makes some file systems write its new contents out as it is closed.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_NEW, flags, 0);
+    if (file != INVALID_HANDLE_VALUE) return file;
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_ALWAYS, flags, 0);
 }
 
