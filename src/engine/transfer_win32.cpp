@@ -316,6 +316,8 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     return ExpandOpenSource(source, destinationPath, flags);
 }
 
+namespace {
+
 // The temporary file of a payload, open for writing it and for the expansion
 // to read it back through the same handle. On Windows NT the system deletes
 // the file when that handle closes, even when the process ends first, which
@@ -334,6 +336,8 @@ HANDLE CreateTemporary(const char* path)
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_ALWAYS, flags, 0);
 }
 
+} // namespace
+
 unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
                              unsigned flags)
 {
@@ -341,7 +345,8 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
     TemporaryName(temporaryName, destinationName);
     // The temporary name is as long as the destination name: the refusal names
     // the file the user knows.
-    if (!DirectoryPath(temporaryPath, kind, temporaryName) || !DirectoryPath(destinationPath, kind, destinationName))
+    if (!DirectoryPath(temporaryPath, kind, temporaryName) ||
+        !DirectoryPath(destinationPath, kind, destinationName))
         return RefuseLongPath(kind, destinationName);
 
     unsigned result = 0;

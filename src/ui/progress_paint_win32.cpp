@@ -1,11 +1,12 @@
 // When the progress dialog paints during the file walk. A small file takes
-// about a millisecond to put in place, and painting its status line and the
-// gauge costs as much again, for a text that no one can read in that time.
-// So every file's status text is stored in the control as it comes, but the
-// status line and the gauge are painted only once ProgressPaintInterval has passed
-// since their last paint; the dialog's timer paints whatever is still
-// pending, so what the dialog shows while the walk waits (a message, a disk
-// prompt) is never older than one interval.
+// about a millisecond to put in place, and under Wine painting its status
+// line and the gauge took nearly as long again, for a text that no one can
+// read in that time. So every file's status text is stored in the control as
+// it comes, but the status line and the gauge are painted only once
+// ProgressPaintInterval has passed since their last paint; the dialog's
+// timer paints whatever is still pending, so what the dialog shows while the
+// walk waits (a message, a disk prompt) is never older than one interval.
+// Outside the walk every paint happens at once.
 #include "resources/kivformat.h"
 #include "ui/gauge.h"
 #include "ui/progress.h"
@@ -31,7 +32,10 @@ void PaintStatusLine()
 
 } // namespace
 
-int ProgressPaintDue() { return !Throttled || !Painted || GetTickCount() - LastPaint >= ProgressPaintInterval; }
+int ProgressPaintDue()
+{
+    return !Throttled || !Painted || GetTickCount() - LastPaint >= ProgressPaintInterval;
+}
 
 void ThrottleProgressPaint(int on)
 {
