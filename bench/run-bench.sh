@@ -4,7 +4,8 @@
 #   bench/run-bench.sh [--quick] [--reps N] [--no-wine] [--parts "N..."] [--against STUB]
 #
 # Needs both presets built (./dev test does it) and mscompress, libmspack-dev,
-# Wine, Xvfb; installs nsis (makensis, the peer of part 4) when it is missing. Builds its corpus (about 50 MB; --quick about 5 MB) from the
+# Wine, Xvfb; installs nsis (makensis, the peer of part 4) when it is
+# missing. Builds its corpus (about 50 MB; --quick about 5 MB) from the
 # machine's own files, then measures:
 #   1. compressed size: ours against mscompress and the format's bound
 #   2. compression speed: ours against mscompress
@@ -17,9 +18,10 @@
 #   7. kivpack build of the corpus, on a terminal
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed. --parts
-# runs only the parts listed (the product is always built: part 4 installs
-# it); --against installs the product in part 4 also with another build of
-# the stub, in the same session (before and after a change).
+# runs only the parts listed, "steps" among them: a trace of one
+# installation per mode (the product is always built: part 4 installs it);
+# --against installs the product in part 4 also with another build of the
+# stub, in the same session (before and after a change).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -33,8 +35,8 @@ while [ $# -gt 0 ]; do
         --no-wine) wine=0; shift ;;
         --parts) export BENCH_PARTS=$2; shift 2 ;;
         --against) BENCH_STUB_B=$(realpath "$2"); shift 2 ;;
-        -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+        -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     esac
 done
 # Runs of each measurement; the slowest peers (mscompress, msexpand) get
@@ -172,7 +174,7 @@ bench_put loader.script.max.bytes "$(stat -c %s "$W/loader-max/INSTALL.INI")"
 fi
 
 # 7. kivpack build of the corpus as one product, on a terminal and off one.
-bench_say "7. kivpack build of the corpus, on a terminal (script -q -c) and off one"
+bench_say "7. kivpack build of the corpus$(part 7 && echo ', on a terminal (script -q -c) and off one')"
 mkdir -p "$W/product"
 bench_product_script "$CORPUS" "$W/product/INSTALL.INI" || exit 1
 printf 'KivBench help\r\n' >"$W/product/BENCH.HLP"
