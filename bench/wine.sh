@@ -6,7 +6,8 @@
 # packed installer) set, after its native parts.
 #
 #  3. lz_bench.exe: our expansion code against the system's LZCopy, in one
-#     process, on the files that kivpack compressed.
+#     process, on the files that kivpack compressed; and ours keeping the
+#     CRC-32 of what it expands, which the installer's check adds.
 #  4. The corpus installed as one product, driven as a person would: the
 #     driver presses Begin in the start dialog and waits for the completion
 #     dialog; in resource mode (BENCH_SETUP) and in disk mode (the stub beside
@@ -16,7 +17,10 @@
 #     Every installed or copied file is compared with the corpus. The other
 #     peer: the corpus packed by NSIS 3 (BENCH_NSIS, zlib, solid and not),
 #     run with its progress page (which closes by itself) and silently (/S).
-#     Every program is also timed from its start to its end.
+#     Every program is also timed from its start to its end. The same two
+#     installations without the payload checksums (the table's type renamed
+#     in the resource directory; in disk mode the bare stub) give the cost of
+#     checking them.
 #  6. The loader: from the start of the installer to its start dialog, with
 #     the maximal script and with the trivial one (disk mode).
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -60,6 +64,15 @@ if out=$(kiv_run --limit "$LIMIT" "$LZBENCH" "$BENCH_REPS" "$(kiv_winpath "$list
     same_as_corpus "$KIV_C/KIVLZ" "LZCopy" .lz
 else
     kiv_fail "lz_bench.exe failed"
+fi
+# Ours again, keeping the CRC-32 of every file as the installer does for a
+# recorded checksum: the check's own processor time.
+if out=$(KIV_BENCH_CRC=1 kiv_run --limit "$LIMIT" "$LZBENCH" "$BENCH_REPS" "$(kiv_winpath "$list")"); then
+    awk '$1 == "ours" {print "expand.wine.ours_crc.cpu " $3; print "expand.wine.ours_crc.wall " $5}' <<<"$out" \
+        | tr -d '\r' >>"$BENCH_RESULTS"
+    same_as_corpus "$KIV_C/KIVLZ" "ours keeping the CRC-32 under Wine" .ours
+else
+    kiv_fail "lz_bench.exe with KIV_BENCH_CRC=1 failed"
 fi
 rm -rf "$KIV_C/KIVLZ"
 fi
@@ -177,6 +190,31 @@ fi
 
 if part 4; then
 kiv_case "4. an installation of the corpus against a plain copy"
+# The installers without their checksum table: the disk set's beside the
+# checked one (the installer finds the files in its own directory), and the
+# packed one with resource type 258 renamed to 259, which it never looks for.
+DISK_UNCHECKED=$DISKS/DISK1/UNCHECK.EXE
+cp "$STUB" "$DISK_UNCHECKED"
+SETUP_UNCHECKED=$KIV_WORK/unchecked.exe
+python3 - "$BENCH_SETUP" "$SETUP_UNCHECKED" <<'EOF' || kiv_die "cannot remove the checksum table"
+import struct, sys
+image = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", image, 0x3C)[0]
+sections, optional = struct.unpack_from("<H", image, pe + 6)[0], pe + 24
+table = optional + struct.unpack_from("<H", image, pe + 20)[0]
+rva = struct.unpack_from("<I", image, optional + 96 + 16)[0]
+for i in range(sections):
+    size, address, _, pointer = struct.unpack_from("<IIII", image, table + 40 * i + 8)
+    if address <= rva < address + size:
+        root = pointer + rva - address
+named, ids = struct.unpack_from("<HH", image, root + 12)
+for e in range(named, named + ids):
+    if struct.unpack_from("<I", image, root + 16 + 8 * e)[0] == 258:
+        struct.pack_into("<I", image, root + 16 + 8 * e, 259)
+        open(sys.argv[2], "wb").write(image)
+        sys.exit(0)
+sys.exit("no checksum table in " + sys.argv[1])
+EOF
 copy_list=$KIV_WORK/copy.list
 from=$(kiv_winpath "$BENCH_CORPUS/files")
 for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
@@ -196,6 +234,8 @@ for rep in $(seq "$BENCH_REPS"); do
         install disk_b "$DISKS/DISK1/SETUPB.EXE" && keep_best disk_b
     fi
     plain_copy readwrite --rw && keep_best readwrite
+    install resource_unchecked "$SETUP_UNCHECKED" && keep_best resource_unchecked
+    install disk_unchecked "$DISK_UNCHECKED" && keep_best disk_unchecked
     for packing in "${NSIS_INSTALLED[@]}"; do
         peer_install "nsis_page_$packing" "$BENCH_NSIS/$packing.exe" && keep_best "nsis_page_$packing"
         peer_install "nsis_silent_$packing" "$BENCH_NSIS/$packing.exe" /S && keep_best "nsis_silent_$packing"

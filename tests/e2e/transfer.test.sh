@@ -7,7 +7,8 @@
 #   and appended files arrive byte-exact with the resource stamp on all three
 #   times; a read-only destination is replaced; HiddenFont and SystemFont give
 #   their attributes; a destination ending in "_" installs, and so does a
-#   later file whose plain temporary name would be that destination;
+#   later file whose plain temporary name would be that destination; a
+#   temporary name that is only a source name is kept, as dialog 1300 shows;
 # - resource mode under Windows 95 and NT 4.0: the temporary file of a large
 #   payload, watched while the installer expands it, carries the resource
 #   stamp, and is gone afterwards;
@@ -173,6 +174,29 @@ for version in win95 nt40; do
     done
     kiv_expect_same_file "$T/HUGE.BIN" "$SRC/HUGE.BIN" "$version: the huge file arrives intact"
 done
+
+# ---------------------------------------------------------------------------
+kiv_case "resource mode: the temporary name avoids destinations, not source names"
+# MAIN.DL_ is a source name only: MAIN.DLL's temporary file is MAIN.DL_,
+# which a directory of that name blocks until Retry.
+SRC=$KIV_WORK/tmpname
+mkdir -p "$SRC"
+cp "$DATA/plain.txt" "$SRC/MAIN.DL_"
+write_script "$SRC" 'C:\KIVTMP' <<'EOF'
+MAIN.DL_=Target\MAIN.DLL
+EOF
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setuptmp.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+T=$KIV_C/KIVTMP
+mkdir -p "$T/MAIN.DL_"
+kiv_begin_install tmpname 'C:\setuptmp.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 5)\\nFilename: C:\\KIVTMP\\MAIN.DL_" \
+    "dialog 1300 names MAIN.DL_, the destination's last character replaced by \"_\""
+rmdir "$T/MAIN.DL_"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
+kiv_completes tmpname
+kiv_expect_same_file "$T/MAIN.DLL" "$DATA/plain.txt" "Retry installs MAIN.DLL"
+kiv_expect_only_files "$T" MAIN.DLL
 
 # ---------------------------------------------------------------------------
 kiv_case "disk mode: stored file times, font attributes per system"
