@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/help_text.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -21,7 +24,8 @@ const char Usage[] =
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
-    "text, under the name the installer looks for) and the compressed help file.\n";
+    "text, under the name the installer looks for) and the compressed help file.\n"
+    "SETUP.EXE carries the help file's topics as text, as 'kivpack build' does.\n";
 
 bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
 {
@@ -76,10 +80,19 @@ int RunDisks(int argc, char** argv)
         kivpack::Utf16ToAnsi(name, ansi) && IsPlainName(ansi))
         scriptName = ansi;
 
-    std::string help = FindSourceFile(plan, 0, plan.helpSource);
-    if (help.empty() || !IsPlainName(plan.helpSource))
+    HelpFileReport help = InspectHelpFile(plan);
+    if (!help.found || !IsPlainName(plan.helpSource))
         return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not beside the script");
+                    ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
+    PrintHelpWarnings(help);
+    // SETUP.EXE carries the help file's topics as text, as a packed installer does.
+    std::vector<uint8_t> setup = image.bytes;
+    if (!help.topics.empty()) {
+        kivpack::ResourceSet resources = image.resources;
+        SetHelpText(resources, help.topics, kivpack::ImageLanguage(resources));
+        if (!kivpack::WritePeWithResources(image, resources, setup, error))
+            return CommandFailed(stubPath + ": " + error);
+    }
     std::vector<std::string> sources;
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
@@ -97,8 +110,8 @@ int RunDisks(int argc, char** argv)
     std::string first = out + "/DISK1/";
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
-        !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
-        !CompressTo(help, first + plan.helpSource, error))
+        !WriteFileAtomically(first + "SETUP.EXE", setup, error) ||
+        !CompressTo(help.path, first + plan.helpSource, error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {

@@ -53,6 +53,8 @@ bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, Payl
     plan.scriptPath = scriptPath;
     plan.scriptDir = State.SourceDir;
     plan.diskCount = State.DiskCount;
+    // An earlier copy found on the user's machine turns 2400 into 2401.
+    plan.startHelpContext = State.FontsOnly ? 1664 : State.VersionToPatch[0] ? 3720 : 3584;
     std::string script = State.ScriptPath;
     ReleaseScriptTables();
 
