@@ -15,11 +15,6 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v)
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-uint32_t GetLe32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // Up to the first NUL, "\n" as CR LF, and a CR LF already present kept as one.
 std::string ForEditControl(const std::string& text)
 {
@@ -57,31 +52,6 @@ std::vector<uint8_t> EncodeHelpText(const std::vector<HelpTextTopic>& topics)
         out.push_back(0);
     }
     return out;
-}
-
-bool DecodeHelpText(const std::vector<uint8_t>& data, std::vector<HelpTextTopic>& topics)
-{
-    topics.clear();
-    if (data.size() < 4) return false;
-    uint32_t count = GetLe32(data.data());
-    size_t at = 4;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (data.size() - at < KIV_HELP_TEXT_HEADER_SIZE + 2) return false;
-        uint32_t record = GetLe32(&data[at + 4]);
-        if (record < KIV_HELP_TEXT_HEADER_SIZE + 2 || record > data.size() - at || data[at + record - 1]) return false;
-        std::string strings(reinterpret_cast<const char*>(&data[at + KIV_HELP_TEXT_HEADER_SIZE]),
-                            record - KIV_HELP_TEXT_HEADER_SIZE - 1);
-        size_t nul = strings.find('\0');
-        if (nul == std::string::npos || strings.find('\0', nul + 1) != std::string::npos) return false;
-        HelpTextTopic t;
-        t.context = GetLe32(&data[at]);
-        t.title = strings.substr(0, nul);
-        for (char c : strings.substr(nul + 1))
-            if (c != '\r') t.text += c;
-        topics.push_back(std::move(t));
-        at += record;
-    }
-    return at == data.size();
 }
 
 HelpFileReport InspectHelpFile(const PayloadPlan& plan)

@@ -22,10 +22,6 @@ struct HelpTextTopic {
 // titles and texts cut at their first NUL (the installer reads them as C
 // strings).
 std::vector<uint8_t> EncodeHelpText(const std::vector<HelpTextTopic>& topics);
-// Reads a help-text resource back; false when it is not laid out as
-// EncodeHelpText writes it. Line ends come back as "\n".
-bool DecodeHelpText(const std::vector<uint8_t>& data, std::vector<HelpTextTopic>& topics);
-
 // What a script's help file gives the installer.
 struct HelpFileReport {
     bool found = false;             // the source file exists
