@@ -58,7 +58,10 @@ HelpFileReport InspectHelpFile(const PayloadPlan& plan)
 {
     HelpFileReport report;
     const std::string where = plan.scriptPath + ": [Basic Information] HelpFileName=" + plan.helpSource + ": ";
+    // DISK1/ first, as for the first disk's files; beside the script after
+    // that, where products laid out before DISKn/ folders existed keep it.
     report.path = FindSourceFile(plan, 1, plan.helpSource);
+    if (report.path.empty()) report.path = FindSourceFile(plan, 0, plan.helpSource);
     report.found = !report.path.empty();
     if (!report.found) {
         report.warnings.push_back(where + "warning: the help file '" + plan.helpSource +

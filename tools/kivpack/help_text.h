@@ -31,8 +31,8 @@ struct HelpFileReport {
     std::vector<std::string> warnings;  // one line each, "SCRIPT: [Basic Information] HelpFileName=...: ..."
 };
 
-// Finds the help file of `plan` as the payload files are found (DISK1/ beside
-// the script when that folder exists), reads it and lists what the user
+// Finds the help file of `plan` in DISK1/ beside the script when that folder
+// holds it, else beside the script, reads it and lists what the user
 // would miss: a file that is not a Windows Help file, or no topic for the
 // readme (3904) or for the start dialog's help context.
 HelpFileReport InspectHelpFile(const PayloadPlan& plan);
