@@ -191,6 +191,24 @@ kiv_drive wait-dialog --title "$TITLE" --text "requires Windows version 99.0" --
 kiv_wait later
 kiv_expect_eq "$KIV_RC" 0 "win10: 2800 ends the run"
 
+kiv_case "win10: a damaged help text is not read; the viewer is asked"
+# The first topic's record claims to reach past the end of the resource.
+python3 - "$KIV_C/setup.exe" "$KIV_C/damaged.exe" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+start = data.rfind(struct.pack("<I", 3584), 0, data.find(b"Choosing the directory\0"))
+struct.pack_into("<I", data, start + 4, 0xFFFFFFF0)
+open(sys.argv[2], "wb").write(data)
+EOF
+kiv_set_version damaged.exe win10
+kiv_start damaged "$KIV_C/damaged.exe"
+kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
+viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
+close_viewer
+kiv_drive press --title "$TITLE" --id 2
+kiv_wait damaged
+kiv_expect_eq "$KIV_RC" 0 "win10: the damaged installer ends normally"
+
 kiv_case "win10: without help text the viewer is asked"
 kiv_set_version nohelp.exe win10
 kiv_start nohelp "$KIV_C/nohelp.exe"
