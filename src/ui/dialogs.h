@@ -2,6 +2,7 @@
 // operations every dialog procedure shares.
 #pragma once
 #include <windows.h>
+#include "ui/dialog_help.h"
 
 // One row per dialog of the table, in ascending order of id. Only Template
 // changes at run time: LoadDialogTemplates fills it, FreeDialogTemplates
@@ -16,12 +17,6 @@ struct DialogRow {
 extern DialogRow DialogTable[];
 extern const unsigned DialogTableSize;
 
-// Help topics that are not rows of the table.
-enum : unsigned {
-    HelpBeingInstalledIn = 3072,  // dialog 2301
-    HelpUsedForDisks = 3328,      // dialog 2302
-    HelpReadmeTopic = 3904,       // the readme and the font information
-};
 
 // 0 when the template of every row is loaded (then icon 3000 too), 1 at the
 // first failure.
