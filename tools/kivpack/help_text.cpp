@@ -4,11 +4,13 @@
 #include "tools/kivpack/help/help_file.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_resources.h"
+#include "ui/dialog_help.h"
 
 namespace {
 
-// The help contexts that every product's help file should answer.
-const uint32_t ReadmeContext = 3904;
+// The readme and the font information, which every product's help file
+// should answer.
+const uint32_t ReadmeContext = HelpReadmeTopic;
 
 void PutLe32(std::vector<uint8_t>& out, uint32_t v)
 {
