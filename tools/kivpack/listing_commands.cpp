@@ -22,7 +22,8 @@ const char ListUsage[] =
     "usage: kivpack list INSTALLER.EXE\n"
     "\n"
     "Lists every payload resource of a packed installer: its id, what the\n"
-    "script makes of it, and its compressed and expanded sizes.\n";
+    "script makes of it, and its compressed and expanded sizes; then how many\n"
+    "help topics it carries as text for Windows without a help viewer.\n";
 
 const char ExtractUsage[] =
     "usage: kivpack extract INSTALLER.EXE [-d DIR]\n"
@@ -38,6 +39,7 @@ struct Installer {
     std::string scriptName = "INSTALL.INI";
     std::string temporaryDir;
     PayloadPlan plan;
+    uint32_t helpTextTopics = 0;  // the count at the head of the help-text resource
 
     ~Installer()
     {
@@ -77,6 +79,8 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     for (const kivpack::Resource& r : image.resources.Entries())
         if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE && !r.name.isString)
             installer.payload[r.name.id] = r.data;
+        else if (!r.type.isString && r.type.id == KIV_HELP_TEXT_TYPE && r.data.size() >= 4)
+            installer.helpTextTopics = r.data[0] | r.data[1] << 8 | r.data[2] << 16 | uint32_t(r.data[3]) << 24;
     std::u16string name;
     std::string ansi;
     if (kivpack::FindString(image.resources, IDS_SCRIPT_FILE_NAME, kivpack::ImageLanguage(image.resources), name) &&
@@ -164,6 +168,11 @@ int RunList(int argc, char** argv)
         if (!installer.payload.count(f.resourceId))
             std::printf("%5u  %10s  %10s  [%s] %s (missing)\n", f.resourceId, "-", "-", f.section.c_str(),
                         f.sourceName.c_str());
+    if (installer.helpTextTopics)
+        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer\n",
+                    installer.helpTextTopics);
+    else
+        std::printf("help text: none, so Help asks the help viewer on every Windows\n");
     return 0;
 }
 
