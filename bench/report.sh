@@ -40,5 +40,7 @@ echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) 
 lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
 echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"
 echo "| 7 | kivpack build of the corpus on a terminal ($(g build.progress_updates) progress updates drawn) | wall $(s "$(g build.terminal.wall)") | off a terminal: $(s "$(g build.quiet.wall)"); kivpack compress of the same files: $(s "$(g compress.ours.wall)") | $(x "$(g build.terminal.wall)" "$(g build.quiet.wall)") the quiet build; $(x "$(g build.terminal.wall)" "$(g compress.ours.wall)") compress alone | |"
+ho=$(g help.ours.wall) hh=$(g help.halibut.wall)
+echo "| 8 | kivpack helpfile, $(mb "$(g help.source.bytes)") source, 800 topics | wall $(s "$ho"), $(g help.ours.bytes) B | halibut, same text: wall $(s "$hh"), $(g help.halibut.bytes) B | speed $(x "$hh" "$ho"); size ours/halibut $(bench_ratio "$(g help.ours.bytes)" "$(g help.halibut.bytes)" 3) | |"
 echo
 echo "Stub sections (bytes in memory): $(awk '$1 ~ /^stub\.section/ {sub("stub.section", "", $1); printf "%s %d, ", $1, $2}' "$results" | sed 's/, $//')."

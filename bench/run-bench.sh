@@ -14,6 +14,7 @@
 #   5. the size of the stub
 #   6. the script loader on a maximal script against a trivial one
 #   7. kivpack build of the corpus, on a terminal
+#   8. kivpack helpfile on a 1 MB help source against halibut
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed.
 set -uo pipefail
@@ -27,8 +28,8 @@ while [ $# -gt 0 ]; do
         --quick) mode=quick; shift ;;
         --reps) reps=$2; shift 2 ;;
         --no-wine) wine=0; shift ;;
-        -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+        -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     esac
 done
 # Runs of each measurement; the slowest peers (mscompress, msexpand) get
@@ -158,6 +159,10 @@ bench_best build.terminal : build_on_terminal || exit 1
 bench_best build.quiet : "${build_cmd[@]}" || exit 1
 bench_put build.progress_updates "$(tr '\r' '\n' <"$W/build.typescript" | grep -c 'packing.*%')"
 bench_put build.setup.bytes "$(stat -c %s "$W/setup.exe")"
+
+# 8. The help compiler.
+bench_say "8. kivpack helpfile on a help source of about 1 MB, and halibut on the same text"
+KIVPACK=$KIVPACK bash bench/help.sh 2>&1 | tee -a "$BENCH_LOG"
 
 # 3 (Wine's LZCopy), 4 and 6 under Wine.
 if [ "$wine" = 1 ]; then

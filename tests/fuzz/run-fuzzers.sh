@@ -2,7 +2,7 @@
 # Runs fuzz targets for SECONDS each (default 600), all at once, and prints
 # what each did: executions, coverage (cov: edges, ft: features) and corpus.
 #
-#   tests/fuzz/run-fuzzers.sh [SECONDS] [loader|szdd|pe ...]   (default: all)
+#   tests/fuzz/run-fuzzers.sh [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]   (default: all)
 #
 # The targets are $KIV_FUZZ_DIR/clang/fuzz_<target> (KIV_FUZZ_DIR defaults to
 # build/host/tests/fuzz: build the host preset first). Each runs over its
@@ -19,16 +19,16 @@ fuzz_dir="${KIV_FUZZ_DIR:-$here/../../build/host/tests/fuzz}"
 seconds="${1:-600}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(loader szdd pe)
+[ ${#targets[@]} -eq 0 ] && targets=(loader szdd pe helpfile helpsource)
 
 case "$seconds" in
-  ''|*[!0-9]*) echo "usage: run-fuzzers.sh [SECONDS] [loader|szdd|pe ...]" >&2; exit 2 ;;
+  ''|*[!0-9]*) echo "usage: run-fuzzers.sh [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]" >&2; exit 2 ;;
 esac
 
 for t in "${targets[@]}"; do
   case "$t" in
-    loader|szdd|pe) ;;
-    *) echo "run-fuzzers.sh: unknown target '$t' (loader, szdd, pe)" >&2; exit 2 ;;
+    loader|szdd|pe|helpfile|helpsource) ;;
+    *) echo "run-fuzzers.sh: unknown target '$t' (loader, szdd, pe, helpfile, helpsource)" >&2; exit 2 ;;
   esac
   if [ ! -x "$fuzz_dir/clang/fuzz_$t" ]; then
     echo "fuzz_$t is not built (no clang++ with libFuzzer, or the host preset not built): skipped"
@@ -56,6 +56,8 @@ for t in "${targets[@]}"; do
     loader) extra=(-max_len=10000 "-dict=$here/loader.dict") ;;
     szdd) extra=(-max_len=24000) ;;
     pe) extra=(-max_len=20000) ;;
+    helpfile) extra=(-max_len=40000) ;;
+    helpsource) extra=(-max_len=20000 "-dict=$here/helpsource.dict") ;;
   esac
   "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
     -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1 &

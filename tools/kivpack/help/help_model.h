@@ -34,9 +34,12 @@ struct HelpSource {
 };
 
 // Upper limits of the source that the file format can carry: a title is a
-// caption and a B+ tree key, and a paragraph's length is a 15-bit count.
+// caption and a B+ tree key; a paragraph's record, its text with a NUL for
+// each of up to three commands per run, has a 15-bit length; the context
+// map counts its entries in 16 bits.
 constexpr size_t MaxTitleLength = 255;
-constexpr size_t MaxParagraphLength = 30000;
+constexpr size_t MaxParagraphLength = 8000;
+constexpr size_t MaxTopics = 32767;
 constexpr uint32_t MaxContext = 2147483647u;
 
 // Parses one paragraph's markup into runs. False with a reason on unbalanced

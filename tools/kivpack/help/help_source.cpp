@@ -119,7 +119,16 @@ std::string MarkedText(const Paragraph& paragraph)
     uint32_t target = 0;
     for (const Run& run : paragraph.runs) {
         if (run.text.empty()) continue;
-        if (jump && (!run.jump || run.target != target)) {
+        // Style marks go inside a jump's brackets: after '[', before ']'.
+        bool leaving = jump && (!run.jump || run.target != target);
+        auto toggles = [&]() {
+            if (run.bold != bold) out += "**";
+            if (run.italic != italic) out += "*";
+            bold = run.bold;
+            italic = run.italic;
+        };
+        if (leaving) {
+            toggles();
             out += "](" + std::to_string(target) + ")";
             jump = false;
         }
@@ -128,19 +137,16 @@ std::string MarkedText(const Paragraph& paragraph)
             jump = true;
             target = run.target;
         }
-        if (run.bold != bold) out += "**";
-        if (run.italic != italic) out += "*";
-        bold = run.bold;
-        italic = run.italic;
+        toggles();
         for (char c : run.text) {
             if (c == '\\' || c == '*' || c == '[' || c == ']' || (out.empty() && (c == '#' || c == '%')))
                 out += '\\';
             out += c;
         }
     }
-    if (jump) out += "](" + std::to_string(target) + ")";
     if (bold) out += "**";
     if (italic) out += "*";
+    if (jump) out += "](" + std::to_string(target) + ")";
     return out;
 }
 
@@ -216,6 +222,7 @@ bool ParseHelpSource(const std::string& text, const std::string& name, HelpSourc
                 source.topics.back().line = lineNumber;
                 continue;
             }
+            if (source.topics.size() == MaxTopics) fault(lineNumber, "more than 32767 topics");
             SourceTopic topic;
             topic.context = context;
             topic.title = Trim(line.substr(p));
