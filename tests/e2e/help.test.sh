@@ -56,28 +56,6 @@ kiv_expect_eq "$(cat "$KIV_WORK/build.err")" "" "build: no warning"
 "$KIV_PACK" list "$KIV_C/setup.exe" >"$KIV_WORK/list.out" 2>&1
 kiv_expect_file_has "$KIV_WORK/list.out" "help file KIVHELP.HLP" "the help file from DISK1/ is packed"
 kiv_expect_file_has "$KIV_WORK/list.out" "help text: 5 topics" "list counts the topics stored as text"
-# The text resource holds every numbered topic, CR LF line ends and the
-# 8-bit characters as they are.
-python3 - "$KIV_C/setup.exe" >"$KIV_WORK/text.out" <<'EOF'
-import re, struct, sys
-data = open(sys.argv[1], "rb").read()
-at = data.find(b"Read me first\0")
-start = data.rfind(struct.pack("<I", 3584), 0, at)
-count = struct.unpack_from("<I", data, start - 4)[0]
-p, topics = start, []
-for _ in range(count):
-    context, size = struct.unpack_from("<II", data, p)
-    title, text = data[p + 8:p + size - 1].split(b"\0")
-    topics.append((context, title.decode("cp1252"), text.decode("cp1252")))
-    p += size
-for context, title, text in topics:
-    print(context, title, len(text), repr(text[:70]))
-EOF
-kiv_expect_eq "$(cut -d' ' -f1 "$KIV_WORK/text.out" | tr '\n' ' ')" "3584 2560 4096 3904 3712 " \
-    "the help text holds the topics in file order"
-kiv_expect_file_has "$KIV_WORK/text.out" "3584 Choosing the directory" "titles are stored"
-kiv_expect_file_has "$KIV_WORK/text.out" "Begin.\\r\\n\\r\\nDirectory topic" "paragraphs end in CR LF"
-kiv_expect_file_has "$KIV_WORK/text.out" "naïve café © Kiv" "8-bit characters are kept"
 
 kiv_case "kivpack warns about missing topics and about a file that is no help file"
 mkdir -p "$KIV_WORK/warn/DISK1"
