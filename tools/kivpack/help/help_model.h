@@ -40,6 +40,7 @@ struct HelpSource {
 constexpr size_t MaxTitleLength = 255;
 constexpr size_t MaxParagraphLength = 8000;
 constexpr size_t MaxTopics = 32767;
+constexpr size_t MaxSourceSize = 64u << 20;
 constexpr uint32_t MaxContext = 2147483647u;
 
 // Parses one paragraph's markup into runs. False with a reason on unbalanced

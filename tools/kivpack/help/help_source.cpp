@@ -263,6 +263,11 @@ bool CompileHelpSource(const std::string& text, const std::string& name, std::ve
                        std::vector<std::string>& errors)
 {
     out.clear();
+    // Topic offsets count 32 KB per 4 KB block in 32 bits: far beyond this.
+    if (text.size() > MaxSourceSize) {
+        errors.push_back(name + ":1: the help source is larger than 64 MB");
+        return false;
+    }
     HelpSource source;
     if (!ParseHelpSource(text, name, source, errors)) return false;
     out = WriteHelpFile(source);

@@ -239,12 +239,19 @@ bool ReadTopics(Bytes topic, const TopicLayout& layout, std::vector<ReadTopic>& 
 void ResolveTopics(const std::vector<ReadTopic>& topics, const std::vector<std::pair<uint32_t, uint32_t>>& map,
                    const std::map<int32_t, uint32_t>& contextOffsets, HelpDocument& doc)
 {
-    // The topic that holds a TOPICOFFSET: the last one that starts at or before it.
+    // The topic that holds a TOPICOFFSET: the one with the greatest offset at
+    // or before it (of equal offsets, the first in the file).
+    std::vector<std::pair<uint32_t, size_t>> byOffset;
+    for (size_t i = 0; i < topics.size(); ++i) byOffset.push_back({topics[i].offset, i});
+    std::stable_sort(byOffset.begin(), byOffset.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     auto topicAt = [&](uint32_t offset) -> size_t {
-        size_t found = SIZE_MAX;
-        for (size_t i = 0; i < topics.size(); ++i)
-            if (topics[i].offset <= offset && (found == SIZE_MAX || topics[found].offset < topics[i].offset)) found = i;
-        return found;
+        auto it = std::upper_bound(byOffset.begin(), byOffset.end(), offset,
+                                   [](uint32_t v, const auto& e) { return v < e.first; });
+        if (it == byOffset.begin()) return SIZE_MAX;
+        uint32_t found = (--it)->first;
+        while (it != byOffset.begin() && (it - 1)->first == found) --it;
+        return it->second;
     };
     std::vector<bool> mapped(topics.size(), false);
     std::vector<uint32_t> context(topics.size(), 0);

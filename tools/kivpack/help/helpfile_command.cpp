@@ -25,8 +25,9 @@ const char HelpfileHelp[] =
     "  **bold** *italic* [text](NUMBER) a jump to the topic with that help context\n"
     "  \\* \\[ \\] \\\\ \\# \\%  the character itself\n"
     "A fault is reported as FILE:LINE: reason, and nothing is written.\n"
-    "  --dump      prints a help file's title, then each topic's help context,\n"
-    "              title and text\n"
+    "  --dump      prints a help file as help source: its title, then each\n"
+    "              topic's help context, title and text (context 0 where the\n"
+    "              file maps no number to the topic)\n"
     "  --template  writes a source with a topic for every help context the\n"
     "              installer uses, to fill in\n";
 
