@@ -1,12 +1,17 @@
 // The help compiler and reader: sources compiled and read back, faulty
 // sources, a file of another writer, damaged files, and the starting source.
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 #include "tools/kivpack/help/help_file.h"
+#include <sys/wait.h>
+#include <unistd.h>
 #include "ui/dialog_help.h"
 
 namespace {
@@ -239,6 +244,51 @@ TEST(HelpFile, TemplateHasATopicForEveryHelpContextAndCompiles)
     }
     EXPECT_EQ(found, wanted);
     EXPECT_EQ(doc.topics.front().title, "Drive does not exist");
+}
+
+// kivpack helpfile on the command line: exit codes, messages, and no output
+// file where a source is faulty.
+TEST(HelpFile, CommandLine)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kiv-helpfile-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto run = [&](const std::string& args) {
+        std::string command = std::string(KIV_KIVPACK) + " helpfile " + args + " >" + (dir / "out").string() +
+                              " 2>" + (dir / "err").string();
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    auto read = [&](const char* name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string good = (dir / "good.txt").string(), bad = (dir / "bad.txt").string();
+    const std::string hlp = (dir / "out.hlp").string();
+    std::ofstream(good) << "% Command line\n\n# 3904 Read me\n\nSome **text** and a [jump](3904).\n";
+    std::ofstream(bad) << "% Command line\n# 1 One\n# 1 Again\n";
+
+    EXPECT_EQ(run(good + " -o " + hlp), 0);
+    EXPECT_EQ(run("--dump " + hlp), 0);
+    EXPECT_EQ(read("out"), "% Command line\n\n# 3904 Read me\n\nSome **text** and a [jump](3904).\n");
+
+    EXPECT_EQ(run(bad + " -o " + (dir / "bad.hlp").string()), 1);
+    EXPECT_EQ(read("err"), bad + ":3: help context 1 is used twice (first at line 2)\n");
+    EXPECT_FALSE(fs::exists(dir / "bad.hlp"));
+    EXPECT_EQ(run("--dump " + good), 1);
+    EXPECT_EQ(read("err"), good + ": not a Windows Help file (no help file signature)\n");
+
+    EXPECT_EQ(run(""), 2);
+    EXPECT_EQ(run(good), 2);  // no -o
+    EXPECT_EQ(run(good + " --dump " + hlp), 2);
+    EXPECT_EQ(run("--frobnicate"), 2);
+
+    EXPECT_EQ(run("--template -o " + (dir / "template.txt").string()), 0);
+    EXPECT_EQ(read("template.txt"), HelpTemplateSource());
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_NE(read("out").find("kivpack helpfile --dump FILE.HLP"), std::string::npos);
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -91,6 +91,7 @@ TEST(HelpFile, LayoutIsWhatViewersExpect)
     EXPECT_EQ(U16(system, 0), 0x036Cu);
     EXPECT_EQ(U16(system, 2), 21u);  // WinHelp 3.1
     EXPECT_EQ(U16(system, 4), 1u);
+    EXPECT_NE(U32(system, 6), 0u);   // a build stamp
     EXPECT_EQ(U16(system, 10), 4u);  // LZ77, 4 KB topic blocks
     EXPECT_EQ(U16(system, 12), 1u);
     EXPECT_STREQ(reinterpret_cast<const char*>(&system[16]), "Layout");

@@ -94,13 +94,16 @@ Link TextLink(const Paragraph& paragraph, bool heading, const std::map<uint32_t,
     command({0x82});  // end of paragraph
     command({0xFF});  // end of formatting
 
+    // The paragraph's format and commands, preceded by their length (the
+    // value that files shown by every viewer carry there) and the text's.
+    std::vector<uint8_t> format = {0x00, 0x80, 0x00, 0x00};
+    Put16(format, 0x0004);          // the spacing below follows
+    PutCompressedShort(format, 12);  // half points
+    format.insert(format.end(), commands.begin(), commands.end());
     Link link{TextRecord, {}, std::move(text), topic};
-    PutCompressedLong(link.data1, int32_t(link.data2.size()));
+    PutCompressedLong(link.data1, int32_t(format.size()));
     PutCompressedUShort(link.data1, uint32_t(link.data2.size()));
-    link.data1.insert(link.data1.end(), {0x00, 0x80, 0x00, 0x00});
-    Put16(link.data1, 0x0004);         // the spacing below follows
-    PutCompressedShort(link.data1, 12);  // half points
-    link.data1.insert(link.data1.end(), commands.begin(), commands.end());
+    link.data1.insert(link.data1.end(), format.begin(), format.end());
     return link;
 }
 
@@ -184,14 +187,18 @@ std::vector<uint8_t> WriteHelpFile(const HelpSource& source)
     for (size_t i = 0; i < links.size(); ++i) {
         start[i] = pos;
         if (pos / BlockCapacity != block) block = pos / BlockCapacity, characters = 0;
-        if (links[i].type == TopicHeaderRecord) topicOffset[links[i].topic] = uint32_t(block * 0x8000 + characters);
-        else characters += links[i].data2.size();
-        topicSize[links[i].topic] += uint32_t(links[i].Size());
+        if (links[i].type == TopicHeaderRecord) {
+            topicOffset[links[i].topic] = uint32_t(block * 0x8000 + characters);
+        } else {
+            characters += links[i].data2.size();
+            topicSize[links[i].topic] += uint32_t(links[i].Size());
+        }
         pos += links[i].Size();
     }
     const size_t streamSize = pos;
 
-    // Topic headers: size, browse sequence in file order, number, regions, next topic.
+    // Topic headers: the size of the topic's records, the browse sequence in
+    // file order, the topic's number, its regions and the next topic.
     for (size_t t = 0; t <= topicCount; ++t) {
         std::vector<uint8_t>& h = links[headerLink[t]].data1;
         bool real = t < topicCount;
@@ -274,7 +281,13 @@ std::vector<uint8_t> WriteHelpFile(const HelpSource& source)
     Put16(system, 0x036C);
     Put16(system, 21);  // WinHelp 3.1
     Put16(system, 1);
-    Put32(system, 0);   // no build date: the same source gives the same file
+    // The build date stamps the file for viewers that keep per-file caches
+    // beside it: a stamp taken from the content changes whenever the topics
+    // do, and the same source still gives the same file.
+    uint32_t stamp = 2166136261u;
+    for (uint8_t b : topic) stamp = (stamp ^ b) * 16777619u;
+    for (char c : source.title) stamp = (stamp ^ uint8_t(c)) * 16777619u;
+    Put32(system, (stamp & 0x3FFFFFFF) | 0x20000000);
     Put16(system, 4);   // LZ77 topic blocks of 4 KB
     Put16(system, 1);   // title
     Put16(system, uint16_t(source.title.size() + 1));
