@@ -15,6 +15,7 @@
 //  |   type 256   12001          |   help file            (SZDD)
 //  |   type 256   12002 ..       |   disk files in script order (SZDD)
 //  |   type 257   1              |   help topics as text (below)
+//  |   type 258   1              |   CRC-32 of each payload (below)
 //  +-----------------------------+
 //
 //  SZDD container
@@ -42,6 +43,20 @@
 //                    line separates paragraphs
 //              The title and the text are ANSI (code page 1252) and together
 //              fill the record exactly.
+//
+//  Payload checksums (type 258, id 1), written by kivpack into an installer
+//  and into a disk set's SETUP.EXE; an installer without them checks nothing.
+//  offset size
+//   0     2    number of records, unsigned little-endian
+//   2     ...  the records, each:
+//              0  4  CRC-32 (polynomial 0xEDB88320 reflected, start and final
+//                    inversion, as zip) of the stored file's expanded bytes
+//              4  2  resource id of the payload; 0 in a disk set
+//              6  1  disk number 1 to 32 in a disk set; 0 for a payload
+//              7  1  length n of the source name; 0 for a payload
+//              8  n  the source name as the script gives it (no NUL),
+//                    compared without regard to case
+//              An appended part has a record of its own: its own bytes.
 #pragma once
 
 #define KIV_PAYLOAD_TYPE 256
@@ -55,6 +70,11 @@
 #define KIV_HELP_TEXT_TYPE 257
 #define KIV_HELP_TEXT_RESOURCE 1
 #define KIV_HELP_TEXT_HEADER_SIZE 8
+
+#define KIV_CRC_TYPE 258
+#define KIV_CRC_RESOURCE 1
+#define KIV_CRC_COUNT_SIZE 2
+#define KIV_CRC_RECORD_SIZE 8
 
 #define KIV_FONTS_BITMAP 500
 #define KIV_ICON 3000

@@ -11,6 +11,7 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -31,7 +32,8 @@ const char Usage[] =
     "beside the script (the help file in DISK1/). The help file's topics are also\n"
     "stored as text (resource type 257), which the installer shows itself where\n"
     "Windows has no help viewer. --bitmap adds the fonts-only picture (bitmap\n"
-    "500); --icon replaces the installer's icon.\n";
+    "500); --icon replaces the installer's icon. The CRC-32 of every file as it\n"
+    "was read goes in too (resource 258/1); the installer checks it as it expands.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -121,6 +123,9 @@ int RunBuild(int argc, char** argv)
     }
     bar.Finish();
     SetHelpText(resources, help.topics, language);
+    std::vector<kivpack::PayloadCrcRecord> crcs;
+    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
