@@ -132,14 +132,12 @@ void PrepareDialogWindow(HWND dialog)
 
 void ShowContextHelp()
 {
-    if (State.CurrentHelpContext != NoHelpContext)
-        WinHelpA((HWND)State.MainWindow, State.HelpPath, HELP_CONTEXT, State.CurrentHelpContext);
+    if (State.CurrentHelpContext != NoHelpContext) OpenHelpTopic(State.CurrentHelpContext);
 }
 
 void ShowReadmeTopic()
 {
-    if (State.CurrentHelpContext != NoHelpContext)
-        WinHelpA((HWND)State.MainWindow, State.HelpPath, HELP_CONTEXT, HelpReadmeTopic);
+    if (State.CurrentHelpContext != NoHelpContext) OpenHelpTopic(HelpReadmeTopic);
 }
 
 void BringToFront(HWND window)

@@ -36,6 +36,10 @@ int ShowDialog(unsigned short id, HWND owner);
 void ShowContextHelp();
 // View buttons: the help file at the readme topic, under the same condition.
 void ShowReadmeTopic();
+// Opens the help at topic `context`: the help file in the help viewer, or on
+// Windows 6.0 and later, which have no viewer, the topic's text in dialog
+// 2900 when the installer carries it (the viewer otherwise).
+void OpenHelpTopic(unsigned context);
 
 // The initialisation that every dialog procedure runs once its texts are
 // set: the title becomes the script's Caption, the dialog is centred across
