@@ -9,6 +9,7 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
+#include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
@@ -31,14 +32,16 @@ const char Usage[] =
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
     "script (resource 12000), the help file (12001) and every file line of every\n"
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
-    "are looked for in DISKn/ beside the script, then beside the script, in any\n"
-    "letter case. A script in UTF-8 is packed in code page 1252. --bitmap adds\n"
-    "the fonts-only picture (bitmap 500); --icon replaces the installer's icon.\n"
-    "The CRC-32 of every file as it was read goes in too (resource 258/1); the\n"
-    "installer checks it as it expands. Every installed file is dated with\n"
-    "--date, else SOURCE_DATE_EPOCH, else the time of the build; the same\n"
-    "inputs and date give the same bytes. --strict: a warning about the script\n"
-    "fails the build.\n";
+    "are looked for in DISKn/ beside the script, then beside the script (the\n"
+    "help file in DISK1/ first), in any letter case. A script in UTF-8 is packed\n"
+    "in code page 1252. The help file's topics are also stored as text (resource\n"
+    "type 257), which the installer shows itself where Windows has no help\n"
+    "viewer. --bitmap adds the fonts-only picture (bitmap 500); --icon replaces\n"
+    "the installer's icon. The CRC-32 of every file as it was read goes in too\n"
+    "(resource 258/1); the installer checks it as it expands. Every installed\n"
+    "file is dated with --date, else SOURCE_DATE_EPOCH, else the time of the\n"
+    "build; the same inputs and date give the same bytes. --strict: a warning\n"
+    "about the script fails the build.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -107,11 +110,12 @@ int RunBuild(int argc, char** argv)
         std::string path;
     };
     std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
-    std::string help = FindSourceFile(plan, 0, plan.helpSource);
-    if (help.empty())
+    HelpFileReport help = InspectHelpFile(plan);
+    if (!help.found)
         return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
-                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 0));
-    inputs.push_back({KIV_HELP_RESOURCE, help});
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
+    PrintHelpWarnings(help);
+    inputs.push_back({KIV_HELP_RESOURCE, help.path});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (path.empty())
@@ -137,6 +141,7 @@ int RunBuild(int argc, char** argv)
         bar.Update(done);
     }
     bar.Finish();
+    SetHelpText(resources, help.topics, language);
     std::vector<kivpack::PayloadCrcRecord> crcs;
     for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);

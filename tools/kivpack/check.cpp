@@ -8,6 +8,8 @@
 #include "script/loader.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/help_text.h"
+#include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/text_encoding.h"
 
@@ -21,7 +23,9 @@ const char Usage[] =
     "NT). Prints a summary and exits 0 when the script is valid; otherwise prints\n"
     "the installer's own message for the first fault, its line and the reason,\n"
     "and exits 1. Warnings name what the installer would read past or cut\n"
-    "without a word; with --strict any warning makes the exit code 1.\n";
+    "without a word; with --strict any of those makes the exit code 1. It also\n"
+    "warns, still exiting 0, when the help file is missing, is not a Windows\n"
+    "Help file, or has no topic for the readme (3904) or for the start dialog.\n";
 
 std::string Atom(AtomHandle atom)
 {
@@ -71,6 +75,14 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     std::printf("%s.\n", TextForTerminal(s).c_str());
 }
 
+// Warnings only: the script is valid, and the installer runs without help.
+void WarnAboutHelpFile(const std::string& script, const ScriptTarget& target)
+{
+    PayloadPlan plan;
+    std::string error;
+    if (PlanPayload(script, target, plan, error)) PrintHelpWarnings(InspectHelpFile(plan));
+}
+
 } // namespace
 
 int RunCheck(int argc, char** argv)
@@ -115,5 +127,8 @@ int RunCheck(int argc, char** argv)
         PrintSummary(script, target);
     ReleaseScriptTables();
     unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target);
+    // The help file's warnings are advice about a file beside the script,
+    // which a script is often checked without; --strict leaves them out.
+    if (!fault) WarnAboutHelpFile(script, target);
     return fault ? 1 : lint::WarningExit(warnings, strict);
 }

@@ -8,6 +8,9 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
+#include "tools/kivpack/help_text.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_image.h"
 #include "tools/kivpack/pe_payload_crc.h"
@@ -27,8 +30,9 @@ const char Usage[] =
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
     "text in code page 1252, under the name the installer looks for) and the\n"
     "compressed help file. SETUP.EXE carries the CRC-32 of every file by disk\n"
-    "and name, which the installer checks as it expands them. --strict: a\n"
-    "warning about the script is an error.\n";
+    "and name, which the installer checks as it expands them, and the help\n"
+    "file's topics as text, as 'kivpack build' does. --strict: a warning about\n"
+    "the script is an error.\n";
 
 // `record` gets the CRC-32 of the file as read.
 bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
@@ -91,10 +95,11 @@ int RunDisks(int argc, char** argv)
         kivpack::Utf16ToAnsi(name, ansi) && IsPlainName(ansi))
         scriptName = ansi;
 
-    std::string help = FindSourceFile(plan, 0, plan.helpSource);
-    if (help.empty() || !IsPlainName(plan.helpSource))
+    HelpFileReport help = InspectHelpFile(plan);
+    if (!help.found || !IsPlainName(plan.helpSource))
         return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
-                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 0));
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
+    PrintHelpWarnings(help);
     std::vector<std::string> sources;
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
@@ -117,7 +122,7 @@ int RunDisks(int argc, char** argv)
     crcs[0].disk = 1;
     crcs[0].sourceName = plan.helpSource;
     if (!WriteFileAtomically(first + scriptName, bytes, error) ||
-        !CompressTo(help, first + plan.helpSource, crcs[0], error))
+        !CompressTo(help.path, first + plan.helpSource, crcs[0], error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
@@ -130,6 +135,8 @@ int RunDisks(int argc, char** argv)
     }
     bar.Finish();
     kivpack::ResourceSet resources = image.resources;
+    // The help file's topics as text, as a packed installer carries them.
+    SetHelpText(resources, help.topics, kivpack::ImageLanguage(resources));
     std::vector<uint8_t> setup;
     if (!kivpack::SetPayloadCrcTable(resources, crcs, kivpack::ImageLanguage(resources), error) ||
         !kivpack::WritePeWithResources(image, resources, setup, error))

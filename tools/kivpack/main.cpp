@@ -18,6 +18,7 @@ const Command Commands[] = {
     {"list", RunList, "list the payload of a packed installer"},
     {"extract", RunExtract, "extract the script and files of a packed installer"},
     {"disks", RunDisks, "lay out a disk-mode installation set"},
+    {"helpfile", RunHelpfile, "compile, dump or start a help file"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
 };

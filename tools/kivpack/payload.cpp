@@ -12,6 +12,7 @@
 #include "script/keywords.h"
 #include "script/loader.h"
 #include "tools/kivpack/lint/source_lookup.h"
+#include "ui/dialog_help.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace {
@@ -42,6 +43,10 @@ bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, Payl
     plan.scriptPath = scriptPath;
     plan.scriptDir = State.SourceDir;
     plan.diskCount = State.DiskCount;
+    // The dialog the installer starts with; an earlier copy found on the
+    // user's machine turns 2400 into 2401.
+    plan.startHelpContext = DialogHelpContext(State.FontsOnly ? IDD_FONTS_ONLY
+                                              : State.VersionToPatch[0] ? IDD_UPGRADE : IDD_NEW_INSTALL);
     std::string script = State.ScriptPath;
     ReleaseScriptTables();
 
