@@ -1,0 +1,15 @@
+/* Resource ids of the uninstaller that are its own; the rest (the message
+   control, the copy error dialog 1300, the icon, strings 8000 to 8002) are the
+   installer's, from kivformat.h. */
+#ifndef KIVUNINST_H
+#define KIVUNINST_H
+
+#define IDD_UNINSTALL_SCRIPT_FAULT 2900 /* the carried script cannot be read */
+#define IDD_CONFIRM_REMOVAL 2901        /* Yes / No */
+#define IDD_REMOVED 2902                /* the closing dialog */
+
+#define IDS_KEPT_SHARED 8100            /* "%u shared files ..." */
+#define IDS_KEPT_FOLDERS 8101           /* heading of the list of kept folders */
+#define IDS_REMOVED 8102                /* "%s was removed." */
+
+#endif
