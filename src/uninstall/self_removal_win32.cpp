@@ -125,16 +125,22 @@ void StartSelfRemoval()
     DWORD n = GetTempPathA(sizeof temp, temp);
     if (n && n < sizeof temp - 1) {
         if (temp[n - 1] != '\\') TextAppend(temp, sizeof temp, "\\");
-        FormatText(copy, sizeof copy, "%s~KU%lx.EXE", temp, (unsigned long)GetCurrentProcessId());
-        char* command = State.WorkBuffer;
-        FormatText(command, WorkBufferSize, "\"%s\" \"%s\"", copy, self);
-        STARTUPINFOA startup;
-        MemoryZero(&startup, sizeof startup);
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process;
-        // The copy works from the temporary directory, so that nothing of
-        // this process holds the target directory.
-        if (TextLength(copy) < sizeof copy - 1 && CopyFileA(self, copy, FALSE)) {
+        // One fixed name, and a name of this process's own should a copy of
+        // another removal still run under the first.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (attempt)
+                FormatText(copy, sizeof copy, "%s~KU%lx.EXE", temp, (unsigned long)GetCurrentProcessId());
+            else
+                FormatText(copy, sizeof copy, "%s~KIVUNST.EXE", temp);
+            if (TextLength(copy) >= sizeof copy - 1 || !CopyFileA(self, copy, FALSE)) continue;
+            char* command = State.WorkBuffer;
+            FormatText(command, WorkBufferSize, "\"%s\" \"%s\"", copy, self);
+            STARTUPINFOA startup;
+            MemoryZero(&startup, sizeof startup);
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process;
+            // The copy works from the temporary directory, so that nothing of
+            // this process holds the target directory.
             if (CreateProcessA(copy, command, 0, 0, FALSE, 0, 0, temp, &startup, &process)) {
                 CloseHandle(process.hThread);
                 CloseHandle(process.hProcess);

@@ -8,6 +8,7 @@
 #include "script/loader.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -99,5 +100,9 @@ int RunCheck(int argc, char** argv)
     else
         PrintSummary(script, target);
     ReleaseScriptTables();
+    PayloadPlan plan;
+    std::string warning, error;
+    if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
     return fault ? 1 : 0;
 }

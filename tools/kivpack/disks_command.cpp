@@ -12,6 +12,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -81,8 +82,10 @@ int RunDisks(int argc, char** argv)
         return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
                     ": the help file '" + plan.helpSource + "' is not beside the script");
     std::vector<std::string> sources;
+    GeneratedUninstaller uninstaller(script, stub);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty() || !IsPlainName(f.sourceName))
             return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
                         "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
