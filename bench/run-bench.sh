@@ -11,9 +11,10 @@
 #   3. expansion speed: ours against libmspack, msexpand and Wine's LZCopy
 #   4. an installation of the corpus under Wine (resource and disk mode)
 #      against a plain copy of the same bytes
-#   5. the size of the stub
+#   5. the size of the stub and of the uninstaller stub
 #   6. the script loader on a maximal script against a trivial one
 #   7. kivpack build of the corpus, on a terminal
+#   8. the corpus removed under Wine by its uninstaller against DeleteFileA
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed.
 set -uo pipefail
@@ -135,6 +136,9 @@ bench_say "5. the stub: build/win32/kivinstall.exe"
 bench_put stub.bytes "$(stat -c %s "$WIN32/kivinstall.exe")"
 i686-w64-mingw32-objdump -h "$WIN32/kivinstall.exe" | awk '$2 ~ /^\./ {print $2, $3}' |
     while read -r section size; do bench_put "stub.section$section" $((16#$size)); done
+bench_say "5. the uninstaller stub: build/win32/kivuninst.exe (at most 32 KiB)"
+bench_put uninstaller.bytes "$(stat -c %s "$WIN32/kivuninst.exe")"
+bench_put uninstaller.limit 32768
 
 # 6. The loader, native: kivpack check.
 bench_say "6. the loader: kivpack check of a maximal and of a trivial script"
@@ -161,7 +165,7 @@ bench_put build.setup.bytes "$(stat -c %s "$W/setup.exe")"
 
 # 3 (Wine's LZCopy), 4 and 6 under Wine.
 if [ "$wine" = 1 ]; then
-    bench_say "3, 4, 6 under Wine"
+    bench_say "3, 4, 6, 8 under Wine"
     BENCH_CORPUS=$CORPUS BENCH_SETUP=$W/setup.exe BENCH_PRODUCT=$W/product \
         bash bench/wine.sh 2>&1 | tee -a "$BENCH_LOG"
     [ "${PIPESTATUS[0]}" -eq 0 ] || echo "bench: the Wine part failed (see $BENCH_LOG)" >&2

@@ -3,7 +3,8 @@
 # loaders require. Needs only objdump; skipped (77) when the stub is not built.
 set -u
 
-stub="${KIV_WIN32_DIR:-}/kivinstall.exe"
+# KIV_STUB_UNDER_TEST names another program to check under the same rules.
+stub="${KIV_STUB_UNDER_TEST:-${KIV_WIN32_DIR:-}/kivinstall.exe}"
 objdump=i686-w64-mingw32-objdump
 if [ -z "${KIV_WIN32_DIR:-}" ] || [ ! -f "$stub" ]; then
     echo "skipped: $stub is not built"
