@@ -231,6 +231,34 @@ build demo "$KIV_C/SRCDEMO"
 kiv_expect_file_has "$KIV_ART/builddemo.out" "UNINST.EXE=Target,Uninstaller: the generated uninstaller" \
     "the demo's uninstaller is generated"
 
+kiv_case "kivpack: the uninstaller command, the warning, a vendor's own uninst.exe, disks"
+P=$KIV_WORK/pack
+mkdir -p "$P/none" "$P/own"
+for d in none own; do cp "$KIV_C/SRCDEMO"/{README.TXT,DEMO.HLP,KIVDEMO.EXE} "$P/$d/"; done
+grep -v '^UNINST.EXE=' "$KIV_C/SRCDEMO/INSTALL.INI" >"$P/none/INSTALL.INI"
+cp "$KIV_C/SRCDEMO/INSTALL.INI" "$P/own/INSTALL.INI"
+printf 'the vendor'"'"'s own uninstaller\r\n' >"$P/own/UNINST.EXE"
+warning="warning: no file line puts uninst.exe into Target"
+for command in check build; do
+    kiv_expect_rc 0 "$KIV_PACK" $command "$P/none/INSTALL.INI" -o "$P/none.exe" --stub "$INSTALLER" \
+        >"$P/$command.out" 2>"$P/$command.err"
+    kiv_expect_file_has "$P/$command.err" "UninstallName=KivDemo 1.0: $warning" "$command warns without an uninstaller line"
+done
+"$KIV_PACK" check "$KIV_C/SRCDEMO/INSTALL.INI" >/dev/null 2>"$P/demo.err"
+kiv_expect_eq "$(cat "$P/demo.err")" "" "no warning for the demo, which has the line"
+"$KIV_PACK" build "$P/own/INSTALL.INI" -o "$P/own.exe" --stub "$INSTALLER" >"$P/own.out" 2>&1
+if grep -q "generated uninstaller" "$P/own.out"; then kiv_fail "a vendor's own uninst.exe was replaced"; fi
+"$KIV_PACK" extract "$P/own.exe" -d "$P/own.x" >/dev/null 2>&1
+kiv_expect_same_file "$P/own.x/Target/UNINST.EXE" "$P/own/UNINST.EXE"
+kiv_expect_rc 0 "$KIV_PACK" uninstaller "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/uninst.exe"
+"$KIV_PACK" list "$P/uninst.exe" >"$P/list.out" 2>&1
+kiv_expect_file_has "$P/list.out" "install script UNINST.INI" "kivpack uninstaller: the script is resource 12000"
+[ "$(stat -c %s "$UNINSTALLER")" -le 32768 ] && kiv_pass "kivuninst.exe is at most 32 KiB" ||
+    kiv_fail "kivuninst.exe is $(stat -c %s "$UNINSTALLER") bytes"
+"$KIV_PACK" disks "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/set" --stub "$INSTALLER" >"$P/disks.out" 2>&1
+kiv_expect_file_has "$P/disks.out" "UNINST.EXE=Target,Uninstaller: the generated uninstaller" "disks generates it too"
+kiv_expect_eq "$(head -c 4 "$P/set/DISK1/UNINST.EXE")" "SZDD" "disks: the uninstaller compressed on disk 1"
+
 for system in "95 win95 0" "NT4 nt40 1" "10 win10 1"; do
     set -- $system
     tag=$1 version=$2 nt=$3 fontkey=$FONTSNT
