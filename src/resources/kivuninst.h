@@ -7,6 +7,7 @@
 #define IDD_UNINSTALL_SCRIPT_FAULT 2900 /* the carried script cannot be read */
 #define IDD_CONFIRM_REMOVAL 2901        /* Yes / No */
 #define IDD_REMOVED 2902                /* the closing dialog */
+#define IDD_NOT_AN_INSTALLATION 2903    /* started from a root or a system directory */
 
 #define IDS_KEPT_SHARED 8100            /* "%u shared files ..." */
 #define IDS_KEPT_FOLDERS 8101           /* heading of the list of kept folders */

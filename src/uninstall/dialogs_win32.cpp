@@ -54,6 +54,9 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         case IDD_CONFIRM_REMOVAL:
             FormatText(text, WorkBufferSize, format, State.ProductName);
             break;
+        case IDD_NOT_AN_INSTALLATION:
+            FormatText(text, WorkBufferSize, format, State.TargetDir);
+            break;
         case IDD_UNINSTALL_SCRIPT_FAULT:
             FormatText(text, WorkBufferSize, format, State.ScriptPath);
             break;

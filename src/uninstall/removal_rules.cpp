@@ -56,6 +56,20 @@ int IsContainedName(const char* name)
     }
 }
 
+int IsRemovableTarget(const char* target, const char* windowsDir, const char* systemDir,
+                      const char* system32Dir, CompareNoCaseRule compare)
+{
+    const unsigned length = TextLength(target);
+    // "C:\" and "\\SERVER\SHARE\" roots alike hold at most one backslash
+    // before the last, or none after the drive.
+    unsigned separators = 0;
+    for (unsigned i = 0; i + 1 < length; ++i)
+        if (IsSeparator(target[i])) ++separators;
+    const int unc = length > 1 && IsSeparator(target[0]) && IsSeparator(target[1]);
+    if (length < 2 || separators < (unc ? 4u : 1u)) return 0;
+    return compare(target, windowsDir) && compare(target, systemDir) && compare(target, system32Dir);
+}
+
 RecordFate DecideRecordFate(unsigned kind, const char* name)
 {
     switch (kind) {

@@ -13,6 +13,13 @@
 // "..." and ". ." as the parent or as the directory itself).
 int IsContainedName(const char* name);
 
+// Nonzero when `target` (ending in a backslash) may be the directory of an
+// installation: not a drive's root, nor the Windows, System or System32
+// directory, where an uninstaller copied there would otherwise remove
+// files of the same names as the product's.
+int IsRemovableTarget(const char* target, const char* windowsDir, const char* systemDir,
+                      const char* system32Dir, CompareNoCaseRule compare);
+
 // What becomes of a file that a record of the script put in place.
 enum RecordFate {
     FateRemove,      // a file of the product in the target directory or below it

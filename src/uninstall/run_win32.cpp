@@ -3,6 +3,7 @@
 // the carried script read by the installer's own loader), a question, the
 // removal, the closing dialog, and last the removal of its own file.
 #include <windows.h>
+#include "engine/system_case_win32.h"
 #include "integration/progman.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -10,6 +11,7 @@
 #include "script/installer_state.h"
 #include "script/loader.h"
 #include "startup/startup.h"
+#include "uninstall/removal_rules.h"
 #include "uninstall/uninstaller.h"
 
 const char UninstallWindowClass[] = "KivUninstallMain";
@@ -61,6 +63,12 @@ int StartUninstaller()
         }
     }
     TextCopy(State.TargetDir, sizeof State.TargetDir, State.SourceDir);
+    if (!IsRemovableTarget(State.TargetDir, State.WindowsDir, State.SystemDir, State.System32Dir,
+                           SystemCompareNoCase)) {
+        ShowUninstallDialog(IDD_NOT_AN_INSTALLATION);
+        DestroyMainWindow();
+        return 0;
+    }
     return 1;
 }
 

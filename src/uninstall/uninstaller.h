@@ -10,7 +10,7 @@ extern const char UninstallWindowClass[];
 void UninstallerMain(InstanceHandle instance);
 
 // Shows one of the uninstaller's dialogs (IDD_CONFIRM_REMOVAL, IDD_REMOVED,
-// IDD_UNINSTALL_SCRIPT_FAULT, IDD_COPY_ERROR); 1 for the button with id 1
+// IDD_UNINSTALL_SCRIPT_FAULT, IDD_NOT_AN_INSTALLATION, IDD_COPY_ERROR); 1 for the button with id 1
 // (Yes, OK, Retry), 0 for the one with id 2, Escape or the close box, and 0
 // when the dialog cannot be shown. The message of IDD_REMOVED is taken from
 // WorkBuffer as it stands.

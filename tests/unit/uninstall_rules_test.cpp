@@ -53,6 +53,18 @@ TEST(UninstallRules, OnlyNamesThatStayInsideTheirDirectoryAreFollowed)
     EXPECT_EQ(DecideRecordFate(DirSource, "X"), FatePassOver);
 }
 
+TEST(UninstallRules, NoRootOrSystemDirectoryIsTakenForAnInstallation)
+{
+    const char* windows = "C:\\WINDOWS\\";
+    const char* system = "C:\\WINDOWS\\SYSTEM\\";
+    const char* system32 = "C:\\WINDOWS\\SYSTEM32\\";
+    for (const char* target : {"C:\\KIVDEMO\\", "c:\\program files\\harbor\\", "\\\\SRV\\SHARE\\APP\\"})
+        EXPECT_TRUE(IsRemovableTarget(target, windows, system, system32, AsciiCompareNoCase)) << target;
+    for (const char* target : {"C:\\", "D:\\", "\\\\SRV\\SHARE\\", "", "c:\\windows\\",
+                               "C:\\Windows\\System\\", "C:\\WINDOWS\\SYSTEM32\\"})
+        EXPECT_FALSE(IsRemovableTarget(target, windows, system, system32, AsciiCompareNoCase)) << target;
+}
+
 TEST(UninstallRules, DirectoriesAreTriedOnceEachDeepestFirst)
 {
     DirectoryList list = {};
