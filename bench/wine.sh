@@ -63,21 +63,6 @@ fi
 rm -rf "$KIV_C/KIVLZ"
 fi
 
-if part 4; then
-kiv_case "4. an installation of the corpus against a plain copy"
-# Disk mode: the stub, the script and every compressed file in one folder
-# (the installer finds each disk's files in its own folder, so no prompt).
-DISKS=$KIV_WORK/disks
-"$KIV_PACK" disks "$BENCH_PRODUCT/INSTALL.INI" -o "$DISKS" --stub "$STUB" >/dev/null ||
-    kiv_die "kivpack disks failed"
-for d in "$DISKS"/DISK*; do
-    [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
-done
-DISK_SETUP=$DISKS/DISK1/SETUP.EXE
-copy_list=$KIV_WORK/copy.list
-from=$(kiv_winpath "$BENCH_CORPUS/files")
-for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
-
 # The processor time (in 1/100 s) that the Wine session has used so far: its
 # programs, its server and its X server, whether they ran at once or took
 # turns. Beside the elapsed time it shows the work done, which a busy machine
@@ -118,6 +103,21 @@ timed_run() {
     kiv_drive press --title "$title" --id 1
     kiv_wait "$tag"
 }
+
+if part 4; then
+kiv_case "4. an installation of the corpus against a plain copy"
+# Disk mode: the stub, the script and every compressed file in one folder
+# (the installer finds each disk's files in its own folder, so no prompt).
+DISKS=$KIV_WORK/disks
+"$KIV_PACK" disks "$BENCH_PRODUCT/INSTALL.INI" -o "$DISKS" --stub "$STUB" >/dev/null ||
+    kiv_die "kivpack disks failed"
+for d in "$DISKS"/DISK*; do
+    [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
+done
+DISK_SETUP=$DISKS/DISK1/SETUP.EXE
+copy_list=$KIV_WORK/copy.list
+from=$(kiv_winpath "$BENCH_CORPUS/files")
+for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
 
 # install TAG EXE: one installation, from Begin to the completion dialog.
 install() {

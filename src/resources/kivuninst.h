@@ -9,8 +9,8 @@
 #define IDD_REMOVED 2902                /* the closing dialog */
 #define IDD_NOT_AN_INSTALLATION 2903    /* started from a root or a system directory */
 
-#define IDS_KEPT_SHARED 8100            /* "%u shared files ..." */
-#define IDS_KEPT_FOLDERS 8101           /* heading of the list of kept folders */
-#define IDS_REMOVED 8102                /* "%s was removed." */
+#define IDS_KEPT_SHARED 8012            /* "%u shared files ..."; in the block of 8000 */
+#define IDS_KEPT_FOLDERS 8013           /* heading of the list of kept folders */
+#define IDS_REMOVED 8014                /* "%s was removed." */
 
 #endif

@@ -40,6 +40,21 @@ int SamePath(const char* a, const char* b)
     return na && nb && na < sizeof shortA && nb < sizeof shortB && !SystemCompareNoCase(shortA, shortB);
 }
 
+// Whether `path` is this program's file. The system is asked for short names
+// only when the last components could name the same file (equal, or one
+// of them a short alias with a tilde): asking for every file of the product
+// would double the time of the removal.
+int IsOwnFile(const char* path)
+{
+    const char* name = TextFindLastChar((char*)path, '\\');
+    const char* own = TextFindLastChar(OwnPath, '\\');
+    name = name ? name + 1 : path;
+    own = own ? own + 1 : OwnPath;
+    if (SystemCompareNoCase(name, own) && !TextFindChar((char*)name, '~') && !TextFindChar((char*)own, '~'))
+        return 0;
+    return SamePath(path, OwnPath);
+}
+
 // The file records of every disk. Returns 0 when the user cancelled.
 int RemoveRecordedFiles()
 {
@@ -56,7 +71,7 @@ int RemoveRecordedFiles()
             case FateRemove:
                 AddLeadingDirectories(Directories, name, 0, SystemCompareNoCase);
                 // The program's own file goes last, through its copy.
-                if (DirectoryPath(path, DirTarget, name) && !SamePath(path, OwnPath))
+                if (DirectoryPath(path, DirTarget, name) && !IsOwnFile(path))
                     go = RemoveFileWithRetry(path);
                 break;
             case FateKeepShared:

@@ -50,7 +50,7 @@ build() {
 # temporary directory all see Windows VERSION.
 versions() {
     local exe
-    for exe in setup95.exe setupNT4.exe setup10.exe setupdemo.exe uninst.exe '~KIVUNST.EXE'; do
+    for exe in setup95.exe setupNT4.exe setup10.exe setup351.exe setupdemo.exe uninst.exe '~KIVUNST.EXE'; do
         kiv_set_version "$exe" "$1"
     done
 }
@@ -269,6 +269,28 @@ for system in "95 win95 0" "NT4 nt40 1" "10 win10 1"; do
     demo "$tag"
     product "$tag" "$fontkey" "$nt"
 done
+# The Program Manager shell (Windows NT 3.51) records fonts in WIN.INI with a
+# .FOT file in the system directory and gets no uninstall entry: the
+# uninstaller, started from the product's directory, undoes both.
+kiv_case "351: the Program Manager shell"
+versions nt351
+write_product 351
+sysdir=$KIV_WINDIR/syswow64
+[ -d "$sysdir" ] || sysdir=$KIV_WINDIR/system32
+if install 351 "$KIV_C/SRC351" "Harbor Setup 351" 1; then
+    kiv_expect_eq "$(kiv_win_ini fonts "Harbor Sans 351 (TrueType)")" HARB351.FOT "WIN.INI [fonts] names the .FOT"
+    kiv_start uninst351 'C:\Program Files\Harbor 351\uninst.exe'
+    confirm "Harbor Setup 351" "Harbor 351" 1
+    kiv_drive wait-dialog --title "Harbor Setup 351" --text "Harbor 351 was removed." --timeout 30 -- press --id 1
+    kiv_wait uninst351
+    gone "$KIV_C/Program Files/Harbor 351" "the product's directory is gone"
+    kiv_expect_eq "$(kiv_win_ini fonts "Harbor Sans 351 (TrueType)")" "" "the font's WIN.INI line is gone"
+    kiv_expect_no_file "$sysdir/HARB351.FOT" "the .FOT file is gone"
+    kiv_expect_no_file "$sysdir/HARB351.TTF" "the font file is gone"
+    kiv_expect_no_file "$PROGRAMS/Harbor 351" "the group is gone"
+    kiv_expect_file "$KIV_WINDIR/HBSHARE351.INI" "the shared file in the Windows directory stays"
+fi
+
 kiv_expect_no_file "$KIV_C/Program.exe.ran" "the planted C:\\Program.exe never ran"
 
 kiv_end
