@@ -277,6 +277,9 @@ versions nt351
 write_product 351
 sysdir=$KIV_WINDIR/syswow64
 [ -d "$sysdir" ] || sysdir=$KIV_WINDIR/system32
+# An entry of the same name that names another uninstaller is not this
+# installation's: it stays.
+kiv_reg add "$UNINSTALL\\Harbor 351" /v UninstallString /d 'C:\ELSEWHERE\uninst.exe' /f >/dev/null
 if install 351 "$KIV_C/SRC351" "Harbor Setup 351" 1; then
     kiv_expect_eq "$(kiv_win_ini fonts "Harbor Sans 351 (TrueType)")" HARB351.FOT "WIN.INI [fonts] names the .FOT"
     kiv_start uninst351 'C:\Program Files\Harbor 351\uninst.exe'
@@ -289,7 +292,19 @@ if install 351 "$KIV_C/SRC351" "Harbor Setup 351" 1; then
     kiv_expect_no_file "$sysdir/HARB351.TTF" "the font file is gone"
     kiv_expect_no_file "$PROGRAMS/Harbor 351" "the group is gone"
     kiv_expect_file "$KIV_WINDIR/HBSHARE351.INI" "the shared file in the Windows directory stays"
+    kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Harbor 351" UninstallString)" 'C:\ELSEWHERE\uninst.exe' \
+        "an entry of the same name pointing elsewhere stays"
 fi
+
+# Started by hand with a path, the uninstaller acts only on a copy of itself:
+# another program of the same name stays.
+kiv_case "a stray start with another uninst.exe's path deletes nothing"
+mkdir -p "$KIV_C/e2e/stray" "$KIV_C/e2e/victim"
+cp "$P/uninst.exe" "$KIV_C/e2e/stray/uninst.exe"
+printf 'another program\r\n' >"$KIV_C/e2e/victim/uninst.exe"
+kiv_run --limit 60 'C:\e2e\stray\uninst.exe' 'C:\e2e\victim\uninst.exe' >/dev/null
+kiv_expect_file "$KIV_C/e2e/victim/uninst.exe" "the other uninst.exe stays"
+kiv_expect_file "$KIV_C/e2e/stray/uninst.exe" "the started one stays too"
 
 kiv_expect_no_file "$KIV_C/Program.exe.ran" "the planted C:\\Program.exe never ran"
 
