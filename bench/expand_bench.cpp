@@ -12,6 +12,8 @@
 // written; reads and writes are plain system calls. Outputs are named after
 // the input with ".ours" or ".mspack" appended, for the caller to compare.
 // --only runs one side alone (to profile it); the other prints no figures.
+// With KIV_BENCH_CRC=1 in the environment ours also keeps the CRC-32 of what
+// it expands, as the installer does for a file with a recorded checksum.
 #include <fcntl.h>
 #include <mspack.h>
 #include <sys/stat.h>
@@ -57,6 +59,8 @@ bool ExpandOurs(const std::string& in, const std::string& out)
     bool atOnce = fstat(source, &st) == 0 && st.st_size <= (off_t)CopyAtOnceLimit;
     int destination = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     bool ok = destination >= 0 && SzddOpen(&expander, ReadFd, &source) == 0;
+    static const bool keepCrc = std::getenv("KIV_BENCH_CRC") && *std::getenv("KIV_BENCH_CRC") == '1';
+    if (ok && keepCrc) SzddKeepCrc(&expander);
     if (ok && atOnce) {
         ok = SzddCopy(&expander, WriteFd, &destination) == 0;
     } else if (ok) {

@@ -34,6 +34,14 @@ for m in resource disk; do
     oc=$(g install.$m.cpu) cc=$(g install.copyfile.cpu) rc=$(g install.readwrite.cpu)
     echo "| 4 | installation under Wine, $m mode | wall $(s "$o"), session cpu $(s "$oc") | plain copy: CopyFileA wall $(s "$c"), cpu $(s "$cc"); ReadFile/WriteFile wall $(s "$r"), cpu $(s "$rc") | speed against CopyFileA: wall $(bench_ratio "$c" "$o"), cpu $(bench_ratio "$cc" "$oc"); against the loop: wall $(bench_ratio "$r" "$o"), cpu $(bench_ratio "$rc" "$oc") | >= 0.8 |"
 done
+oc=$(g expand.wine.ours.cpu) kc=$(g expand.wine.ours_crc.cpu)
+extra=$(awk -v a="$kc" -v b="$oc" 'BEGIN {if (a == "" || b == "") print ""; else printf "%.3f", a - b}')
+share() { awk -v e="$extra" -v t="$1" 'BEGIN {if (e == "" || t + 0 == 0) print "-"; else printf "%.1f%%", 100 * e / t}'; }
+echo "| 3 | expansion under Wine keeping the CRC-32 (the payload check) | cpu $(s "$kc"), wall $(s "$(g expand.wine.ours_crc.wall)") | without: cpu $(s "$oc"), wall $(s "$(g expand.wine.ours.wall)") | cpu $(bench_ratio "$kc" "$oc" 3) x; the check's cpu $(s "$extra") is $(share "$(g install.resource.wall)") of the resource-mode and $(share "$(g install.disk.wall)") of the disk-mode installation | <= 5% |"
+for m in resource disk; do
+    o=$(g install.$m.wall) u=$(g install.${m}_unchecked.wall) oc=$(g install.$m.cpu) uc=$(g install.${m}_unchecked.cpu)
+    echo "| 4 | payload checksums checked, $m mode | wall $(s "$o"), session cpu $(s "$oc") | no checksum table: wall $(s "$u"), cpu $(s "$uc") | time with the check over time without: wall $(bench_ratio "$o" "$u" 3), cpu $(bench_ratio "$oc" "$uc" 3) | <= 1.05 |"
+done
 st=$(g stub.bytes)
 echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"
 ub=$(g uninstaller.bytes)

@@ -6,14 +6,18 @@
 # packed installer) set, after its native parts.
 #
 #  3. lz_bench.exe: our expansion code against the system's LZCopy, in one
-#     process, on the files that kivpack compressed.
+#     process, on the files that kivpack compressed; and ours keeping the
+#     CRC-32 of what it expands, which the installer's check adds.
 #  4. The corpus installed as one product, driven as a person would: the
 #     driver presses Begin in the start dialog and waits for the completion
 #     dialog; in resource mode (BENCH_SETUP) and in disk mode (the stub beside
 #     the script and the compressed files). The peer: plaincopy.exe, which
 #     copies the same expanded bytes and is driven the same way (OK, then
 #     its completion box), with CopyFileA and with a ReadFile/WriteFile loop.
-#     Every installed or copied file is compared with the corpus.
+#     Every installed or copied file is compared with the corpus. The same
+#     two installations without the payload checksums (the table's type
+#     renamed in the resource directory; in disk mode the bare stub) give the
+#     cost of checking them.
 #  6. The loader: from the start of the installer to its start dialog, with
 #     the maximal script and with the trivial one (disk mode).
 #  8. The corpus removed by the product's uninstaller (kivpack uninstaller),
@@ -59,6 +63,15 @@ if out=$(kiv_run --limit "$LIMIT" "$LZBENCH" "$BENCH_REPS" "$(kiv_winpath "$list
     same_as_corpus "$KIV_C/KIVLZ" "LZCopy" .lz
 else
     kiv_fail "lz_bench.exe failed"
+fi
+# Ours again, keeping the CRC-32 of every file as the installer does for a
+# recorded checksum: the check's own processor time.
+if out=$(KIV_BENCH_CRC=1 kiv_run --limit "$LIMIT" "$LZBENCH" "$BENCH_REPS" "$(kiv_winpath "$list")"); then
+    awk '$1 == "ours" {print "expand.wine.ours_crc.cpu " $3; print "expand.wine.ours_crc.wall " $5}' <<<"$out" \
+        | tr -d '\r' >>"$BENCH_RESULTS"
+    same_as_corpus "$KIV_C/KIVLZ" "ours keeping the CRC-32 under Wine" .ours
+else
+    kiv_fail "lz_bench.exe with KIV_BENCH_CRC=1 failed"
 fi
 rm -rf "$KIV_C/KIVLZ"
 fi
@@ -115,6 +128,31 @@ for d in "$DISKS"/DISK*; do
     [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
 done
 DISK_SETUP=$DISKS/DISK1/SETUP.EXE
+# The installers without their checksum table: the disk set's beside the
+# checked one (the installer finds the files in its own directory), and the
+# packed one with resource type 258 renamed to 259, which it never looks for.
+DISK_UNCHECKED=$DISKS/DISK1/UNCHECK.EXE
+cp "$STUB" "$DISK_UNCHECKED"
+SETUP_UNCHECKED=$KIV_WORK/unchecked.exe
+python3 - "$BENCH_SETUP" "$SETUP_UNCHECKED" <<'EOF' || kiv_die "cannot remove the checksum table"
+import struct, sys
+image = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", image, 0x3C)[0]
+sections, optional = struct.unpack_from("<H", image, pe + 6)[0], pe + 24
+table = optional + struct.unpack_from("<H", image, pe + 20)[0]
+rva = struct.unpack_from("<I", image, optional + 96 + 16)[0]
+for i in range(sections):
+    size, address, _, pointer = struct.unpack_from("<IIII", image, table + 40 * i + 8)
+    if address <= rva < address + size:
+        root = pointer + rva - address
+named, ids = struct.unpack_from("<HH", image, root + 12)
+for e in range(named, named + ids):
+    if struct.unpack_from("<I", image, root + 16 + 8 * e)[0] == 258:
+        struct.pack_into("<I", image, root + 16 + 8 * e, 259)
+        open(sys.argv[2], "wb").write(image)
+        sys.exit(0)
+sys.exit("no checksum table in " + sys.argv[1])
+EOF
 copy_list=$KIV_WORK/copy.list
 from=$(kiv_winpath "$BENCH_CORPUS/files")
 for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
@@ -146,8 +184,10 @@ for rep in $(seq "$BENCH_REPS"); do
     install resource "$BENCH_SETUP" && keep_best resource
     install disk "$DISK_SETUP" && keep_best disk
     plain_copy readwrite --rw && keep_best readwrite
+    install resource_unchecked "$SETUP_UNCHECKED" && keep_best resource_unchecked
+    install disk_unchecked "$DISK_UNCHECKED" && keep_best disk_unchecked
 done
-for key in copyfile readwrite resource disk; do
+for key in copyfile readwrite resource disk resource_unchecked disk_unchecked; do
     bench_put "install.$key.wall" "${best[$key]:-}"
     bench_put "install.$key.cpu" "${cpu[$key]:-}"
 done

@@ -9,7 +9,9 @@
 // LIST holds one line per file: the input path, a tab, and the output path to
 // which ".ours" or ".lz" is appended. Ours goes the installer's way: a
 // compressed file of up to 256 KiB is copied whole, a larger one read in
-// chunks of 31,744 bytes and written.
+// chunks of 31,744 bytes and written. With KIV_BENCH_CRC=1 in the
+// environment ours also keeps the CRC-32 of what it expands, as the installer
+// does for a file with a recorded checksum.
 #include <windows.h>
 #include <lzexpand.h>
 #include <stdio.h>
@@ -100,6 +102,8 @@ int main(int argc, char** argv)
         return 2;
     }
     int reps = atoi(argv[1]);
+    const char* crc = getenv("KIV_BENCH_CRC");
+    ExpansionKeepCrc(crc && *crc == '1');
     FILE* list = fopen(argv[2], "rb");
     if (!list) {
         fprintf(stderr, "lz_bench: cannot read %s\n", argv[2]);

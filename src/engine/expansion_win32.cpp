@@ -6,6 +6,7 @@ namespace {
 // on the stack, which the installer does not probe page by page.
 SzddExpander Expander;
 HANDLE Source = INVALID_HANDLE_VALUE;
+int KeepCrc;
 
 unsigned ReadSource(void* context, unsigned char* buffer, unsigned count)
 {
@@ -29,12 +30,18 @@ unsigned WriteDestination(void* context, const unsigned char* data, unsigned cou
 int ExpansionOpen(HANDLE source)
 {
     Source = source;
-    return SzddOpen(&Expander, ReadSource, source);
+    int status = SzddOpen(&Expander, ReadSource, source);
+    if (KeepCrc) SzddKeepCrc(&Expander);
+    return status;
 }
+
+void ExpansionKeepCrc(int on) { KeepCrc = on; }
 
 int ExpansionRead(unsigned char* buffer, unsigned count) { return SzddRead(&Expander, buffer, count); }
 
 int ExpansionCopy(HANDLE destination) { return SzddCopy(&Expander, WriteDestination, destination); }
+
+unsigned ExpansionCrc() { return SzddCrc(&Expander); }
 
 void ExpansionClose()
 {

@@ -12,3 +12,16 @@ int ExpansionOpen(HANDLE source);
 int ExpansionRead(unsigned char* buffer, unsigned count);
 int ExpansionCopy(HANDLE destination);
 void ExpansionClose();
+// Whether the expansions opened from now on keep the CRC-32 of their bytes.
+void ExpansionKeepCrc(int on);
+// The CRC-32 of the bytes the expansion has delivered so far, when kept.
+unsigned ExpansionCrc();
+
+// The recorded checksum of the next file to be expanded, from the installer's
+// table of payload checksums (none: nothing is checked). In resource mode the
+// record is found by `resourceId`, in disk mode by the disk being installed
+// and `sourceName`.
+void ExpectPayloadCrc(unsigned resourceId, const char* sourceName);
+// After a completed expansion: whether its bytes match the checksum expected
+// for it (true when none is). Either way the expectation is used up.
+int ExpansionMatchesRecord();

@@ -65,6 +65,7 @@ unsigned short WalkDisks(WalkProgress& progress)
     for (unsigned disk = 0; disk < MaxDisks && State.Disks[disk].FileCount && !status; ++disk) {
         DiskEntry& entry = State.Disks[disk];
         AtomGetName(entry.NameAtom, State.DiskPromptName, sizeof State.DiskPromptName);
+        SetTransferDisk(disk + 1);
         const FileRecord* records = (const FileRecord*)GlobalLock((HGLOBAL)entry.Files);
         if (!records) {
             ShowDialog(IDD_OUT_OF_MEMORY, (HWND)State.ProgressDialog);

@@ -1,4 +1,5 @@
 #include "engine/szdd.h"
+#include "engine/payload_crc.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
 
@@ -165,6 +166,7 @@ int ExpandStretch(SzddExpander* e, unsigned count)
     e->HistoryPosition = w;
     e->Remaining -= w - start;
     e->Produced += w - start;
+    if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, h + start, w - start);
     return status;
 }
 
@@ -198,6 +200,7 @@ int PassThrough(SzddExpander* e, unsigned char* out, unsigned count)
         produced += got;
     }
     e->Produced += produced;
+    if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, out, produced);
     return (int)produced;
 }
 
@@ -214,6 +217,8 @@ int SzddOpen(SzddExpander* e, SzddReadFunction read, void* context)
     e->ExpandedLength = 0;
     e->Remaining = 0;
     e->Produced = 0;
+    e->KeepsCrc = 0;
+    e->Crc = PAYLOAD_CRC_START;
     e->HistoryPosition = KIV_SZDD_WINDOW;
     e->Control = 1;
     e->MatchDistance = 0;
@@ -270,6 +275,7 @@ int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
             }
             unsigned n = e->InputLength - e->InputPosition;
             if (write(context, e->Input + e->InputPosition, n) != n) return Fail(e, SZDD_WRITE_FAULT);
+            if (e->KeepsCrc) e->Crc = Crc32Update(e->Crc, e->Input + e->InputPosition, n);
             e->InputPosition += n;
             e->Produced += n;
         }
@@ -285,6 +291,10 @@ int SzddCopy(SzddExpander* e, SzddWriteFunction write, void* context)
     }
     return 0;
 }
+
+void SzddKeepCrc(SzddExpander* e) { e->KeepsCrc = 1; }
+
+unsigned SzddCrc(const SzddExpander* e) { return PayloadCrcFinal(e->Crc); }
 
 void SzddClose(SzddExpander* e)
 {

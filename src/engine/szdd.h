@@ -56,6 +56,8 @@ struct SzddExpander {
     unsigned ExpandedLength;
     unsigned Remaining;  // bytes still to produce (SZDD)
     unsigned Produced;   // bytes delivered so far
+    int KeepsCrc;        // SzddKeepCrc was called: Crc is kept
+    unsigned Crc;        // running CRC-32 state of the bytes delivered (payload_crc.h)
     unsigned HistoryPosition; // where the next byte goes in History
     unsigned Control;    // control bits still unused, above a sentinel bit
     unsigned MatchDistance;
@@ -82,6 +84,13 @@ int SzddRead(SzddExpander* expander, unsigned char* out, unsigned count);
 // Writes everything that remains to `write`. Returns 0 or a failure; the
 // bytes delivered are counted in `Produced`.
 int SzddCopy(SzddExpander* expander, SzddWriteFunction write, void* context);
+
+// After SzddOpen: keep the CRC-32 of every byte delivered from now on, as the
+// bytes are produced, so a caller checks a whole stream without a second
+// pass over it. Not kept unless asked for: it costs a table look-up a byte.
+void SzddKeepCrc(SzddExpander* expander);
+// The CRC-32 kept so far (that of no bytes when none is kept).
+unsigned SzddCrc(const SzddExpander* expander);
 
 // Forgets the source; the source itself belongs to the caller.
 void SzddClose(SzddExpander* expander);

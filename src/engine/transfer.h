@@ -5,6 +5,10 @@
 // Returns 0 or the dialog id that describes the failure (1300, 1700, 1800).
 unsigned TransferFile(const char* destinationName, const char* sourceName, unsigned kind,
                       unsigned resourceId, unsigned flags);
+// Disk mode: the disk whose files are being installed, 1 to 32, which keys
+// their recorded checksums (1 until the walk sets it: the help file lies on
+// the first disk).
+void SetTransferDisk(unsigned disk);
 unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
                              unsigned flags);
 unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,

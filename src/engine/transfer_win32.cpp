@@ -159,17 +159,40 @@ void CopyFileTimes(HANDLE destination, const FileTimes* times)
 
 void RecordCopyError(const char* path) { RecordError(GetLastError(), path); }
 
+namespace {
+
+// Whether `name` is the destination name of a file line of the script.
+// Names are atoms, so a name that was never interned is no destination.
+bool IsDestinationName(const char* name)
+{
+    const ATOM atom = FindAtomA(name);
+    if (!atom) return false;
+    bool found = false;
+    for (unsigned disk = 0; disk < MaxDisks && !found; ++disk) {
+        const DiskEntry& entry = State.Disks[disk];
+        if (!entry.FileCount) continue;
+        const FileRecord* records = (const FileRecord*)GlobalLock((HGLOBAL)entry.Files);
+        if (!records) continue;
+        for (unsigned i = 0; i < entry.FileCount && !found; ++i) found = records[i].DestAtom == atom;
+        GlobalUnlock((HGLOBAL)entry.Files);
+    }
+    return found;
+}
+
+} // namespace
+
 void TemporaryName(char* temporary, const char* destinationName)
 {
     unsigned n = TextCopy(temporary, PathSize, destinationName);
     if (!n) return;
-    // The last character becomes "_". A name that already ends in "_" takes
-    // the first of a few other characters that gives a name no script line
-    // interned (destination names are atoms, so FindAtomA finds them).
+    // The last character becomes "_". Only where that is the destination
+    // itself (a name that ends in "_") or the destination of another file
+    // line does the name take the first of a few other characters instead:
+    // the temporary file would take that file's place.
     static const char Candidates[] = "_~$#!";
     for (const char* c = Candidates; *c; ++c) {
         temporary[n - 1] = *c;
-        if (!TextEqualNoCase(temporary, destinationName) && !FindAtomA(temporary)) return;
+        if (!TextEqualNoCase(temporary, destinationName) && !IsDestinationName(temporary)) return;
     }
 }
 
@@ -261,6 +284,12 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     } else {
         result = CopyInChunks(destination, sourcePath, destinationPath);
     }
+    // A damaged payload fails like a read fault: in resource mode the report
+    // names the file the user knows, in disk mode the damaged file itself.
+    if (!result && !ExpansionMatchesRecord()) {
+        RecordError(ERROR_CRC, State.ScriptFromResource ? destinationPath : sourcePath);
+        result = IDD_COPY_ERROR;
+    }
     if (!result) CopyFileTimes(destination, &sourceTimes);
     int cutBack = 0;
     if (result && append) {
@@ -291,6 +320,7 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
                              unsigned flags)
 {
     char temporaryName[PathSize], temporaryPath[PathSize];
+    ExpectPayloadCrc(resourceId, 0);
     TemporaryName(temporaryName, destinationName);
     // The temporary name is as long as the destination name: the refusal names
     // the file the user knows.
@@ -330,5 +360,6 @@ unsigned TransferFile(const char* destinationName, const char* sourceName, unsig
                       unsigned resourceId, unsigned flags)
 {
     if (State.ScriptFromResource) return ExtractResourceFile(destinationName, kind, resourceId, flags);
+    ExpectPayloadCrc(resourceId, sourceName);
     return ExpandFile(destinationName, sourceName, kind, DirSource, flags);
 }

@@ -14,6 +14,7 @@
 //  |   type 256   12000          |   install script       (SZDD)
 //  |   type 256   12001          |   help file            (SZDD)
 //  |   type 256   12002 ..       |   disk files in script order (SZDD)
+//  |   type 258   1              |   CRC-32 of each payload (below)
 //  +-----------------------------+
 //
 //  SZDD container
@@ -27,6 +28,20 @@
 //              length (b1 & 0x0F) + 3), then up to eight items. The window
 //              is a 4,096-byte ring of spaces whose write position starts
 //              at 4,080.
+//
+//  Payload checksums (type 258, id 1), written by kivpack into an installer
+//  and into a disk set's SETUP.EXE; an installer without them checks nothing.
+//  offset size
+//   0     2    number of records, unsigned little-endian
+//   2     ...  the records, each:
+//              0  4  CRC-32 (polynomial 0xEDB88320 reflected, start and final
+//                    inversion, as zip) of the stored file's expanded bytes
+//              4  2  resource id of the payload; 0 in a disk set
+//              6  1  disk number 1 to 32 in a disk set; 0 for a payload
+//              7  1  length n of the source name; 0 for a payload
+//              8  n  the source name as the script gives it (no NUL),
+//                    compared without regard to case
+//              An appended part has a record of its own: its own bytes.
 #pragma once
 
 #define KIV_PAYLOAD_TYPE 256
@@ -36,6 +51,11 @@
 // String id (resource id - KIV_CAP_STRING_OFFSET) caps the bytes taken from a
 // payload resource.
 #define KIV_CAP_STRING_OFFSET 2000
+
+#define KIV_CRC_TYPE 258
+#define KIV_CRC_RESOURCE 1
+#define KIV_CRC_COUNT_SIZE 2
+#define KIV_CRC_RECORD_SIZE 8
 
 #define KIV_FONTS_BITMAP 500
 #define KIV_ICON 3000

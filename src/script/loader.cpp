@@ -39,7 +39,12 @@ char* CutAtComma(char* text)
 // Walks a key list of the form "a\0b\0\0".
 const char* NextKey(const char* key) { return key + TextLength(key) + 1; }
 
-// Step 4 and 5: the help file's names, its path and its transfer.
+// HelpFileName= of [Basic Information]: the help file's source name and,
+// after a comma, the name it is installed under in the Windows directory
+// (the source name when there is no comma). Sets HelpPath and puts the file
+// there; a missing key gives 1600, an empty name on either side of the
+// comma or a path too long for its buffer 1100. A help file that cannot be
+// put in place is not a fault: help then finds nothing.
 unsigned ReadHelpFile()
 {
     State.CurrentKey = KeyHelpFileName;
@@ -71,7 +76,13 @@ unsigned ReadHelpFile()
     return 0;
 }
 
-// Steps 6 to 14: the rest of [Basic Information].
+// The other keys of [Basic Information], in this order: Caption= (also the
+// main window's title; missing gives 1600 under the title "Install"), the
+// optional texts and versions, ProductName=, WindowsVersion= (a MAJOR.MINOR
+// above the running system gives 2800), FontsOnly=, DefaultTargetDir=
+// (required unless FontsOnly), TotalDisks= (required, at most 32, else
+// 2500) and DiskSpace= or the display class's own variant (required,
+// positive, else 1100).
 unsigned ReadBasicInformation()
 {
     State.CurrentKey = KeyCaption;
@@ -140,7 +151,9 @@ unsigned ReadBasicInformation()
     return 0;
 }
 
-// Step 15: [fonts], then the display class's "%s Fonts" section.
+// [fonts], then the display class's "EGA Fonts", "VGA Fonts" or "8514 Fonts":
+// every line with a value becomes a FontEntry (the key is the registered
+// name, the value the file), up to the table's size. Only interning fails.
 unsigned ReadFonts()
 {
     unsigned rows = 0;
@@ -185,14 +198,17 @@ unsigned ReadAtomPairs(const char* section, Row* rows, unsigned limit, unsigned*
     return 0;
 }
 
-// Step 16.
+// [Exit List]: window class = title prefixes of running copies that the
+// installation asks to close, up to the table's size. Only interning fails.
 unsigned ReadExitList()
 {
     return ReadAtomPairs("Exit List", State.ExitList, MaxExitLines, &State.ExitCount,
                          &ExitEntry::ClassAtom, &ExitEntry::TitlesAtom);
 }
 
-// Step 17.
+// [Delete List]: File1=, File2=, ... up to the first missing number, each a
+// directory keyword, a backslash and a file name that the installation
+// deletes. A line without a known keyword or without a name gives 1100.
 unsigned ReadDeleteList()
 {
     SetSection("Delete List");
@@ -212,7 +228,8 @@ unsigned ReadDeleteList()
     return 0;
 }
 
-// Step 18.
+// [Target Subdirectories]: Subdir1=, Subdir2=, ... up to the first missing
+// number, directories created below the target. Only interning fails.
 unsigned ReadSubdirectories()
 {
     SetSection("Target Subdirectories");
@@ -225,7 +242,10 @@ unsigned ReadSubdirectories()
     return 0;
 }
 
-// Step 19.
+// [Program Manager Group]: GroupName= and then every other line as an item,
+// file = title followed by optional platform words (Win31, Win95, WinNT;
+// none means all). An item without a title gives 1100. Without GroupName=
+// the section is not read at all.
 unsigned ReadProgramGroup()
 {
     SetSection("Program Manager Group");
@@ -255,14 +275,18 @@ unsigned ReadProgramGroup()
     return 0;
 }
 
-// Step 20.
+// [Old Program Manager Groups]: version = group name of earlier versions,
+// whose groups an update over that version deletes. Only interning fails.
 unsigned ReadOldGroups()
 {
     return ReadAtomPairs("Old Program Manager Groups", State.OldGroups, MaxOldGroups,
                          &State.OldGroupCount, &OldGroup::VersionAtom, &OldGroup::GroupAtom);
 }
 
-// Step 21.
+// [Run]: the program that the completion dialog offers to start, from the
+// running platform's own key (Win31File=, Win95File=, WinNTFile=) or else
+// File=. Without one the section is done; with one, Buttons= (OK/Cancel or
+// Yes/No, else 1100), Message= and Name= are required (else 1600).
 unsigned ReadRunSection()
 {
     SetSection("Run");
@@ -324,7 +348,11 @@ unsigned ParseFileLine(const char* key, char* value, FileRecord& record)
     return 0;
 }
 
-// Step 22: one [Disk n] section into row d - 1 of the disk table.
+// [Disk n]: DiskName= and the file lines, into row d - 1 of the disk table.
+// Every file line takes the next payload resource id, whether or not its
+// display words keep it for this display class. A missing DiskName= gives
+// 1600; a file line without a known directory keyword or without a name,
+// or one past the last 16-bit resource id, gives 1100.
 unsigned ReadDisk(unsigned d, unsigned* nextResourceId)
 {
     FormatText(State.CurrentSection, sizeof State.CurrentSection, "Disk %u", d);
@@ -464,8 +492,10 @@ void ReleaseAtom(AtomHandle atom)
 unsigned ReadInstallScript()
 {
     unsigned r = ReadScriptSections();
-    // The extracted script lives only while it is read, also after a fault.
-    if (State.ScriptFromResource && State.ScriptPath[0]) DeleteFileQuietly(State.ScriptPath);
+    // A script read whole is not needed any more. After a fault the extracted
+    // script stays while the dialog that names its faulty line is shown, so
+    // that the user can open it; the clean-up deletes it.
+    if (!r && State.ScriptFromResource && State.ScriptPath[0]) DeleteFileQuietly(State.ScriptPath);
     return r;
 }
 

@@ -34,12 +34,14 @@ bool StartProduct()
 
 INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (KeepInFrontMessage(dialog, message, wParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         // The question is shown as the script gives it, never as a format.
         SetDlgItemTextA(dialog, CTRL_MESSAGE, State.RunMessage);
         PrepareDialogWindow(dialog);
         if (State.ShellFlags & ShellNew) BringToFront(dialog);
+        KeepInFront(dialog);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -52,6 +52,13 @@ void PrepareDialogWindow(HWND dialog);
 // Raises `window` to the top of the ordinary z-order.
 void BringToFront(HWND window);
 
+// The completion dialog stays in front of the group window that the shell
+// opens on its own schedule: KeepInFront when the dialog is initialised,
+// and every message through KeepInFrontMessage, which returns 1 for a
+// message of its own (the procedure then reports it handled).
+void KeepInFront(HWND dialog);
+int KeepInFrontMessage(HWND dialog, UINT message, WPARAM wParam);
+
 // Sizes dialog 1550 to the fonts bitmap and stacks its buttons beside it.
 void LayoutFontsDialog(HWND dialog);
 

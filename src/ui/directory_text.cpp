@@ -66,15 +66,27 @@ const char* EarlierCopyName(const char* installedVersion, const char* oldProduct
 
 unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile)
 {
-    const unsigned length = 2 + TextLength(targetDir) + TextLength(runFile);
+    // The program is the RunFile's first word, or the text within its own
+    // quotes; whatever follows is the program's arguments, passed on as given.
+    unsigned start = 0, end = 0, rest = 0;
+    if (runFile[0] == '"') {
+        start = end = 1;
+        while (runFile[end] && runFile[end] != '"') ++end;
+        rest = runFile[end] ? end + 1 : end;
+    } else {
+        while (runFile[end] && runFile[end] != ' ' && runFile[end] != '\t') ++end;
+        rest = end;
+    }
+    const unsigned length = 2 + TextLength(targetDir) + (end - start) + TextLength(runFile + rest);
     if (size == 0 || length >= size) {
         if (size) command[0] = 0;
         return 0;
     }
     TextCopy(command, size, "\"");
-    TextAppend(command, size, targetDir);
-    TextAppend(command, size, runFile);
-    return TextAppend(command, size, "\"");
+    unsigned n = TextAppend(command, size, targetDir);
+    n = TextCopyCount(command + n, size - n, runFile + start, end - start) + n;
+    TextAppend(command, size, "\"");
+    return TextAppend(command, size, runFile + rest);
 }
 
 int ForEachPathPrefix(const char* path, int (*create)(const char* prefix, void* context), void* context)

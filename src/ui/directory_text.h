@@ -51,8 +51,11 @@ const char* EarlierCopyName(const char* installedVersion, const char* oldProduct
 
 // The command line that starts the product: the program's full path in
 // double quotes, so that a directory with blanks names the program and not a
-// program at its first blank. Returns the length, or 0 when the command line
-// does not fit in `size` (nothing is cut).
+// program at its first blank, followed by the program's arguments. The
+// program is the first word of `runFile`, or the text within the quotes that
+// `runFile` opens with (a program whose name has blanks needs them); the rest
+// of `runFile` follows the closing quote unchanged. Returns the length, or 0
+// when the command line does not fit in `size` (nothing is cut).
 unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile);
 
 // Calls `create` with every leading part of `path` that names a directory:

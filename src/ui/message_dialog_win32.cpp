@@ -71,6 +71,7 @@ static unsigned FillMessage(HWND dialog, const char* format, unsigned length)
     case 2560:
         TextCopy(out, size, format);
         if (State.ShellFlags & ShellNew) BringToFront(dialog);
+        KeepInFront(dialog);
         break;
     case 2816:
         FormatText(out, size, format, State.RunName);
@@ -109,6 +110,7 @@ static unsigned FillMessage(HWND dialog, const char* format, unsigned length)
 
 INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (KeepInFrontMessage(dialog, message, wParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG: {
         char format[FormatSize];

@@ -2,7 +2,8 @@
 # The completion dialogs and the start of the installed product, in disk
 # mode: Yes in 2203 starts the product from a target directory with blanks,
 # typed with a lower-case drive letter, and starts nothing else (programs
-# planted at the blanks stay unstarted); No starts nothing; a program that
+# planted at the blanks stay unstarted); a RunFile with arguments, and one
+# that quotes its program itself, start with those arguments; No starts nothing; a program that
 # is missing gives 2200, whose Retry tries again and whose Cancel ends the
 # run normally.
 source "$(dirname "$0")/lib.sh"
@@ -74,6 +75,37 @@ else
 fi
 kiv_expect_no_file "$KIV_C/LAUNCHED.TXT" "C:\\Program.exe was not started"
 kiv_expect_no_file "$KIV_C/Program Files/LAUNCHED.TXT" "C:\\Program Files\\Kiv.exe was not started"
+
+kiv_case "a RunFile with arguments starts the program with them"
+TARGET="$KIV_C/Program Files/Kiv Args"
+write_script 'C:\KIVDEMO' 'File=KIVLAUNCHED.EXE /config "two words"' Buttons=Yes/No "Message=Start?" "Name=Kiv Args"
+install_to 'C:\Program Files\Kiv Args'
+kiv_drive press --title "$TITLE" --id 1
+kiv_wait setup
+kiv_expect_eq "$KIV_RC" 0 "exit code after Yes"
+if wait_for_file "$TARGET/LAUNCHED.TXT"; then
+    kiv_expect_file_has "$TARGET/LAUNCHED.TXT" \
+        'command="C:\Program Files\Kiv Args\KIVLAUNCHED.EXE" /config "two words"' \
+        "only the program's path is quoted; the arguments follow it"
+    kiv_expect_eq "$(grep -c '^command=' "$TARGET/LAUNCHED.TXT")" 1 "the product was started once"
+else
+    kiv_fail "the product with arguments did not start (no $TARGET/LAUNCHED.TXT)"
+fi
+kiv_expect_no_file "$KIV_C/LAUNCHED.TXT" "C:\\Program.exe was not started"
+
+kiv_case "a RunFile that brings its own quotes starts"
+TARGET="$KIV_C/Program Files/Kiv Quoted"
+write_script 'C:\KIVDEMO' 'File="KIVLAUNCHED.EXE" /quoted' Buttons=OK/Cancel "Message=Start?" "Name=Kiv Quoted"
+install_to 'C:\Program Files\Kiv Quoted'
+kiv_drive press --title "$TITLE" --id 1
+kiv_wait setup
+if wait_for_file "$TARGET/LAUNCHED.TXT"; then
+    kiv_expect_file_has "$TARGET/LAUNCHED.TXT" \
+        'command="C:\Program Files\Kiv Quoted\KIVLAUNCHED.EXE" /quoted' \
+        "the RunFile's own quotes become the quotes around the full path"
+else
+    kiv_fail "the quoted RunFile did not start (no $TARGET/LAUNCHED.TXT)"
+fi
 
 kiv_case "No starts nothing"
 install_to 'C:\KIVNO'

@@ -10,9 +10,16 @@
 #   held file untouched, Retry after the release installs it;
 # - a read-only target file system: 1300 "Access denied", Retry after it is
 #   writable again installs;
-# - a payload damaged inside the packed installer: a flipped literal installs
-#   a wrong byte without a word (SZDD has no checksum), a flipped control
-#   byte ends the stream early: 1300 "invalid data", nothing left behind;
+# - a payload damaged inside the packed installer: a flipped literal no
+#   expander can see is caught by the recorded CRC-32: 1300 with the
+#   system's checksum text naming the file, Cancel leaves nothing partial and
+#   the file before it untouched; kivpack extract refuses it (exit 1, naming
+#   the file) and writes nothing; the undamaged installer installs; a flipped
+#   control byte ends the stream early: 1300 "invalid data";
+# - files damaged on the installation disks (kivpack disks): 1300 names the
+#   file on the disk, Retry after the good file is put back installs it; a
+#   damaged part of a file assembled from two disks is cut off again, and
+#   Retry appends the good part;
 # - an installer cut short on disk: the system refuses to start it; where
 #   Wine maps a loss of less than 512 bytes as zeros, the stream that lost
 #   its end is refused as invalid data;
@@ -125,7 +132,7 @@ kiv_expect_only_files "$FULL/RO" GOOD.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "a payload damaged inside the packed installer"
-# szdd.py: finds the SZDD stream of a given expanded size in an executable,
+# szdd.py: finds the SZDD stream of a given expanded size in a file,
 # damages it, and tells what an expander makes of the damaged stream.
 cat >"$KIV_WORK/szdd.py" <<'EOF'
 import sys
@@ -163,7 +170,7 @@ def expand(data, at):
 # bytes, expanding to SIZE. MODE end prints where the stream ends.
 mode, exe, stored, size = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 image = bytearray(open(exe, "rb").read())
-at = 0
+at = -1
 while True:
     at = image.find(b"SZDD\x88\xf0\x27\x33", at + 1)
     if at < 0 or int.from_bytes(image[at + 10:at + 14], "little") == size:
@@ -207,10 +214,37 @@ SIZES=$("$KIV_PACK" list "$KIV_C/setupgood.exe" | awk '/ TEXT\.TXT / { print $2,
 offset=$(python3 "$KIV_WORK/szdd.py" literal "$KIV_C/setupgood.exe" $SIZES "$KIV_C/setuplit.exe" "$DATA/text.lit") ||
     kiv_die "no literal to damage"
 _kiv_log "literal flipped at $offset"
+kiv_expect_eq "$(cmp -l "$DATA/text.lit" "$DATA/text.txt" | wc -l)" 1 "the flipped literal changes one byte of what the stream expands to"
+CRCERROR=$(kiv_system_message 23)
 kiv_begin_install literal 'C:\setuplit.exe'
-kiv_completes literal
-kiv_expect_same_file "$T/TEXT.TXT" "$DATA/text.lit" "a flipped literal: the file is installed with the wrong byte"
-kiv_expect_eq "$(cmp -l "$T/TEXT.TXT" "$DATA/text.txt" | wc -l)" 1 "exactly one byte differs from the product's file"
+kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DAMAGED\\TEXT.TXT" \
+    "a flipped literal: 1300 with the checksum error, naming the file"
+kiv_expect_only_files "$T" GOOD.TXT
+retry
+sleep 1
+kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DAMAGED\\TEXT.TXT" "Retry reads the payload again and meets the same damage"
+cancel
+kiv_wait literal
+kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
+kiv_expect_only_files "$T" GOOD.TXT
+kiv_expect_same_file "$T/GOOD.TXT" "$DATA/good.txt" "the file installed before the damaged one is untouched"
+rm -rf "$T"
+
+# kivpack shows the recorded checksum and will not extract the damaged file.
+CRC=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$DATA/text.txt")
+kiv_expect_contains "$("$KIV_PACK" list "$KIV_C/setuplit.exe" | grep ' TEXT\.TXT ')" " $CRC " "kivpack list shows TEXT.TXT's CRC-32"
+out=$("$KIV_PACK" extract "$KIV_C/setuplit.exe" -d "$KIV_WORK/extracted" 2>&1)
+kiv_expect_eq "$?" 1 "kivpack extract of the damaged installer: exit code"
+kiv_expect_contains "$out" "TEXT.TXT): damaged" "kivpack extract names the damaged file"
+kiv_expect_no_file "$KIV_WORK/extracted/Target/GOOD.TXT" "kivpack extract writes nothing from a damaged installer"
+kiv_expect_rc 0 "$KIV_PACK" extract "$KIV_C/setupgood.exe" -d "$KIV_WORK/extracted"
+kiv_expect_same_file "$KIV_WORK/extracted/Target/TEXT.TXT" "$DATA/text.txt" "kivpack extract of the good installer"
+
+kiv_begin_install good 'C:\setupgood.exe'
+kiv_completes good
+kiv_expect_same_file "$T/TEXT.TXT" "$DATA/text.txt" "the undamaged installer installs the file"
+kiv_expect_same_file "$T/GOOD.TXT" "$DATA/good.txt" "the undamaged installer installs the file before it"
+kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 rm -rf "$T"
 offset=$(python3 "$KIV_WORK/szdd.py" control "$KIV_C/setupgood.exe" $SIZES "$KIV_C/setupctl.exe" "$DATA/text.ctl") ||
     kiv_die "no control byte to damage"
@@ -226,6 +260,55 @@ cancel
 kiv_wait control
 kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
 kiv_expect_only_files "$T" GOOD.TXT
+
+# ---------------------------------------------------------------------------
+kiv_case "files damaged on the installation disks"
+# Two disks, their files in one directory (no disk prompt); JOINED.TXT is
+# assembled from a part on each disk, and each part is checked against the
+# record of its own disk as it is appended.
+SET=$KIV_WORK/set
+mkdir -p "$SET/DISK1" "$SET/DISK2"
+{
+    printf '[Basic Information]\r\nHelpFileName=FAULT.HLP\r\nCaption=%s\r\nProductName=Fault\r\n' "$TITLE"
+    printf 'DefaultTargetDir=C:\\DDAMAGED\r\nTotalDisks=2\r\nDiskSpace=1000\r\n\r\n'
+    printf '[Disk 1]\r\nDiskName=Fault Disk 1\r\nGOOD.TXT=Target\r\nPART1=Target\\JOINED.TXT\r\n\r\n'
+    printf '[Disk 2]\r\nDiskName=Fault Disk 2\r\nTEXT.TXT=Target\r\nPART2=Target\\JOINED.TXT,,Append\r\n'
+} >"$SET/INSTALL.INI"
+printf 'help\r\n' >"$SET/FAULT.HLP"
+cp "$DATA/good.txt" "$SET/DISK1/GOOD.TXT"
+printf 'the first part, from the first disk\r\n' >"$SET/DISK1/PART1"
+cp "$DATA/text.txt" "$SET/DISK2/TEXT.TXT"
+printf 'the second part, from the second disk\r\n' >"$SET/DISK2/PART2"
+cat "$SET/DISK1/PART1" "$SET/DISK2/PART2" >"$DATA/joined.txt"
+"$KIV_PACK" disks "$SET/INSTALL.INI" -o "$KIV_C/DSET" --stub "$INSTALLER" >/dev/null || kiv_die "kivpack disks failed"
+DISK=$KIV_C/DSET/DISK1
+mv "$KIV_C/DSET/DISK2/"* "$DISK/"
+# damage NAME ORIGINAL: flips a literal of the compressed NAME in $DISK,
+# keeping the good copy as $KIV_WORK/NAME.good.
+damage() {
+    cp "$DISK/$1" "$KIV_WORK/$1.good"
+    python3 "$KIV_WORK/szdd.py" literal "$KIV_WORK/$1.good" "$(stat -c %s "$DISK/$1")" "$(stat -c %s "$2")" \
+        "$DISK/$1" "$KIV_WORK/$1.damaged" >/dev/null || kiv_die "no literal to damage in $1"
+}
+damage TEXT.TXT "$DATA/text.txt"
+damage PART2 "$SET/DISK2/PART2"
+kiv_begin_install disk 'C:\DSET\DISK1\SETUP.EXE'
+kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DSET\\DISK1\\TEXT.TXT" \
+    "disk mode: 1300 with the checksum error, naming the damaged file on the disk"
+kiv_expect_only_files "$KIV_C/DDAMAGED" GOOD.TXT JOINED.TXT
+cp "$KIV_WORK/TEXT.TXT.good" "$DISK/TEXT.TXT"
+retry
+sleep 1
+kiv_expect_eq "$(kiv_copy_error)" "$CRCERROR\\nFilename: C:\\DSET\\DISK1\\PART2" \
+    "after Retry TEXT.TXT is in place, and the damaged second part of JOINED.TXT stops the run"
+kiv_expect_same_file "$KIV_C/DDAMAGED/TEXT.TXT" "$DATA/text.txt" "Retry after the good file is back installs it"
+kiv_expect_same_file "$KIV_C/DDAMAGED/JOINED.TXT" "$SET/DISK1/PART1" "the damaged part is cut off again: the first part stays"
+cp "$KIV_WORK/PART2.good" "$DISK/PART2"
+retry
+kiv_completes disk
+kiv_expect_same_file "$KIV_C/DDAMAGED/JOINED.TXT" "$DATA/joined.txt" "Retry appends the good second part"
+kiv_expect_same_file "$KIV_C/DDAMAGED/GOOD.TXT" "$DATA/good.txt" "disk mode: the first file is installed"
+kiv_expect_only_files "$KIV_C/DDAMAGED" GOOD.TXT JOINED.TXT TEXT.TXT
 
 # ---------------------------------------------------------------------------
 kiv_case "an installer cut short on disk"

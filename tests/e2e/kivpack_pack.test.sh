@@ -118,6 +118,13 @@ fi
 grep -q '^12000 .* install script INSTALL.INI$' list.out && grep -q '^12001 .* help file P.HLP$' list.out &&
     grep -q '^12021 .* \[Disk 2\] PART2 -> Target\\JOINED.DAT$' list.out && ok "list names script, help file and ids" ||
     fail "list content: $(cat list.out)"
+# Every payload's CRC-32 is recorded: an appended part's is that of its own bytes.
+crc() { python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$1"; }
+[ "$(grep -cE '^[0-9]+ +[0-9]+ +[0-9]+ +[0-9a-f]{8}  ' list.out)" -eq 22 ] &&
+    grep -q "^12001 .* $(crc product/P.HLP)  help file" list.out &&
+    grep -q "^12004 .* $(crc product/DISK1/F03.DAT)  \[Disk 1\] F03.DAT" list.out &&
+    grep -q "^12021 .* $(crc product/DISK2/PART2)  \[Disk 2\] PART2" list.out &&
+    ok "list shows the recorded CRC-32 of all 22 payloads" || fail "list CRCs: $(cat list.out)"
 
 "$kivpack" extract setup.exe -d out >extract.out 2>&1 || fail "extract: $(cat extract.out)"
 cmp -s out/INSTALL.INI product/INSTALL.INI && cmp -s out/P.HLP product/P.HLP || fail "script or help file differ"

@@ -273,21 +273,23 @@ kiv_case "resource mode: a fault, a second start, the clean-up"
 kiv_start r1600 "$KIV_C/nokey.exe"
 dialog 1600-resource "Demo Setup" "$MISSING"
 expect_ctls 1600 1001 'The "ProductName=" line is missing from the "[Basic Information]" section of INSTALL.INI.'
-# The loader deletes the extracted script as soon as it is read, after a
-# fault too: nothing of it is left should the run be killed in the dialog.
-kiv_expect_no_file "$SCRIPT_X" "the extracted script is gone while the fault is shown"
+# After a fault the extracted script stays while the dialog is shown, for
+# the user to read; the clean-up deletes it.
+kiv_expect_file "$SCRIPT_X" "the extracted script is there while the fault is shown"
 kiv_expect_file "$HELP_X" "the help file is extracted"
 second_start "over 1600" "$(ctl 1001)" "$KIV_C/setup.exe"
 kiv_expect_file "$HELP_X" "the second start leaves the first's help file"
 kiv_drive press --title "Demo Setup" --text Cancel -- wait-gone --title "Demo Setup"
 ended r1600 "resource mode 1600"
 kiv_expect_no_file "$HELP_X" "the help file is gone after a fault"
+kiv_expect_no_file "$SCRIPT_X" "the extracted script is gone after a fault"
 
 kiv_case "resource mode: 1100 in [Basic Information], the close box"
 kiv_start r1100 "$KIV_C/badline.exe"
 dialog 1100-resource "Demo Setup" "$ABOVE"
 expect_ctls 1100 1101 "[Basic Information]" 1102 "DiskSpace=-5" \
     1001 'The above line from C:\windows\INSTALL.INI contains an error; installation will be aborted.'
+kiv_expect_file_has "$SCRIPT_X" "DiskSpace=-5" "the script that 1100 names holds the faulty line while it is shown"
 kiv_drive close --title "Demo Setup" -- wait-gone --title "Demo Setup"
 ended r1100 "closed with the close box"
 kiv_expect_no_file "$SCRIPT_X" "no extracted script after the close box"

@@ -7,7 +7,8 @@
 #   and appended files arrive byte-exact with the resource stamp on all three
 #   times; a read-only destination is replaced; HiddenFont and SystemFont give
 #   their attributes; a destination ending in "_" installs, and so does a
-#   later file whose plain temporary name would be that destination;
+#   later file whose plain temporary name would be that destination; a
+#   temporary name that is only a source name is kept, as dialog 1300 shows;
 # - disk mode (kivpack disks) under Windows 98, NT 4.0 and NT 3.51: the
 #   destination carries the stored file's times; the font attributes of each
 #   system, reset between runs;
@@ -129,6 +130,29 @@ kiv_expect_same_file "$T/DATA.TX_" "$DATA/data.tx_" "a destination ending in \"_
 kiv_expect_same_file "$T/DATA.TXT" "$DATA/data.txt" "the file whose plain temporary name is DATA.TX_ arrives"
 kiv_expect_only_files "$T" BIG.BIN DATA.TXT DATA.TX_ HID.FON LOG.TXT OLD.TXT PLAIN.TXT SYS.FON
 kiv_expect_eq "$(cd "$KIV_WINDIR" && ls -d ./*_ 2>/dev/null)" "" "no temporary file in the Windows directory"
+
+# ---------------------------------------------------------------------------
+kiv_case "resource mode: the temporary name avoids destinations, not source names"
+# MAIN.DL_ is a source name only: MAIN.DLL's temporary file is MAIN.DL_,
+# which a directory of that name blocks until Retry.
+SRC=$KIV_WORK/tmpname
+mkdir -p "$SRC"
+cp "$DATA/plain.txt" "$SRC/MAIN.DL_"
+write_script "$SRC" 'C:\KIVTMP' <<'EOF'
+MAIN.DL_=Target\MAIN.DLL
+EOF
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setuptmp.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+T=$KIV_C/KIVTMP
+mkdir -p "$T/MAIN.DL_"
+kiv_begin_install tmpname 'C:\setuptmp.exe'
+kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 5)\\nFilename: C:\\KIVTMP\\MAIN.DL_" \
+    "dialog 1300 names MAIN.DL_, the destination's last character replaced by \"_\""
+rmdir "$T/MAIN.DL_"
+kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
+kiv_completes tmpname
+kiv_expect_same_file "$T/MAIN.DLL" "$DATA/plain.txt" "Retry installs MAIN.DLL"
+kiv_expect_only_files "$T" MAIN.DLL
 
 # ---------------------------------------------------------------------------
 kiv_case "disk mode: stored file times, font attributes per system"

@@ -190,19 +190,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                outcome == IDD_TOO_MANY_DISKS || outcome == IDD_WINDOWS_TOO_OLD);
     FUZZ_CHECK((outcome == IDD_CANNOT_OPEN_SCRIPT) == noScript);
     FUZZ_CHECK(State.ScriptPath == scriptPath);
-    // The extracted script lives only while it is read, also after a fault.
-    if (resourceMode) FUZZ_CHECK(!HostMemoryFileExists(scriptPath.c_str()));
+    // An extracted script read whole is gone; after a fault it stays for the
+    // clean-up, so that the file the dialog names can be read.
+    if (resourceMode && !noScript)
+        FUZZ_CHECK(HostMemoryFileExists(scriptPath.c_str()) == (outcome != 0));
     FUZZ_CHECK(outcome != IDD_BAD_LINE || State.MessageArg[0]);
     if (outcome == IDD_MISSING_KEY) {
         // The dialog names a key that is indeed missing or empty where it
         // says (TotalDisks: not a number above 0). The script is still there
-        // in disk mode.
+        // after the fault, in both modes.
         FUZZ_CHECK(State.CurrentSection[0] && State.CurrentKey < KeyNameCount);
         const char* key = KeyNames[State.CurrentKey];
         char value[WorkBufferSize];
         if (State.CurrentKey == KeyTotalDisks)
             FUZZ_CHECK(ProfileReadInt(State.CurrentSection, key, 0, State.ScriptPath) == 0);
-        else if (!resourceMode)
+        else
             FUZZ_CHECK(ProfileReadString(State.CurrentSection, key, "", value, sizeof value,
                                          State.ScriptPath) == 0);
     }

@@ -5,7 +5,10 @@
 // is rewritten. The writer may refuse with a message too; what it writes
 // must read back with exactly the resources it was given, every other
 // section's bytes and addresses as they were, the overlay kept and a
-// correct checksum; written once more, it comes out the same.
+// correct checksum; written once more, it comes out the same. The payload
+// checksum table goes in too and answers for its records after the round
+// trip; a table the image brings of its own is looked up with keys taken
+// from the input, which must never read outside it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,7 +16,9 @@
 
 #include "fuzz_check.h"
 #include "resources/kivformat.h"
+#include "engine/payload_crc.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_strings.h"
 
 using namespace kivpack;
@@ -121,6 +126,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     payload.data.assign(file.begin(), file.begin() + (size < 300 ? size : 300));
     resources.Set(payload);
     FUZZ_CHECK(resources.Find(payload.type, payload.name, payload.language));
+    // A table the image brings: hostile bytes, looked up by id and by name.
+    if (const std::vector<uint8_t>* own = FindPayloadCrcTable(resources)) {
+        std::string name(file.begin(), file.begin() + (size < 12 ? size : 12));
+        unsigned crc = 0;
+        FindPayloadCrc(own->data(), unsigned(own->size()), id, 0, nullptr, &crc);
+        FindPayloadCrc(own->data(), unsigned(own->size()), 0, size ? data[0] % 33 : 1, name.c_str(), &crc);
+    }
+    // Ours: the payload by id, and a disk file whose name comes from the input.
+    std::string diskName;
+    for (size_t i = 0; i < size && diskName.size() < 20; ++i)
+        if (data[i] > ' ' && data[i] < 0x7F) diskName += char(data[i]);
+    const uint32_t payloadCrc = PayloadCrc(payload.data);
+    const uint32_t diskCrc = payloadCrc ^ 0x5A5A5A5Au;
+    std::vector<PayloadCrcRecord> records = {{payloadCrc, id, 0, ""}, {diskCrc, 0, 3, diskName}};
+    FUZZ_CHECK(SetPayloadCrcTable(resources, records, payload.language, error));
     uint32_t cap = uint32_t(payload.data.size() / 2);
     const ResourceSet uncapped = resources;
     if (SetPayloadCap(resources, id, cap, error)) {
@@ -141,5 +161,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     CheckRewritten(image, resources, out);
+
+    PeImage again;
+    FUZZ_CHECK(ReadPeImage(out, again, error));
+    const std::vector<uint8_t>* table = FindPayloadCrcTable(again.resources);
+    FUZZ_CHECK(table);
+    const unsigned char* t = table->data();
+    unsigned tableSize = unsigned(table->size()), found = 0;
+    FUZZ_CHECK(FindPayloadCrc(t, tableSize, id, 0, nullptr, &found) && found == payloadCrc);
+    FUZZ_CHECK(!FindPayloadCrc(t, tableSize, id + 1u, 0, nullptr, &found));
+    FUZZ_CHECK(FindPayloadCrc(t, tableSize, 0, 3, diskName.c_str(), &found) && found == diskCrc);
+    FUZZ_CHECK(!FindPayloadCrc(t, tableSize, 0, 2, diskName.c_str(), &found));
+    std::string other = diskName + "x";
+    FUZZ_CHECK(!FindPayloadCrc(t, tableSize, 0, 3, other.c_str(), &found));
+    // Cut short, it keeps only the records it holds whole.
+    FUZZ_CHECK(!FindPayloadCrc(t, tableSize - 1, 0, 3, diskName.c_str(), &found));
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/payload_crc.h"
 #include "engine/szdd.h"
 #include "fuzz_check.h"
 #include "resources/kivformat.h"
@@ -164,6 +165,10 @@ int ExpandByRead(const uint8_t* data, size_t size, uint64_t seed, unsigned failA
     out.clear();
     int status = SzddOpen(&e, ReadChunk, &source);
     if (status) return status;
+    // Half the runs keep the CRC-32 of what is delivered; the other half
+    // must report that of no bytes.
+    const bool keepCrc = seed & 1;
+    if (keepCrc) SzddKeepCrc(&e);
     for (;;) {
         unsigned count = counts.Count(70000);
         std::unique_ptr<unsigned char[]> buffer(new unsigned char[count]);
@@ -188,6 +193,8 @@ int ExpandByRead(const uint8_t* data, size_t size, uint64_t seed, unsigned failA
         FUZZ_CHECK(SzddRead(&e, &byte, 1) == status);
     } else {
         FUZZ_CHECK(e.Produced == out.size());
+        const unsigned crc = PayloadCrcFinal(Crc32Update(PAYLOAD_CRC_START, out.data(), unsigned(out.size())));
+        FUZZ_CHECK(SzddCrc(&e) == (keepCrc ? crc : 0u));
     }
     SzddClose(&e);
     return status;
@@ -198,8 +205,13 @@ int ExpandByCopy(const uint8_t* data, size_t size, uint64_t seed, unsigned failA
     ChunkedSource source{data, size, 0, {seed}, 0, failAt};
     SzddExpander e;
     int status = SzddOpen(&e, ReadChunk, &source);
+    SzddKeepCrc(&e);
     if (!status) status = SzddCopy(&e, WriteAll, &sink);
-    if (!status) FUZZ_CHECK(e.Produced == sink.bytes.size());
+    if (!status) {
+        FUZZ_CHECK(e.Produced == sink.bytes.size());
+        FUZZ_CHECK(SzddCrc(&e) == PayloadCrcFinal(Crc32Update(PAYLOAD_CRC_START, sink.bytes.data(),
+                                                              unsigned(sink.bytes.size()))));
+    }
     SzddClose(&e);
     return status;
 }

@@ -1,28 +1,48 @@
 #!/usr/bin/env bash
-# Runs fuzz targets for SECONDS each (default 600), all at once, and prints
-# what each did: executions, coverage (cov: edges, ft: features) and corpus.
+# Runs fuzz targets for SECONDS each (default 600), all at once or a few at a
+# time, and prints what each did: processor time, executions, coverage (cov:
+# edges, ft: features), corpus and findings.
 #
-#   tests/fuzz/run-fuzzers.sh [SECONDS] [loader|szdd|pe ...]   (default: all)
+#   tests/fuzz/run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe ...]
 #
+# -j N runs at most N targets at once (default: all of them); --sequential
+# is -j 1, for a long campaign on a machine of two cores that others share:
+# one target after another, each with one core for its SECONDS.
 # The targets are $KIV_FUZZ_DIR/clang/fuzz_<target> (KIV_FUZZ_DIR defaults to
 # build/host/tests/fuzz: build the host preset first). Each runs over its
 # working corpus $KIV_FUZZ_WORK/<target>/corpus, which starts as a copy of
 # tests/fuzz/corpus/<target>/; a crashing input is saved beside it as
 # crash-*, leak-* or timeout-*, with the log. KIV_FUZZ_WORK defaults to
 # $KIV_FUZZ_DIR/work, which keeps what earlier runs found; KIV_FUZZ_WORK=temp
-# (the ctest tests) takes a new directory, removed after a clean run.
-# Exit status: 0 all clean, 1 a target found a fault, 77 targets not built.
+# (the ctest tests) takes a new directory, removed after a clean run. The
+# findings counted are the inputs this run saved.
+# Exit status: 0 all clean, 1 a target found a fault, 2 usage, 77 targets not
+# built.
 set -uo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 fuzz_dir="${KIV_FUZZ_DIR:-$here/../../build/host/tests/fuzz}"
+usage="usage: run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe ...]"
+jobs=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sequential) jobs=1; shift ;;
+    -j) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; jobs="$2"; shift 2 ;;
+    -j*) jobs="${1#-j}"; shift ;;
+    *) break ;;
+  esac
+done
+case "$jobs" in
+  ''|*[!0-9]*) echo "$usage" >&2; exit 2 ;;
+esac
 seconds="${1:-600}"
 [ $# -gt 0 ] && shift
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(loader szdd pe)
+[ "$jobs" -eq 0 ] && jobs=${#targets[@]}
 
 case "$seconds" in
-  ''|*[!0-9]*) echo "usage: run-fuzzers.sh [SECONDS] [loader|szdd|pe ...]" >&2; exit 2 ;;
+  ''|*[!0-9]*) echo "$usage" >&2; exit 2 ;;
 esac
 
 for t in "${targets[@]}"; do
@@ -43,11 +63,14 @@ if [ "$work_root" = temp ]; then
   temporary=1
 fi
 
-pids=()
-for t in "${targets[@]}"; do
-  work="$work_root/$t"
+# run_target T: one target's run, in the foreground; its log, its exit
+# status and its processor time (user and system seconds, of the target and
+# anything it started) go to its working directory.
+run_target() {
+  local t=$1 work="$work_root/$1" extra rc
   mkdir -p "$work/corpus"
   cp -n "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null
+  touch "$work/started"
   # -timeout: one input may take this long; -rss_limit_mb: the whole run.
   # Longer inputs than libFuzzer's default where the limits lie beyond it: a
   # section's key list of 4,096 bytes, the expander's window, history and
@@ -57,33 +80,46 @@ for t in "${targets[@]}"; do
     szdd) extra=(-max_len=24000) ;;
     pe) extra=(-max_len=20000) ;;
   esac
-  "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-    -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1 &
-  pids+=($!)
+  local TIMEFORMAT='%U %S'
+  { time "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+      -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1; \
+    echo $? >"$work/rc"; } 2>"$work/time"
+}
+
+# At most $jobs targets at once; the next starts when one ends.
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n
+    running=$((running - 1))
+  fi
+  run_target "$t" &
+  running=$((running + 1))
 done
+wait
 
 status=0
-for i in "${!targets[@]}"; do
-  t="${targets[$i]}"
+printf '%-8s %8s %8s %12s %8s %8s %8s %8s  %s\n' target seconds cpu-s runs exec/s cov ft corpus findings
+for t in "${targets[@]}"; do
   work="$work_root/$t"
-  wait "${pids[$i]}"
-  rc=$?
+  rc="$(cat "$work/rc" 2>/dev/null || echo '?')"
+  cpu="$(awk '{printf "%.1f", $1 + $2}' "$work/time" 2>/dev/null)"
   # -a: the log quotes inputs, which may hold any byte.
   done_line="$(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -n 1)"
-  rss="$(sed -n 's/^stat::peak_rss_mb: *//p' "$work/log" | tail -n 1)"
   field() { sed -n "s/.* $1: \([^ ]*\).*/\1/p" <<<"$2"; }
-  if [ "$rc" -eq 0 ] && [ -n "$done_line" ]; then
-    printf '%-6s %s s: %s executions (%s/s), cov %s, ft %s, corpus %s, peak rss %s MB: clean\n' \
-      "$t" "$seconds" "$runs" "$rate" "$(field cov "$done_line")" "$(field ft "$done_line")" \
-      "$(field corp "$done_line")" "$rss"
-  else
+  found=()
+  while IFS= read -r f; do found+=("$f"); done < <(find "$work" -maxdepth 1 -newer "$work/started" \
+      \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'slow-unit-*' \) | sort)
+  printf '%-8s %8s %8s %12s %8s %8s %8s %8s  %s\n' "$t" "$seconds" "${cpu:-?}" "${runs:-?}" "${rate:-?}" \
+    "$(field cov "$done_line")" "$(field ft "$done_line")" "$(field corp "$done_line")" "${#found[@]}"
+  if [ "$rc" != 0 ] || [ -z "$done_line" ]; then
     status=1
     echo "$t: FAULT (exit $rc) after ${runs:-?} executions; log $work/log"
     grep -a -E 'ERROR: |property broken|runtime error|SUMMARY' "$work/log" | head -n 5 | sed 's/^/  /'
-    ls "$work" | grep -E '^(crash|leak|timeout|oom|slow-unit)-' | sed "s|^|  artifact $work/|"
   fi
+  for f in "${found[@]}"; do echo "  finding $f"; done
 done
 [ -n "${temporary:-}" ] && [ $status -eq 0 ] && rm -rf "$work_root"
 exit $status

@@ -155,6 +155,33 @@ TEST(LaunchCommand, TheProgramPathIsQuotedWholeAndNeverCut)
     EXPECT_STREQ(b, "");
 }
 
+TEST(LaunchCommand, ArgumentsFollowTheQuotedProgram)
+{
+    char b[260];
+    const char* dir = "C:\\Program Files\\App\\";
+    const struct {
+        const char* runFile;
+        const char* command;
+    } cases[] = {
+        {"APP.EXE /config", "\"C:\\Program Files\\App\\APP.EXE\" /config"},
+        {"APP.EXE\t-a  b", "\"C:\\Program Files\\App\\APP.EXE\"\t-a  b"},
+        {"BIN\\APP.EXE", "\"C:\\Program Files\\App\\BIN\\APP.EXE\""},
+        {"\"My App.exe\" /x \"a b\"", "\"C:\\Program Files\\App\\My App.exe\" /x \"a b\""},
+        {"\"My App.exe\"", "\"C:\\Program Files\\App\\My App.exe\""},
+        {"\"Unclosed App.exe", "\"C:\\Program Files\\App\\Unclosed App.exe\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, c.runFile), TextLength(c.command)) << c.runFile;
+        EXPECT_STREQ(b, c.command);
+    }
+    // Arguments count towards the whole: a command line that does not fit is
+    // refused rather than started without its last arguments.
+    std::string args = " " + std::string(260 - 1 - 2 - TextLength(dir) - 7 - 1, 'a');  // 259 in all
+    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, ("APP.EXE" + args).c_str()), 259u);
+    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, ("APP.EXE" + args + "a").c_str()), 0u);
+    EXPECT_STREQ(b, "");
+}
+
 TEST(PathPrefixes, EveryDirectoryAlongThePathButNoDrive)
 {
     EXPECT_EQ(Prefixes("C:\\A\\B"), (std::vector<std::string>{"C:\\A", "C:\\A\\B"}));

@@ -214,6 +214,28 @@ TEST(PeWrite, KeepsTheOverlayAndMovesTheSymbolPointer)
     ASSERT_EQ(after.OverlaySize(), 333u);
     EXPECT_TRUE(std::equal(o.overlay.begin(), o.overlay.end(), after.bytes.end() - 333));
     EXPECT_EQ(after.symbolTablePointer, after.rawEnd);
+
+    // SizeOfHeaders reaching over the whole last section (it lies below the
+    // first section's address, so a loader takes it): a smaller tree written
+    // in its place must not let the overlay start inside the headers.
+    FixtureOptions small = StandardFixture();
+    small.sections = {o.sections[0], o.sections[2]};
+    PeImage plain = ReadOk(BuildFixturePe(small));
+    ResourceSet bigger = plain.resources;
+    bigger.Set(Make(256, 12000, 0, Pattern(1500, 8)));
+    PeImage grown = ReadOk(WriteOk(plain, bigger));
+    std::vector<uint8_t> wide = grown.bytes;
+    wide.insert(wide.end(), o.overlay.begin(), o.overlay.end());
+    const uint32_t sizeOfHeaders = grown.optionalHeaderOffset + 60;
+    for (int i = 0; i < 4; ++i) wide[sizeOfHeaders + i] = uint8_t(grown.rawEnd >> (8 * i));
+    PeImage widened = ReadOk(wide);
+    ASSERT_EQ(widened.OverlaySize(), 333u);
+    ResourceSet fewer = widened.resources;
+    fewer.Remove(ResourceName::Id(256), ResourceName::Id(12000), 0);
+    PeImage rewritten = ReadOk(WriteOk(widened, fewer));
+    EXPECT_EQ(rewritten.OverlaySize(), 333u);
+    EXPECT_TRUE(std::equal(o.overlay.begin(), o.overlay.end(), rewritten.bytes.end() - 333));
+    ExpectSameResources(fewer, rewritten.resources);
 }
 
 TEST(PeWrite, LaysTheTreeOutInCanonicalOrder)

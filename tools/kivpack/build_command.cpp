@@ -10,6 +10,7 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
@@ -29,7 +30,8 @@ const char Usage[] =
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
     "are looked for in DISKn/ beside the script when that directory exists, else\n"
     "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
-    "--icon replaces the installer's icon.\n";
+    "--icon replaces the installer's icon. The CRC-32 of every file as it was\n"
+    "read goes in too (resource 258/1); the installer checks it as it expands.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -121,6 +123,9 @@ int RunBuild(int argc, char** argv)
         bar.Update(done);
     }
     bar.Finish();
+    std::vector<kivpack::PayloadCrcRecord> crcs;
+    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))

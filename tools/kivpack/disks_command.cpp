@@ -7,6 +7,8 @@
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/payload.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
 #include "tools/kivpack/script_reader.h"
@@ -22,12 +24,17 @@ const char Usage[] =
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
-    "text, under the name the installer looks for) and the compressed help file.\n";
+    "text, under the name the installer looks for) and the compressed help file.\n"
+    "SETUP.EXE carries the CRC-32 of every file by disk and name, which the\n"
+    "installer checks as it expands them.\n";
 
-bool CompressTo(const std::string& source, const std::string& destination, std::string& error)
+// `record` gets the CRC-32 of the file as read.
+bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
+                std::string& error)
 {
     std::vector<uint8_t> data, packed;
     if (!ReadWholeFile(source, data, error)) return false;
+    record.crc = kivpack::PayloadCrc(data);
     if (!SzddCompress(data.data(), data.size(), 0, packed, error)) {
         error = source + ": " + error;
         return false;
@@ -99,18 +106,29 @@ int RunDisks(int argc, char** argv)
     }
     std::string first = out + "/DISK1/";
     std::vector<uint8_t> bytes;
+    // SETUP.EXE carries the checksum of every file, keyed by disk and name.
+    std::vector<kivpack::PayloadCrcRecord> crcs(1 + plan.files.size());
+    crcs[0].disk = 1;
+    crcs[0].sourceName = plan.helpSource;
     if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
-        !WriteFileAtomically(first + "SETUP.EXE", image.bytes, error) ||
-        !CompressTo(help, first + plan.helpSource, error))
+        !CompressTo(help, first + plan.helpSource, crcs[0], error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const PayloadFile& f = plan.files[i];
         std::string destination = out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName;
-        if (!CompressTo(sources[i], destination, error)) return CommandFailed(error);
+        crcs[i + 1].disk = uint8_t(f.disk);
+        crcs[i + 1].sourceName = f.sourceName;
+        if (!CompressTo(sources[i], destination, crcs[i + 1], error)) return CommandFailed(error);
         bar.Update(i + 1);
     }
     bar.Finish();
+    kivpack::ResourceSet resources = image.resources;
+    std::vector<uint8_t> setup;
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, kivpack::ImageLanguage(resources), error) ||
+        !kivpack::WritePeWithResources(image, resources, setup, error))
+        return CommandFailed(stubPath + ": " + error);
+    if (!WriteFileAtomically(first + "SETUP.EXE", setup, error)) return CommandFailed(error);
     std::printf("%s: %u disks, %zu files\n", out.c_str(), plan.diskCount, plan.files.size());
     return 0;
 }

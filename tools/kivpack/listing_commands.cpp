@@ -7,11 +7,13 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "engine/payload_crc.h"
 #include "engine/szdd.h"
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_payload_crc.h"
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/script_reader.h"
@@ -22,7 +24,8 @@ const char ListUsage[] =
     "usage: kivpack list INSTALLER.EXE\n"
     "\n"
     "Lists every payload resource of a packed installer: its id, what the\n"
-    "script makes of it, and its compressed and expanded sizes.\n";
+    "script makes of it, its compressed and expanded sizes and the CRC-32 of its\n"
+    "expanded bytes that the installer checks ('-' when none is recorded).\n";
 
 const char ExtractUsage[] =
     "usage: kivpack extract INSTALLER.EXE [-d DIR]\n"
@@ -30,11 +33,14 @@ const char ExtractUsage[] =
     "Writes the install script, the help file and every payload file of a packed\n"
     "installer into DIR (default: the current directory): payload files under\n"
     "DIR/KEYWORD/DESTINATION (Target/, System/, ...), appended parts joined as\n"
-    "the installer joins them. Names that would leave DIR are refused.\n";
+    "the installer joins them. Names that would leave DIR are refused. Every\n"
+    "payload is checked against its recorded CRC-32 before anything is written;\n"
+    "a mismatch is reported, naming the file, and nothing is extracted.\n";
 
 // A packed installer opened for reading: its payloads and its script's plan.
 struct Installer {
     std::map<uint16_t, std::vector<uint8_t>> payload;
+    std::vector<uint8_t> crcTable;  // empty: no checksums recorded
     std::string scriptName = "INSTALL.INI";
     std::string temporaryDir;
     PayloadPlan plan;
@@ -77,6 +83,7 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     for (const kivpack::Resource& r : image.resources.Entries())
         if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE && !r.name.isString)
             installer.payload[r.name.id] = r.data;
+    if (const std::vector<uint8_t>* table = kivpack::FindPayloadCrcTable(image.resources)) installer.crcTable = *table;
     std::u16string name;
     std::string ansi;
     if (kivpack::FindString(image.resources, IDS_SCRIPT_FILE_NAME, kivpack::ImageLanguage(image.resources), name) &&
@@ -132,6 +139,12 @@ std::string SafeRelativePath(const std::string& name)
     return out;
 }
 
+// The recorded CRC-32 of payload `id`, or false when there is none.
+bool RecordedCrc(const Installer& installer, uint16_t id, unsigned& crc)
+{
+    return FindPayloadCrc(installer.crcTable.data(), unsigned(installer.crcTable.size()), id, 0, nullptr, &crc) != 0;
+}
+
 bool MakeParents(const std::string& path)
 {
     for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
@@ -156,13 +169,17 @@ int RunList(int argc, char** argv)
     Installer installer;
     std::string error;
     if (!OpenInstaller(argv[1], installer, error)) return CommandFailed(error);
-    std::printf("%5s  %10s  %10s  %s\n", "id", "stored", "expanded", "content");
-    for (const auto& [id, data] : installer.payload)
-        std::printf("%5u  %10zu  %10u  %s\n", id, data.size(), SzddExpandedSize(data.data(), (unsigned)data.size()),
-                    Describe(installer, id).c_str());
+    std::printf("%5s  %10s  %10s  %8s  %s\n", "id", "stored", "expanded", "crc-32", "content");
+    for (const auto& [id, data] : installer.payload) {
+        unsigned crc = 0;
+        char crcText[16] = "-";
+        if (RecordedCrc(installer, id, crc)) std::snprintf(crcText, sizeof crcText, "%08x", crc);
+        std::printf("%5u  %10zu  %10u  %8s  %s\n", id, data.size(), SzddExpandedSize(data.data(), (unsigned)data.size()),
+                    crcText, Describe(installer, id).c_str());
+    }
     for (const PayloadFile& f : installer.plan.files)
         if (!installer.payload.count(f.resourceId))
-            std::printf("%5u  %10s  %10s  [%s] %s (missing)\n", f.resourceId, "-", "-", f.section.c_str(),
+            std::printf("%5u  %10s  %10s  %8s  [%s] %s (missing)\n", f.resourceId, "-", "-", "-", f.section.c_str(),
                         f.sourceName.c_str());
     return 0;
 }
@@ -216,6 +233,8 @@ int RunExtract(int argc, char** argv)
             return CommandFailed(exe + ": [" + f.section + "] " + f.line + ": the name '" + f.destinationName + "' would leave " + dir);
         add(std::string(KindKeyword(f.kind)) + "/" + relative, f.resourceId);
     }
+    // Everything is expanded and checked before the first file is written.
+    std::vector<std::vector<uint8_t>> wholes;
     for (const std::string& relative : order) {
         std::vector<uint8_t> whole;
         for (uint16_t id : outputs[relative]) {
@@ -223,11 +242,22 @@ int RunExtract(int argc, char** argv)
             if (it == installer.payload.end()) return CommandFailed(exe + ": resource " + std::to_string(id) + " is missing");
             std::vector<uint8_t> part;
             if (!Expand(it->second, part, error)) return CommandFailed(exe + ": resource " + std::to_string(id) + ": " + error);
+            unsigned recorded = 0;
+            uint32_t found = kivpack::PayloadCrc(part);
+            if (RecordedCrc(installer, id, recorded) && recorded != found) {
+                char numbers[64];
+                std::snprintf(numbers, sizeof numbers, "CRC-32 %08x, recorded %08x", found, recorded);
+                return CommandFailed(exe + ": resource " + std::to_string(id) + " (" + Describe(installer, id) +
+                                     "): damaged: its expanded bytes have " + numbers);
+            }
             whole.insert(whole.end(), part.begin(), part.end());
         }
-        std::string path = dir + "/" + relative;
+        wholes.push_back(std::move(whole));
+    }
+    for (size_t i = 0; i < order.size(); ++i) {
+        std::string path = dir + "/" + order[i];
         if (!MakeParents(path)) return CommandFailed(path + ": cannot create its directory");
-        if (!WriteFileAtomically(path, whole, error)) return CommandFailed(error);
+        if (!WriteFileAtomically(path, wholes[i], error)) return CommandFailed(error);
         std::printf("%s\n", path.c_str());
     }
     return 0;

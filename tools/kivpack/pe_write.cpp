@@ -123,6 +123,11 @@ bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
     std::vector<uint8_t> tree;
     if (!BuildResourceTree(resources, uint32_t(rva), tree, error)) return false;
     uint64_t rawSize = AlignUp(tree.size(), image.fileAlignment);
+    // SizeOfHeaders may reach over the section's old raw data; the overlay
+    // starts where both the headers and the sections end, so a smaller tree
+    // is padded to keep it from starting inside the declared headers.
+    if (rawPointer + rawSize < image.sizeOfHeaders)
+        rawSize = AlignUp(image.sizeOfHeaders - rawPointer, image.fileAlignment);
     uint64_t imageEnd = AlignUp(rva + tree.size(), image.sectionAlignment);
     uint64_t newRawEnd = rawPointer + rawSize;
     if (imageEnd > 0xFFFFFFFFu || newRawEnd + image.OverlaySize() > 0xFFFFFFFFu)

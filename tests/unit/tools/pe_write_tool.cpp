@@ -4,7 +4,9 @@
 //
 //   pe_write_tool --make-fixtures DIR       writes DIR/icon.ico, DIR/picture.bmp
 //   pe_write_tool IN OUT [operations] [--show ID]...
-//     --payload ID FILE    type 256 resource ID holds FILE's bytes
+//     --payload ID FILE    type 256 resource ID holds FILE's bytes; the
+//                          payload checksums go, as from an installer
+//                          edited by hand, which then checks nothing
 //     --string ID TEXT     string-table entry ID (ANSI text)
 //     --cap ID N           byte cap of payload ID
 //     --icon FILE.ICO      the program's icon
@@ -101,6 +103,7 @@ int main(int argc, char** argv)
             if (!Load(argv[i + 2], bytes)) return Die(std::string("cannot read ") + argv[i + 2]);
             set.Set({ResourceName::Id(KIV_PAYLOAD_TYPE), ResourceName::Id(Number(argv[i + 1])),
                      language, 0, bytes});
+            set.RemoveAll(ResourceName::Id(KIV_CRC_TYPE), ResourceName::Id(KIV_CRC_RESOURCE));
         } else if (op == "--string") {
             ok = SetString(set, Number(argv[i + 1]), language, AnsiToUtf16(argv[i + 2]), error);
         } else if (op == "--cap") {

@@ -106,3 +106,8 @@ bool WaitFor(double timeout, Condition cond) {
 int RunStep(const Step& step, Session& session);
 // Reports a step that failed: the message, then every window on screen.
 int Fail(const Step& step, const std::string& message);
+
+// ---- suspend.cpp ----
+
+// suspend / resume --pid P: every thread of process P.
+int SuspendOrResume(const Step& step, bool suspend);

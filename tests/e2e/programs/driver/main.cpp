@@ -41,11 +41,12 @@ const char Usage[] =
     "  wait-exit [--pid P]            wait for the process (default: of the last window) to end;\n"
     "                                 print its exit code\n"
     "  wait-file PATH [BYTES]         wait until the file exists (and holds BYTES or more)\n"
+    "  suspend --pid P / resume --pid P  stop / restart every thread of the process\n"
     "  sleep S                        pause S seconds\n"
     "Exit: 0 done, 1 a condition not met in time (stderr lists the windows), 2 usage.\n";
 
 const char* const Commands[] = {"wait-dialog", "wait-gone", "dump", "screen", "press", "type", "key",
-                                "close", "expect", "read", "wait-exit", "wait-file", "sleep"};
+                                "close", "expect", "read", "wait-exit", "wait-file", "sleep", "suspend", "resume"};
 
 bool KnownCommand(const std::string& name) {
     for (const char* c : Commands)
