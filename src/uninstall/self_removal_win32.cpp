@@ -105,7 +105,12 @@ void AddToWininit(const char* line)
 void RemoveAtRestart(const char* path)
 {
     if (State.PlatformKind == PlatformWinNt) {
-        MoveFileExA(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
+        // Looked up rather than imported: the Windows 95 family exports only
+        // a stub of it that fails, and the program imports nothing of that kind.
+        typedef BOOL(WINAPI * MoveFileExCall)(LPCSTR from, LPCSTR to, DWORD flags);
+        MoveFileExCall moveFileEx =
+            (MoveFileExCall)GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA");
+        if (moveFileEx) moveFileEx(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
         return;
     }
     // The Windows 95 family carries out WININIT.INI before Windows starts,
