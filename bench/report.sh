@@ -42,6 +42,25 @@ for m in resource disk; do
     o=$(g install.$m.wall) u=$(g install.${m}_unchecked.wall) oc=$(g install.$m.cpu) uc=$(g install.${m}_unchecked.cpu)
     echo "| 4 | payload checksums checked, $m mode | wall $(s "$o"), session cpu $(s "$oc") | no checksum table: wall $(s "$u"), cpu $(s "$uc") | time with the check over time without: wall $(bench_ratio "$o" "$u" 3), cpu $(bench_ratio "$oc" "$uc" 3) | <= 1.05 |"
 done
+# Against the peer installer: each of ours from its start to its end with the
+# driver answering its dialogs, against NSIS's best packing with its page and
+# silent; and ours from Begin to completion against NSIS's whole silent run.
+best_of() { local k v b=; for k in "$@"; do v=$(g "$k"); [ -n "$v" ] && b=$(bench_min "$b" "$v"); done; echo "$b"; }
+np=$(best_of install.nsis_page_zlib.whole install.nsis_page_zlib_solid.whole)
+ns=$(best_of install.nsis_silent_zlib.whole install.nsis_silent_zlib_solid.whole)
+peers="NSIS with its page: zlib $(s "$(g install.nsis_page_zlib.whole)"), solid $(s "$(g install.nsis_page_zlib_solid.whole)"); silent (/S): zlib $(s "$(g install.nsis_silent_zlib.whole)"), solid $(s "$(g install.nsis_silent_zlib_solid.whole)")"
+for m in resource disk; do
+    w=$(g install.$m.whole) b=$(g install.$m.wall)
+    echo "| 4 | $m mode against NSIS 3: whole run (Begin to completion) | $(s "$w") ($(s "$b")) | $peers | with dialogs against NSIS's page: $(x "$np" "$w"); Begin to completion over NSIS silent: $(bench_ratio "$b" "$ns") | >= 3 x; <= 2 |"
+done
+echo "| 4 | resource mode against disk mode, Begin to completion | $(s "$(g install.resource.wall)") | disk mode $(s "$(g install.disk.wall)") | $(bench_ratio "$(g install.resource.wall)" "$(g install.disk.wall)") | <= 1.1 |"
+if [ -n "$(g against)" ]; then
+    for m in resource disk; do
+        echo "| 4 | $m mode, Begin to completion (whole run), against another build of the stub ($(g against)) | $(s "$(g install.$m.wall)") ($(s "$(g install.$m.whole)")) | $(s "$(g install.${m}_b.wall)") ($(s "$(g install.${m}_b.whole)")) | $(x "$(g install.${m}_b.wall)" "$(g install.$m.wall)") ($(x "$(g install.${m}_b.whole)" "$(g install.$m.whole)")) | |"
+    done
+fi
+o=$(g build.setup.bytes)
+echo "| 4 | size of the installer, kivpack build | $o B | NSIS zlib $(g size.nsis.zlib) B, zlib solid $(g size.nsis.zlib_solid) B, LZMA solid $(g size.nsis.lzma_solid) B | ours over: zlib $(bench_ratio "$o" "$(g size.nsis.zlib)"), zlib solid $(bench_ratio "$o" "$(g size.nsis.zlib_solid)"), LZMA $(bench_ratio "$o" "$(g size.nsis.lzma_solid)") | |"
 st=$(g stub.bytes)
 echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"
 ub=$(g uninstaller.bytes)
@@ -50,7 +69,35 @@ echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) 
 lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
 echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"
 echo "| 7 | kivpack build of the corpus on a terminal ($(g build.progress_updates) progress updates drawn) | wall $(s "$(g build.terminal.wall)") | off a terminal: $(s "$(g build.quiet.wall)"); kivpack compress of the same files: $(s "$(g compress.ours.wall)") | $(x "$(g build.terminal.wall)" "$(g build.quiet.wall)") the quiet build; $(x "$(g build.terminal.wall)" "$(g compress.ours.wall)") compress alone | |"
+ho=$(g help.ours.wall) hh=$(g help.halibut.wall)
+echo "| 8 | kivpack helpfile, $(mb "$(g help.source.bytes)") source, 800 topics | wall $(s "$ho"), $(g help.ours.bytes) B | halibut, same text: wall $(s "$hh"), $(g help.halibut.bytes) B | speed $(x "$hh" "$ho"); size ours/halibut $(bench_ratio "$(g help.ours.bytes)" "$(g help.halibut.bytes)" 3) | |"
 ru=$(g remove.uninstaller.wall) rd=$(g remove.deletefile.wall)
-echo "| 8 | removal of the corpus under Wine by its uninstaller, Yes to the closing dialog | wall $(s "$ru"), session cpu $(s "$(g remove.uninstaller.cpu)") | DeleteFileA of the same files: wall $(s "$rd"), cpu $(s "$(g remove.deletefile.cpu)") | speed against DeleteFileA: wall $(bench_ratio "$rd" "$ru"), cpu $(bench_ratio "$(g remove.deletefile.cpu)" "$(g remove.uninstaller.cpu)") | |"
+echo "| 9 | removal of the corpus under Wine by its uninstaller, Yes to the closing dialog | wall $(s "$ru"), session cpu $(s "$(g remove.uninstaller.cpu)") | DeleteFileA of the same files: wall $(s "$rd"), cpu $(s "$(g remove.deletefile.cpu)") | speed against DeleteFileA: wall $(bench_ratio "$rd" "$ru"), cpu $(bench_ratio "$(g remove.deletefile.cpu)" "$(g remove.uninstaller.cpu)") | |"
 echo
 echo "Stub sections (bytes in memory): $(awk '$1 ~ /^stub\.section/ {sub("stub.section", "", $1); printf "%s %d, ", $1, $2}' "$results" | sed 's/, $//')."
+
+# The relay trace of one installation per mode (wine.sh, part "steps"), when
+# it ran: each listed call's count and time, from the first to the last
+# opening of a file in the target directory.
+if grep -q '^steps\.' "$results"; then
+    files=$(( $(g corpus.files) - 1 ))
+    echo
+    echo "Where one installation's time goes (relay trace, $files transfers; calls / ms, and ms per file):"
+    echo
+    echo "| Call | resource mode | per file | disk mode | per file |"
+    echo "|---|---|---|---|---|"
+    awk -v files="$files" '
+        $1 ~ /^steps\.(resource|disk)\.call\./ {
+            split($1, k, "."); name = k[4]; mode = k[2]
+            calls[name, mode] = $2; ms[name, mode] = $3; total[name] += $3; names[name] = 1
+        }
+        $1 ~ /^steps\.(resource|disk)\.(span|other|traced_wall)$/ { split($1, k, "."); v[k[3], k[2]] = $2 }
+        function cell(name, mode) { return (name, mode) in calls ? sprintf("%d / %.1f | %.3f", calls[name, mode], ms[name, mode], ms[name, mode] / files) : "- | -" }
+        END {
+            n = 0; for (name in names) order[++n] = name
+            for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (total[order[j]] > total[order[i]]) { t = order[i]; order[i] = order[j]; order[j] = t }
+            for (i = 1; i <= n; i++) printf "| %s | %s | %s |\n", order[i], cell(order[i], "resource"), cell(order[i], "disk")
+            printf "| everything else (the installer'"'"'s own work, calls not listed) | %.1f ms | %.3f | %.1f ms | %.3f |\n", v["other", "resource"], v["other", "resource"] / files, v["other", "disk"], v["other", "disk"] / files
+            printf "| span traced | %.1f ms | %.3f | %.1f ms | %.3f |\n", v["span", "resource"], v["span", "resource"] / files, v["span", "disk"], v["span", "disk"] / files
+        }' "$results"
+fi

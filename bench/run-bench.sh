@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # The benchmarks: every figure against a peer measured in the same run.
 #
-#   bench/run-bench.sh [--quick] [--reps N] [--no-wine]
+#   bench/run-bench.sh [--quick] [--reps N] [--no-wine] [--parts "N..."] [--against STUB]
 #
 # Needs both presets built (./dev test does it) and mscompress, libmspack-dev,
-# Wine, Xvfb. Builds its corpus (about 50 MB; --quick about 5 MB) from the
+# Wine, Xvfb; installs nsis (makensis, the peer of part 4) when it is
+# missing. Builds its corpus (about 50 MB; --quick about 5 MB) from the
 # machine's own files, then measures:
 #   1. compressed size: ours against mscompress and the format's bound
 #   2. compression speed: ours against mscompress
 #   3. expansion speed: ours against libmspack, msexpand and Wine's LZCopy
 #   4. an installation of the corpus under Wine (resource and disk mode)
-#      against a plain copy of the same bytes
+#      against a plain copy of the same bytes and against the same corpus
+#      packed by NSIS 3 (zlib, solid and not), with its page and silent
 #   5. the size of the stub and of the uninstaller stub
 #   6. the script loader on a maximal script against a trivial one
 #   7. kivpack build of the corpus, on a terminal
-#   8. the corpus removed under Wine by its uninstaller against DeleteFileA
+#   8. kivpack helpfile on a 1 MB help source against halibut
+#   9. the corpus removed under Wine by its uninstaller against DeleteFileA
 # Work and results go to build/bench/full (or quick): results.md holds the
-# table, results.txt the raw figures, bench.log everything printed.
+# table, results.txt the raw figures, bench.log everything printed. --parts
+# runs only the parts listed, "steps" among them: a trace of one
+# installation per mode (the product is always built: part 4 installs it);
+# --against installs the product in part 4 also with another build of the
+# stub, in the same session (before and after a change).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -28,8 +35,10 @@ while [ $# -gt 0 ]; do
         --quick) mode=quick; shift ;;
         --reps) reps=$2; shift 2 ;;
         --no-wine) wine=0; shift ;;
-        -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+        --parts) export BENCH_PARTS=$2; shift 2 ;;
+        --against) BENCH_STUB_B=$(realpath "$2"); shift 2 ;;
+        -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
     esac
 done
 # Runs of each measurement; the slowest peers (mscompress, msexpand) get
@@ -39,6 +48,8 @@ export BENCH_REPS
 
 source bench/lib.sh
 source bench/scripts.sh
+source bench/nsis.sh
+part() { [[ " ${BENCH_PARTS:-1 2 3 4 5 6 7 8 9} " == *" $1 "* ]]; }
 HOST=$ROOT/build/host
 WIN32=$ROOT/build/win32
 OUT=$ROOT/build/bench/$mode
@@ -48,7 +59,14 @@ for f in "$KIVPACK" "$HOST/bench/szdd_bound" "$HOST/bench/expand_bench" "$HOST/e
     "$WIN32/kivinstall.exe"; do
     [ -e "$f" ] || { echo "bench: $f is missing: build both presets first (./dev test)" >&2; exit 1; }
 done
-for tool in mscompress msexpand script; do
+# The peer installer is for the bench alone, not for the tests.
+if ! command -v makensis >/dev/null; then
+    sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get install -y -o DPkg::Lock::Timeout=600 nsis >/dev/null ||
+        { echo "bench: cannot install nsis (makensis)" >&2; exit 1; }
+fi
+for tool in mscompress msexpand script makensis; do
     command -v "$tool" >/dev/null || { echo "bench: $tool is not installed" >&2; exit 1; }
 done
 mkdir -p "$OUT"
@@ -69,14 +87,17 @@ bench_put reps "$BENCH_REPS"
 bench_put slow_reps "$slow_reps"
 
 # 2. Compression speed (its outputs serve 1 and 3).
+if part 1 || part 2 || part 3; then
 bench_say "2. compression speed: kivpack compress and mscompress, ${#NAMES[@]} files"
 fresh_ours() { rm -rf "$W/ours" && mkdir -p "$W/ours"; }
 bench_best compress.ours fresh_ours "$KIVPACK" compress -o "$W/ours" "${FILES[@]}" || exit 1
 fresh_ms() { rm -rf "$W/ms" && mkdir -p "$W/ms" && cp "${FILES[@]}" "$W/ms/"; }
 compress_ms() { cd "$W/ms" && mscompress "${NAMES[@]}"; }
 BENCH_REPS=$slow_reps bench_best compress.mscompress fresh_ms compress_ms || exit 1
+fi
 
 # 1. Compressed size.
+if part 1; then
 bench_say "1. compressed size: ours, mscompress and the exhaustive bound"
 "$HOST/bench/szdd_bound" "${FILES[@]}" >"$W/bound.txt" || { echo "bench: szdd_bound failed" >&2; exit 1; }
 awk -v ours="$W/ours" -v ms="$W/ms" '
@@ -97,10 +118,12 @@ awk -v ours="$W/ours" -v ms="$W/ms" '
             printf "size.%s.mscompress %d\nsize.%s.above_bound %d\n", c, msc[c], c, worse[c] + 0
         }
     }' "$CORPUS/MANIFEST" "$W/bound.txt" >>"$BENCH_RESULTS"
+fi
 
 # 3. Expansion speed, native. The expanded files go to a memory file system
 # where there is one, so that the file system's own work (and the disk's,
 # for other programs of a shared machine) weighs less against the decoders.
+if part 3; then
 bench_say "3. expansion speed: ours against libmspack (one process), kivpack expand, msexpand"
 X=$W
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
@@ -130,8 +153,10 @@ for name in "${NAMES[@]}"; do
     cmp -s "$CORPUS/files/$name" "$X/kx/$name" || { echo "bench: msexpand expands $name wrongly" >&2; exit 1; }
 done
 rm -rf "$X/kx"
+fi
 
 # 5. The stub.
+if part 5; then
 bench_say "5. the stub: build/win32/kivinstall.exe"
 bench_put stub.bytes "$(stat -c %s "$WIN32/kivinstall.exe")"
 i686-w64-mingw32-objdump -h "$WIN32/kivinstall.exe" | awk '$2 ~ /^\./ {print $2, $3}' |
@@ -139,8 +164,10 @@ i686-w64-mingw32-objdump -h "$WIN32/kivinstall.exe" | awk '$2 ~ /^\./ {print $2,
 bench_say "5. the uninstaller stub: build/win32/kivuninst.exe (at most 32 KiB)"
 bench_put uninstaller.bytes "$(stat -c %s "$WIN32/kivuninst.exe")"
 bench_put uninstaller.limit 32768
+fi
 
 # 6. The loader, native: kivpack check.
+if part 6; then
 bench_say "6. the loader: kivpack check of a maximal and of a trivial script"
 for kind in max trivial; do
     mkdir -p "$W/loader-$kind"
@@ -149,24 +176,42 @@ for kind in max trivial; do
     bench_best "loader.check.$kind" : "$KIVPACK" check "$W/loader-$kind/INSTALL.INI" || exit 1
 done
 bench_put loader.script.max.bytes "$(stat -c %s "$W/loader-max/INSTALL.INI")"
+fi
 
 # 7. kivpack build of the corpus as one product, on a terminal and off one.
-bench_say "7. kivpack build of the corpus, on a terminal (script -q -c) and off one"
+bench_say "7. kivpack build of the corpus$(part 7 && echo ', on a terminal (script -q -c) and off one')"
 mkdir -p "$W/product"
 bench_product_script "$CORPUS" "$W/product/INSTALL.INI" || exit 1
 printf 'KivBench help\r\n' >"$W/product/BENCH.HLP"
 ln -f "${FILES[@]}" "$W/product/" 2>/dev/null || cp "${FILES[@]}" "$W/product/"
 build_cmd=("$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup.exe" --stub "$WIN32/kivinstall.exe")
 build_on_terminal() { script -q -e -c "$(printf '%q ' "${build_cmd[@]}")" "$W/build.typescript"; }
-bench_best build.terminal : build_on_terminal || exit 1
+if part 7; then
+    bench_best build.terminal : build_on_terminal || exit 1
+    bench_put build.progress_updates "$(tr '\r' '\n' <"$W/build.typescript" | grep -c 'packing.*%')"
+fi
 bench_best build.quiet : "${build_cmd[@]}" || exit 1
-bench_put build.progress_updates "$(tr '\r' '\n' <"$W/build.typescript" | grep -c 'packing.*%')"
 bench_put build.setup.bytes "$(stat -c %s "$W/setup.exe")"
+if [ -n "${BENCH_STUB_B:-}" ]; then
+    "$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup-b.exe" --stub "$BENCH_STUB_B" >/dev/null || exit 1
+    export BENCH_STUB_B BENCH_SETUP_B=$W/setup-b.exe
+    bench_put against "$BENCH_STUB_B"
+fi
+if part 4; then
+    bench_say "4. the peer installer: the corpus packed by makensis"
+    nsis_pack "$CORPUS" "$W/nsis" || exit 1
+fi
+
+# 8. The help compiler.
+if part 8; then
+    bench_say "8. kivpack helpfile on a help source of about 1 MB, and halibut on the same text"
+    KIVPACK=$KIVPACK bash bench/help.sh 2>&1 | tee -a "$BENCH_LOG"
+fi
 
 # 3 (Wine's LZCopy), 4 and 6 under Wine.
 if [ "$wine" = 1 ]; then
-    bench_say "3, 4, 6, 8 under Wine"
-    BENCH_CORPUS=$CORPUS BENCH_SETUP=$W/setup.exe BENCH_PRODUCT=$W/product \
+    bench_say "3, 4, 6, 9 under Wine"
+    BENCH_CORPUS=$CORPUS BENCH_SETUP=$W/setup.exe BENCH_PRODUCT=$W/product BENCH_NSIS=$W/nsis \
         bash bench/wine.sh 2>&1 | tee -a "$BENCH_LOG"
     [ "${PIPESTATUS[0]}" -eq 0 ] || echo "bench: the Wine part failed (see $BENCH_LOG)" >&2
 fi

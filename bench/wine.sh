@@ -14,18 +14,22 @@
 #     the script and the compressed files). The peer: plaincopy.exe, which
 #     copies the same expanded bytes and is driven the same way (OK, then
 #     its completion box), with CopyFileA and with a ReadFile/WriteFile loop.
-#     Every installed or copied file is compared with the corpus. The same
-#     two installations without the payload checksums (the table's type
-#     renamed in the resource directory; in disk mode the bare stub) give the
-#     cost of checking them.
+#     Every installed or copied file is compared with the corpus. The other
+#     peer: the corpus packed by NSIS 3 (BENCH_NSIS, zlib, solid and not),
+#     run with its progress page (which closes by itself) and silently (/S).
+#     Every program is also timed from its start to its end. The same two
+#     installations without the payload checksums (the table's type renamed
+#     in the resource directory; in disk mode the bare stub) give the cost of
+#     checking them.
 #  6. The loader: from the start of the installer to its start dialog, with
 #     the maximal script and with the trivial one (disk mode).
-#  8. The corpus removed by the product's uninstaller (kivpack uninstaller),
+#  9. The corpus removed by the product's uninstaller (kivpack uninstaller),
 #     from Yes to its closing dialog, against plaincopy.exe --delete, which
 #     deletes the same files with DeleteFileA and is driven the same way.
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/bench/lib.sh"
 source "$ROOT/bench/scripts.sh"
+source "$ROOT/bench/nsis.sh"
 export KIV_SOURCE_DIR=$ROOT KIV_HOST_DIR=$ROOT/build/host KIV_WIN32_DIR=$ROOT/build/win32
 source "$ROOT/tests/e2e/lib.sh"
 KIV_SUITE=bench
@@ -38,7 +42,7 @@ PLAINCOPY=$KIV_WIN32_DIR/bench/plaincopy.exe
 [ -f "$LZBENCH" ] && [ -f "$PLAINCOPY" ] || kiv_die "bench programs missing in $KIV_WIN32_DIR/bench"
 mapfile -t NAMES < <(awk '{print $1}' "$BENCH_CORPUS/MANIFEST")
 # BENCH_PARTS (say "4 6") runs only those parts; all of them by default.
-part() { [[ " ${BENCH_PARTS:-3 4 6 8} " == *" $1 "* ]]; }
+part() { [[ " ${BENCH_PARTS:-3 4 6 9} " == *" $1 "* ]]; }
 
 # same_as_corpus DIR WHAT [SUFFIX]: every corpus file is in DIR (as NAME
 # followed by SUFFIX) byte for byte.
@@ -117,8 +121,63 @@ timed_run() {
     kiv_wait "$tag"
 }
 
-if part 4; then
-kiv_case "4. an installation of the corpus against a plain copy"
+# whole_run TAG TITLE READY DONE -- EXE ARGS...: the same road, timed from
+# the start of the program to its end, with one driver answering the two
+# dialogs as soon as they show. Sets RUN_WHOLE.
+whole_run() {
+    local tag=$1 title=$2 ready=$3 done=$4 start
+    shift 5
+    settle
+    start=$(bench_now)
+    kiv_start "$tag" --limit "$LIMIT" "$@"
+    KIV_DRIVE_LIMIT=$LIMIT kiv_drive --timeout "$LIMIT" wait-dialog --title "$title" --window-text "$ready" -- \
+        press --id 1 -- wait-dialog --title "$title" --window-text "$done" -- press --id 1 -- wait-exit || return 1
+    kiv_wait "$tag" || return 1
+    RUN_WHOLE=$(bench_since "$start")
+}
+
+# peer_install TAG EXE [ARGS]: the NSIS installer from its start to its end,
+# which needs no answer. Sets RUN_WHOLE, and RUN_TIME and RUN_CPU to the same
+# span.
+peer_install() {
+    local tag=$1 start c0
+    shift
+    rm -rf "$KIV_C/KIVNSIS"
+    settle
+    c0=$(session_ticks)
+    start=$(bench_now)
+    kiv_start "$tag" --limit "$LIMIT" "$@"
+    kiv_wait "$tag" || return 1
+    RUN_WHOLE=$(bench_since "$start")
+    RUN_TIME=$RUN_WHOLE
+    RUN_CPU=$(ticks_since "$c0")
+    [ "$KIV_RC" -eq 0 ] || { kiv_fail "$tag: exit code $KIV_RC"; return 1; }
+    same_as_corpus "$KIV_C/KIVNSIS" "$tag"
+}
+
+# install TAG EXE: one installation, from Begin to the completion dialog;
+# then another, from the start of the installer to its end.
+install() {
+    rm -rf "$KIV_C/KIVBENCH"
+    timed_run "$1" "$BENCH_CAPTION" Begin "successfully completed" -- "$2" || return 1
+    same_as_corpus "$KIV_C/KIVBENCH" "$1"
+    rm -rf "$KIV_C/KIVBENCH"
+    whole_run "$1" "$BENCH_CAPTION" Begin "successfully completed" -- "$2" || return 1
+    same_as_corpus "$KIV_C/KIVBENCH" "$1, whole run"
+}
+
+# plain_copy TAG [--rw]: the same bytes copied, from OK to the completion box.
+plain_copy() {
+    local tag=$1
+    shift
+    rm -rf "$KIV_C/KIVCOPY" && mkdir -p "$KIV_C/KIVCOPY"
+    timed_run "$tag" "Plain copy" "files?" "Copy completed" -- "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")" ||
+        return 1
+    RUN_WHOLE=
+    same_as_corpus "$KIV_C/KIVCOPY" "$tag"
+}
+
+if part 4 || part steps; then
 # Disk mode: the stub, the script and every compressed file in one folder
 # (the installer finds each disk's files in its own folder, so no prompt).
 DISKS=$KIV_WORK/disks
@@ -128,6 +187,12 @@ for d in "$DISKS"/DISK*; do
     [ "$d" = "$DISKS/DISK1" ] || { mv "$d"/* "$DISKS/DISK1/" && rmdir "$d"; }
 done
 DISK_SETUP=$DISKS/DISK1/SETUP.EXE
+# Another build of the stub (run-bench.sh --against), beside the first.
+[ -z "${BENCH_STUB_B:-}" ] || cp "$BENCH_STUB_B" "$DISKS/DISK1/SETUPB.EXE"
+fi
+
+if part 4; then
+kiv_case "4. an installation of the corpus against a plain copy"
 # The installers without their checksum table: the disk set's beside the
 # checked one (the installer finds the files in its own directory), and the
 # packed one with resource type 258 renamed to 259, which it never looks for.
@@ -157,41 +222,64 @@ copy_list=$KIV_WORK/copy.list
 from=$(kiv_winpath "$BENCH_CORPUS/files")
 for name in "${NAMES[@]}"; do printf '%s\\%s\tC:\\KIVCOPY\\%s\r\n' "$from" "$name" "$name"; done >"$copy_list"
 
-# install TAG EXE: one installation, from Begin to the completion dialog.
-install() {
-    rm -rf "$KIV_C/KIVBENCH"
-    timed_run "$1" "$BENCH_CAPTION" Begin "successfully completed" -- "$2" || return 1
-    same_as_corpus "$KIV_C/KIVBENCH" "$1"
-}
-
-# plain_copy TAG [--rw]: the same bytes copied, from OK to the completion box.
-plain_copy() {
-    local tag=$1
-    shift
-    rm -rf "$KIV_C/KIVCOPY" && mkdir -p "$KIV_C/KIVCOPY"
-    timed_run "$tag" "Plain copy" "files?" "Copy completed" -- "$PLAINCOPY" "$@" "$(kiv_winpath "$copy_list")" ||
-        return 1
-    same_as_corpus "$KIV_C/KIVCOPY" "$tag"
-}
-
-declare -A best cpu
+declare -A best cpu whole
 keep_best() {
     best[$1]=$(bench_min "${best[$1]:-}" "$RUN_TIME")
     cpu[$1]=$(bench_min "${cpu[$1]:-}" "$RUN_CPU")
+    [ -z "$RUN_WHOLE" ] || whole[$1]=$(bench_min "${whole[$1]:-}" "$RUN_WHOLE")
 }
 for rep in $(seq "$BENCH_REPS"); do
     plain_copy copyfile && keep_best copyfile
     install resource "$BENCH_SETUP" && keep_best resource
     install disk "$DISK_SETUP" && keep_best disk
+    if [ -n "${BENCH_STUB_B:-}" ]; then
+        install resource_b "$BENCH_SETUP_B" && keep_best resource_b
+        install disk_b "$DISKS/DISK1/SETUPB.EXE" && keep_best disk_b
+    fi
     plain_copy readwrite --rw && keep_best readwrite
     install resource_unchecked "$SETUP_UNCHECKED" && keep_best resource_unchecked
     install disk_unchecked "$DISK_UNCHECKED" && keep_best disk_unchecked
+    for packing in "${NSIS_INSTALLED[@]}"; do
+        peer_install "nsis_page_$packing" "$BENCH_NSIS/$packing.exe" && keep_best "nsis_page_$packing"
+        peer_install "nsis_silent_$packing" "$BENCH_NSIS/$packing.exe" /S && keep_best "nsis_silent_$packing"
+    done
 done
-for key in copyfile readwrite resource disk resource_unchecked disk_unchecked; do
+for key in "${!best[@]}"; do
     bench_put "install.$key.wall" "${best[$key]:-}"
     bench_put "install.$key.cpu" "${cpu[$key]:-}"
+    [ -z "${whole[$key]:-}" ] || bench_put "install.$key.whole" "${whole[$key]}"
 done
-rm -rf "$KIV_C/KIVBENCH" "$KIV_C/KIVCOPY"
+rm -rf "$KIV_C/KIVBENCH" "$KIV_C/KIVCOPY" "$KIV_C/KIVNSIS"
+fi
+
+if part steps; then
+kiv_case "steps: where one installation's time goes (relay trace)"
+# One installation in each mode with the installer's system calls traced,
+# not timed against anything: the trace itself slows every listed call.
+RELAY="CreateFileA;WriteFile;ReadFile;CloseHandle;SetFileTime;GetFileTime;GetFileSize;SetFilePointer"
+RELAY+=";DeleteFileA;SetFileAttributesA;GetFileAttributesA;FindResourceA;LoadResource;LockResource"
+RELAY+=";SizeofResource;FreeResource;LoadStringA;FindAtomA;GetAtomNameA;GlobalLock;GlobalUnlock"
+RELAY+=";SetErrorMode;GetDriveTypeA;SetDlgItemTextA;InvalidateRect;UpdateWindow;PeekMessageA"
+RELAY+=";GetDlgItem;GetClientRect;IsDialogMessageA;DosDateTimeToFileTime;LocalFileTimeToFileTime"
+kiv_reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$RELAY" /f >/dev/null ||
+    kiv_die "cannot limit the relay trace"
+for mode in resource disk; do
+    exe=$BENCH_SETUP
+    [ "$mode" = disk ] && exe=$DISK_SETUP
+    rm -rf "$KIV_C/KIVBENCH"
+    WINEDEBUG=+timestamp,+relay timed_run "trace-$mode" "$BENCH_CAPTION" Begin "successfully completed" -- "$exe" ||
+        kiv_die "the traced installation failed"
+    awk -v target=KIVBENCH -f "$ROOT/bench/steps.awk" "$KIV_ART/trace-$mode.err" "$KIV_ART/trace-$mode.err" |
+        while read -r name calls ms; do
+            case $name in
+                span | other) bench_put "steps.$mode.$name" "$calls" ;;
+                *) bench_put "steps.$mode.call.$name" "$calls $ms" ;;
+            esac
+        done
+    bench_put "steps.$mode.traced_wall" "$RUN_TIME"
+done
+kiv_reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null
+rm -rf "$KIV_C/KIVBENCH"
 fi
 
 if part 6; then
@@ -215,8 +303,8 @@ for rep in $(seq "$BENCH_REPS"); do
 done
 for kind in max trivial; do bench_put "loader.wine.$kind.wall" "${loader[$kind]:-}"; done
 fi
-if part 8; then
-kiv_case "8. the corpus removed by its uninstaller against DeleteFileA"
+if part 9; then
+kiv_case "9. the corpus removed by its uninstaller against DeleteFileA"
 "$KIV_PACK" uninstaller "$BENCH_PRODUCT/INSTALL.INI" -o "$KIV_WORK/uninst.exe" >/dev/null ||
     kiv_die "kivpack uninstaller failed"
 delete_list=$KIV_WORK/delete.list

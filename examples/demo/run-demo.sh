@@ -15,7 +15,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 out=$root/build/demo
 rm -rf "$out/product" "$out/setup.exe" && mkdir -p "$out/product"
-cp examples/demo/INSTALL.INI examples/demo/README.TXT examples/demo/DEMO.HLP "$out/product/"
+cp examples/demo/INSTALL.INI examples/demo/README.TXT build/host/demo/DEMO.HLP "$out/product/"
 cp build/win32/demo/KIVDEMO.exe "$out/product/KIVDEMO.EXE"
 ./build/host/kivpack check "$out/product/INSTALL.INI"
 ./build/host/kivpack build "$out/product/INSTALL.INI" -o "$out/setup.exe" --stub build/win32/kivinstall.exe

@@ -33,7 +33,7 @@ void ShowStatusLine(const FileRecord& record)
     if (!record.DescAtom || !AtomGetName(record.DescAtom, description, sizeof description)) return;
     FormatText(State.WorkBuffer, WorkBufferSize, State.CopyingText ? State.CopyingText : "Copying %s...",
                description);
-    SetDlgItemTextA((HWND)State.ProgressDialog, CTRL_MESSAGE, State.WorkBuffer);
+    ShowProgressStatus((HWND)State.ProgressDialog, State.WorkBuffer);
 }
 
 // One record, retried for as long as the user chooses Retry or OK. Returns
@@ -149,7 +149,11 @@ int RunInstallation()
         // system's own error box, for the disk walk only.
         const UINT savedErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
         status = PumpMessages();
-        if (!status) status = WalkDisks(progress);
+        if (!status) {
+            ThrottleProgressPaint(1);
+            status = WalkDisks(progress);
+            ThrottleProgressPaint(0);
+        }
         SetErrorMode(savedErrorMode);
     }
     if (!status) {

@@ -1,6 +1,7 @@
 // File transfer: one file record put in place. A payload resource is written
 // to a temporary file beside its destination, stamped with the resource date,
-// and expanded to the destination; a disk file is expanded straight from the
+// and expanded to the destination through the handle that wrote it (no close
+// and second open of the same name); a disk file is expanded straight from the
 // source directory. Failures return 1300, 1700 or 1800 with the error
 // recorded, and never leave a partly written destination or a temporary file.
 //
@@ -207,11 +208,12 @@ unsigned ResourceDataSize(HRSRC resource, unsigned id)
     return cap && size > cap ? cap : size;
 }
 
-unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,
-                    unsigned sourceKind, unsigned flags)
+namespace {
+
+// The attributes a transferred file gets afterwards (the font flags on the new
+// shell); 0 for none.
+DWORD FinalAttributes(unsigned flags)
 {
-    int savedBytes = State.BytesCopied;
-    int append = (flags & FlagAppend) != 0;
     DWORD attributes = 0;
     if (State.ShellFlags & ShellNew) {
         if (flags & (FlagHiddenFont | FlagSystemFont)) attributes = FILE_ATTRIBUTE_HIDDEN;
@@ -219,32 +221,35 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
             State.OsMinor == 0)
             attributes |= FILE_ATTRIBUTE_SYSTEM;
     }
+    return attributes;
+}
 
-    char sourcePath[PathSize], destinationPath[PathSize];
-    if (!DirectoryPath(sourcePath, sourceKind, sourceName)) return RefuseLongPath(sourceKind, sourceName);
-    if (!DirectoryPath(destinationPath, destinationKind, destinationName))
-        return RefuseLongPath(destinationKind, destinationName);
+// A source file open for reading at its start: the handle, which the
+// expansion takes over and closes, with its path (named in reports), its size
+// and the times the destination is to carry.
+struct OpenSource {
+    HANDLE File;
+    const char* Path;
+    DWORD Size;
+    FileTimes Times;
+};
 
-    HANDLE source = OpenForReading(sourcePath);
-    if (source == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (!IsFixedOrNetworkDrive(sourcePath)) return IDD_INSERT_DISK;
-        TextCopy(State.MessageArg, sizeof State.MessageArg, sourceName);
-        if (!State.ScriptFromResource) return IDD_FILE_NOT_FOUND;
-        RecordError(error, sourcePath);
-        return IDD_COPY_ERROR;
-    }
-    int copyAtOnce = GetFileSize(source, 0) <= CopyAtOnceLimit && !append;
-    FileTimes sourceTimes;
-    ReadFileTimes(&sourceTimes, source);
+// Expands `source` to the destination path; the rest of ExpandFile's work
+// once its source is open. The source handle is closed in every case.
+unsigned ExpandOpenSource(const OpenSource& source, const char* destinationPath, unsigned flags)
+{
+    int savedBytes = State.BytesCopied;
+    int append = (flags & FlagAppend) != 0;
+    DWORD attributes = FinalAttributes(flags);
+    const char* sourcePath = source.Path;
+    int copyAtOnce = source.Size <= CopyAtOnceLimit && !append;
 
-    int status = ExpansionOpen(source);
+    int status = ExpansionOpen(source.File);
     if (status) {
         ExpansionFailure(status, sourcePath, destinationPath);
         ExpansionClose();
         return IDD_COPY_ERROR;
     }
-
     // An appended part that fails is cut off again rather than taking the
     // whole file with it: what was there before stays (it may be a file the
     // installation did not make) and Retry appends the part afresh.
@@ -290,7 +295,7 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         RecordError(ERROR_CRC, State.ScriptFromResource ? destinationPath : sourcePath);
         result = IDD_COPY_ERROR;
     }
-    if (!result) CopyFileTimes(destination, &sourceTimes);
+    if (!result) CopyFileTimes(destination, &source.Times);
     int cutBack = 0;
     if (result && append) {
         LONG high = earlierHigh;
@@ -316,43 +321,96 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
     return result;
 }
 
+} // namespace
+
+unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,
+                    unsigned sourceKind, unsigned flags)
+{
+    char sourcePath[PathSize], destinationPath[PathSize];
+    if (!DirectoryPath(sourcePath, sourceKind, sourceName)) return RefuseLongPath(sourceKind, sourceName);
+    if (!DirectoryPath(destinationPath, destinationKind, destinationName))
+        return RefuseLongPath(destinationKind, destinationName);
+
+    HANDLE file = OpenForReading(sourcePath);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (!IsFixedOrNetworkDrive(sourcePath)) return IDD_INSERT_DISK;
+        TextCopy(State.MessageArg, sizeof State.MessageArg, sourceName);
+        if (!State.ScriptFromResource) return IDD_FILE_NOT_FOUND;
+        RecordError(error, sourcePath);
+        return IDD_COPY_ERROR;
+    }
+    OpenSource source = {file, sourcePath, GetFileSize(file, 0), {}};
+    ReadFileTimes(&source.Times, file);
+    return ExpandOpenSource(source, destinationPath, flags);
+}
+
+namespace {
+
+// The temporary file of a payload, open for writing it and for the expansion
+// to read it back through the same handle. On Windows NT the system deletes
+// the file when that handle closes, even when the process ends first, which
+// also spares a second lookup of the name in a directory that grows with
+// every file; the file is kept out of the write-back while it lives. The 95
+// family is not relied on for either flag: there the caller deletes the file
+// by name.
+HANDLE CreateTemporary(const char* path)
+{
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    if (State.ShellFlags & ShellWindowsNt) flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
+    // A name that is free is simply created: emptying a file that is there
+    // makes some file systems write its new contents out as it is closed.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_NEW, flags, 0);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_ALWAYS, flags, 0);
+}
+
+} // namespace
+
 unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
                              unsigned flags)
 {
-    char temporaryName[PathSize], temporaryPath[PathSize];
+    char temporaryName[PathSize], temporaryPath[PathSize], destinationPath[PathSize];
     ExpectPayloadCrc(resourceId, 0);
     TemporaryName(temporaryName, destinationName);
     // The temporary name is as long as the destination name: the refusal names
     // the file the user knows.
-    if (!DirectoryPath(temporaryPath, kind, temporaryName)) return RefuseLongPath(kind, destinationName);
+    if (!DirectoryPath(temporaryPath, kind, temporaryName) ||
+        !DirectoryPath(destinationPath, kind, destinationName))
+        return RefuseLongPath(kind, destinationName);
 
     unsigned result = 0;
     HRSRC resource = FindResourceA((HMODULE)State.Instance, MAKEINTRESOURCEA(resourceId),
                                    MAKEINTRESOURCEA(KIV_PAYLOAD_TYPE));
     HGLOBAL loaded = resource ? LoadResource((HMODULE)State.Instance, resource) : 0;
     const void* data = loaded ? LockResource(loaded) : 0;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (!data) {
-        RecordCopyError(temporaryPath);
-        result = IDD_COPY_ERROR;
-    } else if ((file = OpenForWriting(temporaryPath, CREATE_ALWAYS)) == INVALID_HANDLE_VALUE) {
+    OpenSource source = {INVALID_HANDLE_VALUE, temporaryPath, 0, {}};
+    if (!data || (source.File = CreateTemporary(temporaryPath)) == INVALID_HANDLE_VALUE) {
         RecordCopyError(temporaryPath);
         result = IDD_COPY_ERROR;
     } else {
-        if (!WriteWhole(file, data, ResourceDataSize(resource, resourceId))) {
-            RecordCopyError(temporaryPath);
-            result = IDD_COPY_ERROR;
+        source.Size = ResourceDataSize(resource, resourceId);
+        FILETIME local;
+        DosDateTimeToFileTime(State.ResourceFileDate, State.ResourceFileTime, &local);
+        LocalFileTimeToFileTime(&local, &source.Times.Written);
+        source.Times.Created = source.Times.Accessed = source.Times.Written;
+        source.Times.Known = TRUE;
+        // The stamp is the file's own while it exists, and the destination
+        // takes the same three times from here rather than asking the file.
+        if (WriteWhole(source.File, data, source.Size)) {
+            SetFileTime(source.File, &source.Times.Created, &source.Times.Accessed, &source.Times.Written);
+            if (SetFilePointer(source.File, 0, 0, FILE_BEGIN) != 0) result = IDD_COPY_ERROR;
         } else {
-            FILETIME local, universal;
-            DosDateTimeToFileTime(State.ResourceFileDate, State.ResourceFileTime, &local);
-            LocalFileTimeToFileTime(&local, &universal);
-            SetFileTime(file, &universal, &universal, &universal);
+            result = IDD_COPY_ERROR;
         }
+        if (result) RecordCopyError(temporaryPath);
     }
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (loaded) FreeResource(loaded);
-    if (!result) result = ExpandFile(destinationName, temporaryName, kind, kind, flags);
-    DeleteFileQuietly(temporaryPath);
+    if (!result)
+        result = ExpandOpenSource(source, destinationPath, flags);
+    else if (source.File != INVALID_HANDLE_VALUE)
+        CloseHandle(source.File);
+    if (!(State.ShellFlags & ShellWindowsNt)) DeleteFileQuietly(temporaryPath);
     return result;
 }
 

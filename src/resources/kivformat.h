@@ -6,7 +6,7 @@
 //  | code, data, imports         |   the stub as built: kept byte for byte
 //  +-----------------------------+
 //  | .rsrc                       |
-//  |   RT_DIALOG   1000 .. 2800  |   dialog templates of the stub
+//  |   RT_DIALOG   1000 .. 2900  |   dialog templates of the stub
 //  |   RT_STRING   8000 .. 8011  |   texts (blocks 501, 502 of 16 strings)
 //  |   RT_STRING  10000 ..       |   optional byte caps of payload resources
 //  |   RT_ICON / RT_GROUP_ICON   |   icon 3000
@@ -14,6 +14,7 @@
 //  |   type 256   12000          |   install script       (SZDD)
 //  |   type 256   12001          |   help file            (SZDD)
 //  |   type 256   12002 ..       |   disk files in script order (SZDD)
+//  |   type 257   1              |   help topics as text (below)
 //  |   type 258   1              |   CRC-32 of each payload (below)
 //  +-----------------------------+
 //
@@ -28,6 +29,20 @@
 //              length (b1 & 0x0F) + 3), then up to eight items. The window
 //              is a 4,096-byte ring of spaces whose write position starts
 //              at 4,080.
+//
+//  Help text (type 257, id 1): the help file's topics as plain text, which
+//  the installer shows itself where the system has no help viewer. Written
+//  by kivpack from the packed help file; absent when that is not readable.
+//  offset size
+//   0     4    number of topics, unsigned little-endian
+//   4     ...  the topics in help-file order, each:
+//              0  4  help context, unsigned little-endian
+//              4  4  size of this record, these 8 bytes included
+//              8  .. title, NUL-terminated
+//              .. .. text, NUL-terminated; lines end in CR LF and an empty
+//                    line separates paragraphs
+//              The title and the text are ANSI (code page 1252) and together
+//              fill the record exactly.
 //
 //  Payload checksums (type 258, id 1), written by kivpack into an installer
 //  and into a disk set's SETUP.EXE; an installer without them checks nothing.
@@ -51,6 +66,10 @@
 // String id (resource id - KIV_CAP_STRING_OFFSET) caps the bytes taken from a
 // payload resource.
 #define KIV_CAP_STRING_OFFSET 2000
+
+#define KIV_HELP_TEXT_TYPE 257
+#define KIV_HELP_TEXT_RESOURCE 1
+#define KIV_HELP_TEXT_HEADER_SIZE 8
 
 #define KIV_CRC_TYPE 258
 #define KIV_CRC_RESOURCE 1
@@ -106,6 +125,7 @@
 #define IDD_TOO_MANY_DISKS 2500
 #define IDD_NO_COPY_TO_UPGRADE 2700
 #define IDD_WINDOWS_TOO_OLD 2800
+#define IDD_HELP_TOPIC 2900
 
 /* Control ids. */
 #define CTRL_MESSAGE 1001
@@ -117,3 +137,4 @@
 #define CTRL_DIRECTORY 1701
 #define CTRL_GAUGE 2101
 #define CTRL_BROWSE 2403
+#define CTRL_HELP_TEXT 2901

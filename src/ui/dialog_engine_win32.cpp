@@ -1,41 +1,43 @@
 // The dialog engine: the table of dialogs, their templates, ShowDialog and the
 // window operations that every dialog procedure shares.
 #include <windows.h>
+#include "ui/dialog_help.h"
 #include "ui/dialogs.h"
 #include "ui/fonts_layout.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 
-// HelpContext selects the message-fill rule of MessageDialogProc as well as
-// the help topic. Row 2300's 0 is never applied: 2300 shown by its own id
-// keeps the caller's topic, and 2301 and 2302 bring their own.
+// The help contexts come from DialogHelpTable (ui/dialog_help.h), which holds
+// the same rows in the same order.
 DialogRow DialogTable[] = {
-    {IDD_BAD_DRIVE, 256, MessageDialogProc, 0},
-    {IDD_BAD_LINE, 512, MessageDialogProc, 0},
-    {IDD_NO_DIRECTORY, 768, MessageDialogProc, 0},
-    {IDD_COPY_ERROR, 1024, MessageDialogProc, 0},
-    {IDD_CANNOT_CREATE, 1280, MessageDialogProc, 0},
-    {IDD_DISK_FULL, 1536, MessageDialogProc, 0},
-    {IDD_FONTS_ONLY, 1664, MessageDialogProc, 0},
-    {IDD_MISSING_KEY, 1792, MessageDialogProc, 0},
-    {IDD_INSERT_DISK, 2048, DirectoryDialogProc, 0},
-    {IDD_FILE_NOT_FOUND, 2176, DirectoryDialogProc, 0},
-    {IDD_CANNOT_OPEN_SCRIPT, NoHelpContext, MessageDialogProc, 0},
-    {IDD_OUT_OF_MEMORY, 2304, MessageDialogProc, 0},
-    {IDD_CANNOT_START, 2816, MessageDialogProc, 0},
-    {IDD_DONE, 2560, MessageDialogProc, 0},
-    {IDD_DONE_OK_CANCEL, 2560, CompletionDialogProc, 0},
-    {IDD_DONE_YES_NO, 2560, CompletionDialogProc, 0},
-    {IDD_DIRECTORY_MESSAGE, 0, MessageDialogProc, 0},
-    {IDD_NEW_INSTALL, 3584, DirectoryDialogProc, 0},
-    {IDD_EARLIER_COPY, 3712, DirectoryDialogProc, 0},
-    {IDD_UPGRADE, 3720, MessageDialogProc, 0},
-    {IDD_TOO_MANY_DISKS, 3840, MessageDialogProc, 0},
-    {IDD_NO_COPY_TO_UPGRADE, 3968, MessageDialogProc, 0},
-    {IDD_WINDOWS_TOO_OLD, 4096, MessageDialogProc, 0},
+    {IDD_BAD_DRIVE, DialogHelpContext(IDD_BAD_DRIVE), MessageDialogProc, 0},
+    {IDD_BAD_LINE, DialogHelpContext(IDD_BAD_LINE), MessageDialogProc, 0},
+    {IDD_NO_DIRECTORY, DialogHelpContext(IDD_NO_DIRECTORY), MessageDialogProc, 0},
+    {IDD_COPY_ERROR, DialogHelpContext(IDD_COPY_ERROR), MessageDialogProc, 0},
+    {IDD_CANNOT_CREATE, DialogHelpContext(IDD_CANNOT_CREATE), MessageDialogProc, 0},
+    {IDD_DISK_FULL, DialogHelpContext(IDD_DISK_FULL), MessageDialogProc, 0},
+    {IDD_FONTS_ONLY, DialogHelpContext(IDD_FONTS_ONLY), MessageDialogProc, 0},
+    {IDD_MISSING_KEY, DialogHelpContext(IDD_MISSING_KEY), MessageDialogProc, 0},
+    {IDD_INSERT_DISK, DialogHelpContext(IDD_INSERT_DISK), DirectoryDialogProc, 0},
+    {IDD_FILE_NOT_FOUND, DialogHelpContext(IDD_FILE_NOT_FOUND), DirectoryDialogProc, 0},
+    {IDD_CANNOT_OPEN_SCRIPT, DialogHelpContext(IDD_CANNOT_OPEN_SCRIPT), MessageDialogProc, 0},
+    {IDD_OUT_OF_MEMORY, DialogHelpContext(IDD_OUT_OF_MEMORY), MessageDialogProc, 0},
+    {IDD_CANNOT_START, DialogHelpContext(IDD_CANNOT_START), MessageDialogProc, 0},
+    {IDD_DONE, DialogHelpContext(IDD_DONE), MessageDialogProc, 0},
+    {IDD_DONE_OK_CANCEL, DialogHelpContext(IDD_DONE_OK_CANCEL), CompletionDialogProc, 0},
+    {IDD_DONE_YES_NO, DialogHelpContext(IDD_DONE_YES_NO), CompletionDialogProc, 0},
+    {IDD_DIRECTORY_MESSAGE, DialogHelpContext(IDD_DIRECTORY_MESSAGE), MessageDialogProc, 0},
+    {IDD_NEW_INSTALL, DialogHelpContext(IDD_NEW_INSTALL), DirectoryDialogProc, 0},
+    {IDD_EARLIER_COPY, DialogHelpContext(IDD_EARLIER_COPY), DirectoryDialogProc, 0},
+    {IDD_UPGRADE, DialogHelpContext(IDD_UPGRADE), MessageDialogProc, 0},
+    {IDD_TOO_MANY_DISKS, DialogHelpContext(IDD_TOO_MANY_DISKS), MessageDialogProc, 0},
+    {IDD_NO_COPY_TO_UPGRADE, DialogHelpContext(IDD_NO_COPY_TO_UPGRADE), MessageDialogProc, 0},
+    {IDD_WINDOWS_TOO_OLD, DialogHelpContext(IDD_WINDOWS_TOO_OLD), MessageDialogProc, 0},
 };
 
 const unsigned DialogTableSize = sizeof DialogTable / sizeof DialogTable[0];
+static_assert(sizeof DialogTable / sizeof DialogTable[0] == DialogHelpTableSize,
+              "the dialog table and its help contexts have the same rows");
 
 int LoadDialogTemplates()
 {
@@ -130,14 +132,12 @@ void PrepareDialogWindow(HWND dialog)
 
 void ShowContextHelp()
 {
-    if (State.CurrentHelpContext != NoHelpContext)
-        WinHelpA((HWND)State.MainWindow, State.HelpPath, HELP_CONTEXT, State.CurrentHelpContext);
+    if (State.CurrentHelpContext != NoHelpContext) OpenHelpTopic(State.CurrentHelpContext);
 }
 
 void ShowReadmeTopic()
 {
-    if (State.CurrentHelpContext != NoHelpContext)
-        WinHelpA((HWND)State.MainWindow, State.HelpPath, HELP_CONTEXT, HelpReadmeTopic);
+    if (State.CurrentHelpContext != NoHelpContext) OpenHelpTopic(HelpReadmeTopic);
 }
 
 void BringToFront(HWND window)

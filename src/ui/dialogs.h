@@ -2,6 +2,7 @@
 // operations every dialog procedure shares.
 #pragma once
 #include <windows.h>
+#include "ui/dialog_help.h"
 
 // One row per dialog of the table, in ascending order of id. Only Template
 // changes at run time: LoadDialogTemplates fills it, FreeDialogTemplates
@@ -16,12 +17,6 @@ struct DialogRow {
 extern DialogRow DialogTable[];
 extern const unsigned DialogTableSize;
 
-// Help topics that are not rows of the table.
-enum : unsigned {
-    HelpBeingInstalledIn = 3072,  // dialog 2301
-    HelpUsedForDisks = 3328,      // dialog 2302
-    HelpReadmeTopic = 3904,       // the readme and the font information
-};
 
 // 0 when the template of every row is loaded (then icon 3000 too), 1 at the
 // first failure.
@@ -41,6 +36,10 @@ int ShowDialog(unsigned short id, HWND owner);
 void ShowContextHelp();
 // View buttons: the help file at the readme topic, under the same condition.
 void ShowReadmeTopic();
+// Opens the help at topic `context`: the help file in the help viewer, or on
+// Windows 6.0 and later, which have no viewer, the topic's text in dialog
+// 2900 when the installer carries it (the viewer otherwise).
+void OpenHelpTopic(unsigned context);
 
 // The initialisation that every dialog procedure runs once its texts are
 // set: the title becomes the script's Caption, the dialog is centred across

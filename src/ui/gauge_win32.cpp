@@ -9,6 +9,7 @@
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 #include "ui/gauge_geometry.h"
+#include "ui/progress.h"
 
 const char GaugeWindowClass[] = "KivInstallGauge";
 
@@ -87,6 +88,10 @@ void RefreshGauge()
     RECT r;
     GaugeGeometry g = CurrentGeometry(gauge, &r);
     if (known && LastPaint.Shown.FillRight == g.FillRight && LastPaint.Shown.Percent == g.Percent) return;
+    // A change is painted when the progress dialog's paint is due, at the
+    // latest by its timer.
+    if (!ProgressPaintDue()) return;
+    ProgressPainted();
     InvalidateRect(gauge, 0, FALSE);
     UpdateWindow(gauge);
     LastPaint.Painted = true;

@@ -25,6 +25,11 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG:
         FillInformationIcon(dialog);
         PrepareDialogWindow(dialog);
+        SetTimer(dialog, ProgressPaintTimer, ProgressPaintInterval, 0);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != ProgressPaintTimer) return FALSE;
+        if (ProgressPaintDue()) PaintProgress();
         return TRUE;
     case WM_COMMAND:
         // A click on Cancel, Esc through the dialog manager and the close box

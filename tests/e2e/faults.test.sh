@@ -95,8 +95,8 @@ T=$KIV_C/HELD
 mkdir -p "$T"
 printf 'old copy\r\n' >"$T/GOOD.TXT"
 pack "$KIV_C/setupheld.exe" 'C:\HELD' <<'EOF'
-TEXT.TXT=Target
-GOOD.TXT=Target
+TEXT.TXT=Target,the text file
+GOOD.TXT=Target,the good file
 EOF
 rm -f "$KIV_C/held.ready"
 kiv_start holder "$HOLDER" lock 'C:\HELD\GOOD.TXT' 'C:\held.ready' 60
@@ -104,6 +104,10 @@ for i in $(seq 100); do [ -e "$KIV_C/held.ready" ] && break; sleep 0.1; done
 [ -e "$KIV_C/held.ready" ] || kiv_die "the destination could not be held open"
 kiv_begin_install held 'C:\setupheld.exe'
 kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 32)\\nFilename: C:\\HELD\\GOOD.TXT" "1300: the file is in use"
+# Behind the message, the status line names the file that failed, whatever
+# the paints skipped while the files went by.
+kiv_drive wait-dialog --title "$TITLE" --text "Copying the good file..." --timeout 5 >/dev/null &&
+    kiv_pass "the status line names the held file" || kiv_fail "the status line names the held file"
 kiv_expect_file_has "$T/GOOD.TXT" "old copy" "the held file is untouched"
 kiv_expect_only_files "$T" GOOD.TXT TEXT.TXT
 rm "$KIV_C/held.ready"

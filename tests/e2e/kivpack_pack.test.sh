@@ -27,14 +27,14 @@ fail() {
 ok() { echo "ok: $*"; }
 
 # verdict NAME EXPECTED-EXIT EXPECTED-STDERR-LINE -- ARGS: kivpack's exit code
-# and the first line it writes to stderr.
+# and the first line other than a warning that it writes to stderr.
 verdict() {
     local name=$1 code=$2 line=$3
     shift 4
     "$kivpack" "$@" >"$name.out" 2>"$name.err"
     local rc=$?
     local first
-    first=$(head -n 1 "$name.err")
+    first=$(grep -v ': warning: ' "$name.err" | head -n 1)
     if [ "$rc" -ne "$code" ]; then
         fail "$name: exit code $rc, expected $code ($first)"
     elif [ -n "$line" ] && [ "$first" != "$line" ]; then

@@ -19,7 +19,9 @@ INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 FIXTURE=$(kiv_exe kivfixture.exe) || exit 1
 PE_WRITE=$KIV_HOST_DIR/pe_write_tool
 [ -x "$PE_WRITE" ] || kiv_die "$PE_WRITE is not built (cmake --build --preset host)"
-HELP_SOURCE=$KIV_SOURCE_DIR/examples/demo/DEMO.HLP
+# Not a help file: the viewer answers Help with its error, which names the file.
+HELP_SOURCE=$KIV_WORK/NOTHELP.HLP
+printf 'not a help file\r\n' >"$HELP_SOURCE"
 DISK=$KIV_C/KIVD
 mkdir -p "$DISK"
 cp "$INSTALLER" "$DISK/kivinstall.exe"

@@ -9,6 +9,9 @@
 #   their attributes; a destination ending in "_" installs, and so does a
 #   later file whose plain temporary name would be that destination; a
 #   temporary name that is only a source name is kept, as dialog 1300 shows;
+# - resource mode under Windows 95 and NT 4.0: the temporary file of a large
+#   payload, watched while the installer expands it, carries the resource
+#   stamp, and is gone afterwards;
 # - disk mode (kivpack disks) under Windows 98, NT 4.0 and NT 3.51: the
 #   destination carries the stored file's times; the font attributes of each
 #   system, reset between runs;
@@ -130,6 +133,47 @@ kiv_expect_same_file "$T/DATA.TX_" "$DATA/data.tx_" "a destination ending in \"_
 kiv_expect_same_file "$T/DATA.TXT" "$DATA/data.txt" "the file whose plain temporary name is DATA.TX_ arrives"
 kiv_expect_only_files "$T" BIG.BIN DATA.TXT DATA.TX_ HID.FON LOG.TXT OLD.TXT PLAIN.TXT SYS.FON
 kiv_expect_eq "$(cd "$KIV_WINDIR" && ls -d ./*_ 2>/dev/null)" "" "no temporary file in the Windows directory"
+
+# ---------------------------------------------------------------------------
+kiv_case "resource mode: the temporary file while it lives, Windows 95 and NT"
+# A watcher lists the temporary file of a large payload (without opening it)
+# while the installer expands it: the file carries the resource stamp before
+# the destination is written, and is gone afterwards, whether the system
+# deletes it as its handle closes (NT) or the installer deletes it by name
+# (95).
+SRC=$KIV_WORK/live
+mkdir -p "$SRC"
+head -c 3145728 /dev/urandom >"$SRC/HUGE.BIN"
+cp "$DATA/plain.txt" "$SRC/PLAIN.TXT"
+write_script "$SRC" 'C:\KIVLIVE' <<'EOF'
+HUGE.BIN=Target,the huge file
+PLAIN.TXT=Target
+EOF
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setuplive.exe" --stub "$INSTALLER" >/dev/null ||
+    kiv_die "kivpack build failed"
+T=$KIV_C/KIVLIVE
+for version in win95 nt40; do
+    rm -rf "$T"
+    cp "$KIV_C/setuplive.exe" "$KIV_C/live$version.exe"
+    kiv_set_version "live$version.exe" "$version"
+    kiv_start "watch$version" "$FILETIMES" --watch 'C:\KIVLIVE\HUGE.BI_' 50
+    sleep 1
+    kiv_begin_install "live$version" "C:\\live$version.exe"
+    kiv_completes "live$version"
+    kiv_wait "watch$version"
+    kiv_expect_eq "$KIV_RC" 0 "$version: the watcher saw the temporary file"
+    # The expansion reads the file, which moves its last-access time.
+    seen=$(tr -d '\r' <"$KIV_ART/watch$version.out" | sed 's/ accessed [-0-9]* [:0-9]* / /')
+    kiv_expect_contains "$seen" "HUGE.BI_ created $STAMP written $STAMP" \
+        "$version: the temporary file carries the resource stamp while it exists"
+    kiv_expect_only_files "$T" HUGE.BIN PLAIN.TXT
+    report 'C:\KIVLIVE\HUGE.BIN' 'C:\KIVLIVE\PLAIN.TXT'
+    for f in HUGE.BIN PLAIN.TXT; do
+        kiv_expect_eq "$(times_of "C:\\KIVLIVE\\$f")" "created $STAMP accessed $STAMP written $STAMP" \
+            "$version: $f carries the resource stamp"
+    done
+    kiv_expect_same_file "$T/HUGE.BIN" "$SRC/HUGE.BIN" "$version: the huge file arrives intact"
+done
 
 # ---------------------------------------------------------------------------
 kiv_case "resource mode: the temporary name avoids destinations, not source names"

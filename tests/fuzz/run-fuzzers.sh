@@ -3,7 +3,7 @@
 # time, and prints what each did: processor time, executions, coverage (cov:
 # edges, ft: features), corpus and findings.
 #
-#   tests/fuzz/run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe ...]
+#   tests/fuzz/run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]
 #
 # -j N runs at most N targets at once (default: all of them); --sequential
 # is -j 1, for a long campaign on a machine of two cores that others share:
@@ -22,7 +22,7 @@ set -uo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 fuzz_dir="${KIV_FUZZ_DIR:-$here/../../build/host/tests/fuzz}"
-usage="usage: run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe ...]"
+usage="usage: run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]"
 jobs=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -38,7 +38,7 @@ esac
 seconds="${1:-600}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(loader szdd pe)
+[ ${#targets[@]} -eq 0 ] && targets=(loader szdd pe helpfile helpsource)
 [ "$jobs" -eq 0 ] && jobs=${#targets[@]}
 
 case "$seconds" in
@@ -47,8 +47,8 @@ esac
 
 for t in "${targets[@]}"; do
   case "$t" in
-    loader|szdd|pe) ;;
-    *) echo "run-fuzzers.sh: unknown target '$t' (loader, szdd, pe)" >&2; exit 2 ;;
+    loader|szdd|pe|helpfile|helpsource) ;;
+    *) echo "run-fuzzers.sh: unknown target '$t' (loader, szdd, pe, helpfile, helpsource)" >&2; exit 2 ;;
   esac
   if [ ! -x "$fuzz_dir/clang/fuzz_$t" ]; then
     echo "fuzz_$t is not built (no clang++ with libFuzzer, or the host preset not built): skipped"
@@ -79,6 +79,8 @@ run_target() {
     loader) extra=(-max_len=10000 "-dict=$here/loader.dict") ;;
     szdd) extra=(-max_len=24000) ;;
     pe) extra=(-max_len=20000) ;;
+    helpfile) extra=(-max_len=40000) ;;
+    helpsource) extra=(-max_len=20000 "-dict=$here/helpsource.dict") ;;
   esac
   local TIMEFORMAT='%U %S'
   { time "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
 #include "tools/kivpack/pe_image.h"
@@ -29,9 +30,11 @@ const char Usage[] =
     "script (resource 12000), the help file (12001) and every file line of every\n"
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
     "are looked for in DISKn/ beside the script when that directory exists, else\n"
-    "beside the script. --bitmap adds the fonts-only picture (bitmap 500);\n"
-    "--icon replaces the installer's icon. The CRC-32 of every file as it was\n"
-    "read goes in too (resource 258/1); the installer checks it as it expands.\n";
+    "beside the script (the help file in DISK1/). The help file's topics are also\n"
+    "stored as text (resource type 257), which the installer shows itself where\n"
+    "Windows has no help viewer. --bitmap adds the fonts-only picture (bitmap\n"
+    "500); --icon replaces the installer's icon. The CRC-32 of every file as it\n"
+    "was read goes in too (resource 258/1); the installer checks it as it expands.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -94,11 +97,12 @@ int RunBuild(int argc, char** argv)
         std::string path;
     };
     std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
-    std::string help = FindSourceFile(plan, 0, plan.helpSource);
-    if (help.empty())
+    HelpFileReport help = InspectHelpFile(plan);
+    if (!help.found)
         return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not beside the script");
-    inputs.push_back({KIV_HELP_RESOURCE, help});
+                    ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
+    PrintHelpWarnings(help);
+    inputs.push_back({KIV_HELP_RESOURCE, help.path});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
@@ -123,6 +127,7 @@ int RunBuild(int argc, char** argv)
         bar.Update(done);
     }
     bar.Finish();
+    SetHelpText(resources, help.topics, language);
     std::vector<kivpack::PayloadCrcRecord> crcs;
     for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);

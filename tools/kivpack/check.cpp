@@ -7,6 +7,8 @@
 #include "script/installer_state.h"
 #include "script/loader.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/help_text.h"
+#include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/uninstaller.h"
 
@@ -18,7 +20,9 @@ const char Usage[] =
     "Reads SCRIPT as the installer would on the given display class and Windows\n"
     "version (default: VGA, Windows 4.0 of the Windows 95 family; --nt for Windows\n"
     "NT). Prints a summary and exits 0 when the script is valid; otherwise prints\n"
-    "the installer's own message for the first fault and exits 1.\n";
+    "the installer's own message for the first fault and exits 1. Warns, still\n"
+    "exiting 0, when the help file is missing, is not a Windows Help file, or has\n"
+    "no topic for the readme (3904) or for the start dialog.\n";
 
 std::string Atom(AtomHandle atom)
 {
@@ -58,6 +62,14 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     s += State.GroupName[0] ? Plural(items, "group item") + " in \"" + State.GroupName + "\"" : "no group";
     s += State.RunFile[0] ? std::string("; starts ") + State.RunFile : std::string("; starts nothing");
     std::printf("%s.\n", s.c_str());
+}
+
+// Warnings only: the script is valid, and the installer runs without help.
+void WarnAboutHelpFile(const std::string& script, const ScriptTarget& target)
+{
+    PayloadPlan plan;
+    std::string error;
+    if (PlanPayload(script, target, plan, error)) PrintHelpWarnings(InspectHelpFile(plan));
 }
 
 } // namespace
@@ -104,5 +116,6 @@ int RunCheck(int argc, char** argv)
     std::string warning, error;
     if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+    if (!fault) WarnAboutHelpFile(script, target);
     return fault ? 1 : 0;
 }

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/help_text.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_image.h"
 #include "tools/kivpack/pe_payload_crc.h"
@@ -26,7 +29,8 @@ const char Usage[] =
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
     "text, under the name the installer looks for) and the compressed help file.\n"
     "SETUP.EXE carries the CRC-32 of every file by disk and name, which the\n"
-    "installer checks as it expands them.\n";
+    "installer checks as it expands them, and the help file's topics as text,\n"
+    "as 'kivpack build' does.\n";
 
 // `record` gets the CRC-32 of the file as read.
 bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
@@ -84,10 +88,11 @@ int RunDisks(int argc, char** argv)
         kivpack::Utf16ToAnsi(name, ansi) && IsPlainName(ansi))
         scriptName = ansi;
 
-    std::string help = FindSourceFile(plan, 0, plan.helpSource);
-    if (help.empty() || !IsPlainName(plan.helpSource))
+    HelpFileReport help = InspectHelpFile(plan);
+    if (!help.found || !IsPlainName(plan.helpSource))
         return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not beside the script");
+                    ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
+    PrintHelpWarnings(help);
     std::vector<std::string> sources;
     GeneratedUninstaller uninstaller(script, stub);
     for (const PayloadFile& f : plan.files) {
@@ -111,7 +116,7 @@ int RunDisks(int argc, char** argv)
     crcs[0].disk = 1;
     crcs[0].sourceName = plan.helpSource;
     if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
-        !CompressTo(help, first + plan.helpSource, crcs[0], error))
+        !CompressTo(help.path, first + plan.helpSource, crcs[0], error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
@@ -124,6 +129,8 @@ int RunDisks(int argc, char** argv)
     }
     bar.Finish();
     kivpack::ResourceSet resources = image.resources;
+    // The help file's topics as text, as a packed installer carries them.
+    SetHelpText(resources, help.topics, kivpack::ImageLanguage(resources));
     std::vector<uint8_t> setup;
     if (!kivpack::SetPayloadCrcTable(resources, crcs, kivpack::ImageLanguage(resources), error) ||
         !kivpack::WritePeWithResources(image, resources, setup, error))

@@ -25,7 +25,8 @@ const char ListUsage[] =
     "\n"
     "Lists every payload resource of a packed installer: its id, what the\n"
     "script makes of it, its compressed and expanded sizes and the CRC-32 of its\n"
-    "expanded bytes that the installer checks ('-' when none is recorded).\n";
+    "expanded bytes that the installer checks ('-' when none is recorded); then\n"
+    "how many help topics it carries as text for Windows without a help viewer.\n";
 
 const char ExtractUsage[] =
     "usage: kivpack extract INSTALLER.EXE [-d DIR]\n"
@@ -44,6 +45,7 @@ struct Installer {
     std::string scriptName = "INSTALL.INI";
     std::string temporaryDir;
     PayloadPlan plan;
+    uint32_t helpTextTopics = 0;  // the count at the head of the help-text resource
 
     ~Installer()
     {
@@ -83,6 +85,8 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     for (const kivpack::Resource& r : image.resources.Entries())
         if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE && !r.name.isString)
             installer.payload[r.name.id] = r.data;
+        else if (!r.type.isString && r.type.id == KIV_HELP_TEXT_TYPE && r.data.size() >= 4)
+            installer.helpTextTopics = r.data[0] | r.data[1] << 8 | r.data[2] << 16 | uint32_t(r.data[3]) << 24;
     if (const std::vector<uint8_t>* table = kivpack::FindPayloadCrcTable(image.resources)) installer.crcTable = *table;
     std::u16string name;
     std::string ansi;
@@ -181,6 +185,11 @@ int RunList(int argc, char** argv)
         if (!installer.payload.count(f.resourceId))
             std::printf("%5u  %10s  %10s  %8s  [%s] %s (missing)\n", f.resourceId, "-", "-", "-", f.section.c_str(),
                         f.sourceName.c_str());
+    if (installer.helpTextTopics)
+        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer\n",
+                    installer.helpTextTopics);
+    else
+        std::printf("help text: none, so Help asks the help viewer on every Windows\n");
     return 0;
 }
 

@@ -19,6 +19,7 @@ const Command Commands[] = {
     {"extract", RunExtract, "extract the script and files of a packed installer"},
     {"disks", RunDisks, "lay out a disk-mode installation set"},
     {"uninstaller", RunUninstaller, "make the product's uninstaller (uninst.exe)"},
+    {"helpfile", RunHelpfile, "compile, dump or start a help file"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
 };

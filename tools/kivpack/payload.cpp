@@ -11,6 +11,7 @@
 #include "script/installer_state.h"
 #include "script/keywords.h"
 #include "script/loader.h"
+#include "ui/dialog_help.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace {
@@ -53,6 +54,10 @@ bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, Payl
     plan.scriptPath = scriptPath;
     plan.scriptDir = State.SourceDir;
     plan.diskCount = State.DiskCount;
+    // The dialog the installer starts with; an earlier copy found on the
+    // user's machine turns 2400 into 2401.
+    plan.startHelpContext = DialogHelpContext(State.FontsOnly ? IDD_FONTS_ONLY
+                                              : State.VersionToPatch[0] ? IDD_UPGRADE : IDD_NEW_INSTALL);
     std::string script = State.ScriptPath;
     ReleaseScriptTables();
 

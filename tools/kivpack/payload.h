@@ -22,6 +22,7 @@ struct PayloadPlan {
     std::string helpSource;
     std::string helpInstalled;
     unsigned diskCount = 0;
+    uint32_t startHelpContext = 0;  // of the first dialog: 1550, 2402 or 2400
     std::vector<PayloadFile> files;  // in resource id order
 };
 

@@ -246,6 +246,7 @@ int RunStep(const Step& step, Session& session) {
     }
     if (c == "wait-exit") return WaitExit(step, session);
     if (c == "wait-file") return WaitFile(step);
+    if (c == "read-help") return ReadHelpWindow(step, session);
     if (c == "suspend" || c == "resume") return SuspendOrResume(step, c == "suspend");
     if (c == "wait-dialog") {
         if (!step.SelectsWindow() && step.containing.empty()) {

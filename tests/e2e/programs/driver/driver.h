@@ -104,6 +104,13 @@ bool WaitFor(double timeout, Condition cond) {
 
 // Runs one step; returns an ExitCode. Failures are reported on stderr.
 int RunStep(const Step& step, Session& session);
+// ---- help_window.cpp ----
+
+// read-help: waits until the help viewer's window (or the window the step
+// names) shows text containing the step's first word, then prints the
+// window and its text.
+int ReadHelpWindow(const Step& step, Session& session);
+
 // Reports a step that failed: the message, then every window on screen.
 int Fail(const Step& step, const std::string& message);
 

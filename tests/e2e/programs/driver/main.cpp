@@ -38,6 +38,8 @@ const char Usage[] =
     "  close [WINDOW]                 click the window's close box (SC_CLOSE)\n"
     "  expect [WINDOW] CONTROL [--exact] TEXT  wait until the control's text contains TEXT\n"
     "  read [WINDOW] CONTROL          print the control's text as it is\n"
+    "  read-help [WINDOW] [TEXT]      wait until the help viewer (class MS_WINHELP) shows TEXT\n"
+    "                                 in its RichEdit controls; print its title and text\n"
     "  wait-exit [--pid P]            wait for the process (default: of the last window) to end;\n"
     "                                 print its exit code\n"
     "  wait-file PATH [BYTES]         wait until the file exists (and holds BYTES or more)\n"
@@ -46,7 +48,8 @@ const char Usage[] =
     "Exit: 0 done, 1 a condition not met in time (stderr lists the windows), 2 usage.\n";
 
 const char* const Commands[] = {"wait-dialog", "wait-gone", "dump", "screen", "press", "type", "key",
-                                "close", "expect", "read", "wait-exit", "wait-file", "sleep", "suspend", "resume"};
+                                "close", "expect", "read", "read-help", "wait-exit", "wait-file", "sleep", "suspend",
+                                "resume"};
 
 bool KnownCommand(const std::string& name) {
     for (const char* c : Commands)

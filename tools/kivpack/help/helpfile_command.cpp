@@ -1,0 +1,123 @@
+// kivpack helpfile: compile help source into a WinHelp file, dump a help
+// file's topics, or write a starting source.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+#include <unistd.h>
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/help/help_file.h"
+
+namespace {
+
+const char HelpfileHelp[] =
+    "usage: kivpack helpfile SOURCE -o OUT.HLP\n"
+    "       kivpack helpfile --dump FILE.HLP\n"
+    "       kivpack helpfile --template [-o SOURCE]\n"
+    "\n"
+    "Compiles a help source into a Windows Help file (WinHelp 3.1), which the\n"
+    "installer opens at the help context of each dialog and at 3904 for the\n"
+    "readme. The source is text in code page 1252:\n"
+    "  % TITLE           the help file's title, before the first topic\n"
+    "  # NUMBER TITLE    starts a topic; NUMBER is its help context (0 to 2147483647)\n"
+    "  text              paragraphs, separated by blank lines\n"
+    "  **bold** *italic* [text](NUMBER) a jump to the topic with that help context\n"
+    "  \\* \\[ \\] \\\\ \\# \\%  the character itself\n"
+    "A fault is reported as FILE:LINE: reason, and nothing is written.\n"
+    "  --dump      prints a help file as help source: its title, then each\n"
+    "              topic's help context, title and text (context 0 where the\n"
+    "              file maps no number to the topic)\n"
+    "  --template  writes a source with a topic for every help context the\n"
+    "              installer uses, to fill in\n";
+
+bool ReadWhole(const std::string& path, std::string& data)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Writes under a temporary name and renames, so no partial output is left.
+bool WriteWhole(const std::string& path, const void* data, size_t size)
+{
+    std::string temporary = path + ".tmp" + std::to_string(getpid());
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, size, f) == size;
+    ok = std::fclose(f) == 0 && ok;
+    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    std::remove(temporary.c_str());
+    return false;
+}
+
+int Usage(const char* what)
+{
+    std::fprintf(stderr, "kivpack helpfile: %s\n%s", what, HelpfileHelp);
+    return 2;
+}
+
+int Dump(const std::string& path)
+{
+    std::string data;
+    if (!ReadWhole(path, data)) return CommandFailed(path + ": cannot be read");
+    kivpack::help::HelpDocument doc;
+    std::string error;
+    if (!kivpack::help::ReadHelpFile(reinterpret_cast<const uint8_t*>(data.data()), data.size(), doc, error))
+        return CommandFailed(path + ": " + error);
+    std::printf("%% %s\n", doc.title.c_str());
+    for (const auto& topic : doc.topics) {
+        std::printf("\n# %u %s\n", topic.context, topic.title.c_str());
+        if (!topic.marked.empty()) std::printf("\n%s\n", topic.marked.c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+int RunHelpfile(int argc, char** argv)
+{
+    std::string source, out, dump;
+    bool hasOut = false, tmpl = false, hasDump = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(HelpfileHelp, stdout);
+            return 0;
+        } else if (a == "-o") {
+            if (i + 1 >= argc || hasOut) return Usage("-o needs one output name");
+            out = argv[++i];
+            hasOut = true;
+        } else if (a == "--dump") {
+            if (i + 1 >= argc || hasDump) return Usage("--dump needs one help file");
+            dump = argv[++i];
+            hasDump = true;
+        } else if (a == "--template") {
+            tmpl = true;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage(("unknown option " + a).c_str());
+        } else if (source.empty()) {
+            source = a;
+        } else {
+            return Usage("one source at a time");
+        }
+    }
+    if (int(hasDump) + int(tmpl) + int(!source.empty()) != 1) return Usage("give a SOURCE, --dump FILE or --template");
+    if (hasDump) return hasOut ? Usage("--dump prints to standard output") : Dump(dump);
+    if (tmpl) {
+        std::string text = kivpack::help::HelpTemplateSource();
+        if (!hasOut) return std::fputs(text.c_str(), stdout) < 0;
+        return WriteWhole(out, text.data(), text.size()) ? 0 : CommandFailed(out + ": cannot be written");
+    }
+    if (!hasOut) return Usage("the help file to write is missing (-o OUT.HLP)");
+    std::string text;
+    if (!ReadWhole(source, text)) return CommandFailed(source + ": cannot be read");
+    std::vector<uint8_t> file;
+    std::vector<std::string> errors;
+    if (!kivpack::help::CompileHelpSource(text, source, file, errors)) {
+        for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
+        return 1;
+    }
+    return WriteWhole(out, file.data(), file.size()) ? 0 : CommandFailed(out + ": cannot be written");
+}
