@@ -23,17 +23,11 @@ void FormatRemovalError(char* text)
 }
 
 // The script's Caption as the title; centred across the screen, a quarter of
-// the free height from the top. A static control whose system icon the
-// system did not fill in gets it here.
+// the free height from the top. The icons are the system's, which a static
+// control whose icon the module lacks shows in its place.
 void PlaceDialog(HWND dialog)
 {
     SetWindowTextA(dialog, State.Caption);
-    static const unsigned short Icons[] = {32513, 32514, 32516};
-    for (unsigned i = 0; i < sizeof Icons / sizeof Icons[0]; ++i) {
-        HWND icon = GetDlgItem(dialog, Icons[i]);
-        if (icon && !SendMessageA(icon, STM_GETICON, 0, 0))
-            SendMessageA(icon, STM_SETICON, (WPARAM)LoadIconA(0, MAKEINTRESOURCEA(Icons[i])), 0);
-    }
     RECT frame = {0, 0, 0, 0};
     GetWindowRect(dialog, &frame);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left)) / 2;

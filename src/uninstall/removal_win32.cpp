@@ -151,9 +151,8 @@ int TargetHoldsOthers()
     do {
         const char* n = found.cFileName;
         if (TextEqual(n, ".") || TextEqual(n, "..")) continue;
-        if (!SystemCompareNoCase(n, ownName) ||
-            (found.cAlternateFileName[0] && !SystemCompareNoCase(found.cAlternateFileName, ownName)))
-            continue;
+        // The uninstaller's name is a short name already: it has no alias.
+        if (!SystemCompareNoCase(n, ownName)) continue;
         others = 1;
     } while (!others && FindNextFileA(search, &found));
     FindClose(search);

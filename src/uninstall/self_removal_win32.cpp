@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "script/installer_state.h"
 #include "startup/startup.h"
+#include "ui/directory_text.h"
 #include "uninstall/removal_rules.h"
 #include "uninstall/uninstaller.h"
 
@@ -164,8 +165,7 @@ void FinishSelfRemoval(const char* original)
     State.Instance = GetModuleHandleA(0);
     DetectPlatform();
     GetWindowsDirectoryA(State.WindowsDir, PathSize - 1);
-    const unsigned n = TextLength(State.WindowsDir);
-    if (n && State.WindowsDir[n - 1] != '\\') TextAppend(State.WindowsDir, PathSize, "\\");
+    EnsureTrailingBackslash(State.WindowsDir);
 
     char self[PathSize], directory[PathSize];
     OwnFile(self);
