@@ -225,7 +225,7 @@ product() {
 
 # The demo's product directory, packed once.
 mkdir -p "$KIV_C/SRCDEMO"
-cp "$KIV_SOURCE_DIR"/examples/demo/{INSTALL.INI,README.TXT,DEMO.HLP} "$KIV_C/SRCDEMO/"
+cp "$KIV_SOURCE_DIR"/examples/demo/{INSTALL.INI,README.TXT} "$KIV_HOST_DIR/demo/DEMO.HLP" "$KIV_C/SRCDEMO/"
 cp "$DEMO_EXE" "$KIV_C/SRCDEMO/KIVDEMO.EXE"
 build demo "$KIV_C/SRCDEMO"
 kiv_expect_file_has "$KIV_ART/builddemo.out" "UNINST.EXE=Target,Uninstaller: the generated uninstaller" \
