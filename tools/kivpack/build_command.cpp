@@ -18,6 +18,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -76,6 +77,9 @@ int RunBuild(int argc, char** argv)
     std::string error;
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (out.empty()) out = plan.scriptDir + "setup.exe";
+    std::string warning = UninstallerWarning(script, plan);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+    GeneratedUninstaller uninstaller(script, stub);
 
     kivpack::PeImage image;
     std::string stubPath;
@@ -101,6 +105,7 @@ int RunBuild(int argc, char** argv)
     inputs.push_back({KIV_HELP_RESOURCE, help.path});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty())
             return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
                         "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");

@@ -10,6 +10,7 @@
 #include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -111,6 +112,10 @@ int RunCheck(int argc, char** argv)
     else
         PrintSummary(script, target);
     ReleaseScriptTables();
+    PayloadPlan plan;
+    std::string warning, error;
+    if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
     if (!fault) WarnAboutHelpFile(script, target);
     return fault ? 1 : 0;
 }

@@ -17,6 +17,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -93,8 +94,10 @@ int RunDisks(int argc, char** argv)
                     ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
+    GeneratedUninstaller uninstaller(script, stub);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty() || !IsPlainName(f.sourceName))
             return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
                         "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
