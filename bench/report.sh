@@ -63,12 +63,16 @@ o=$(g build.setup.bytes)
 echo "| 4 | size of the installer, kivpack build | $o B | NSIS zlib $(g size.nsis.zlib) B, zlib solid $(g size.nsis.zlib_solid) B, LZMA solid $(g size.nsis.lzma_solid) B | ours over: zlib $(bench_ratio "$o" "$(g size.nsis.zlib)"), zlib solid $(bench_ratio "$o" "$(g size.nsis.zlib_solid)"), LZMA $(bench_ratio "$o" "$(g size.nsis.lzma_solid)") | |"
 st=$(g stub.bytes)
 echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"
+ub=$(g uninstaller.bytes)
+echo "| 5 | uninstaller stub, build/win32/kivuninst.exe | $ub B | 32 KiB = 32768 B | $(bench_ratio "$ub" 32768 3) ($(awk -v b="$ub" 'BEGIN {printf "%+d", b - 32768}') B) | <= 1 |"
 echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) B) | wall $(s "$(g loader.check.max.wall)") | trivial script: wall $(s "$(g loader.check.trivial.wall)") | $(x "$(g loader.check.max.wall)" "$(g loader.check.trivial.wall)") the trivial time | |"
 lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
 echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"
 echo "| 7 | kivpack build of the corpus on a terminal ($(g build.progress_updates) progress updates drawn) | wall $(s "$(g build.terminal.wall)") | off a terminal: $(s "$(g build.quiet.wall)"); kivpack compress of the same files: $(s "$(g compress.ours.wall)") | $(x "$(g build.terminal.wall)" "$(g build.quiet.wall)") the quiet build; $(x "$(g build.terminal.wall)" "$(g compress.ours.wall)") compress alone | |"
 ho=$(g help.ours.wall) hh=$(g help.halibut.wall)
 echo "| 8 | kivpack helpfile, $(mb "$(g help.source.bytes)") source, 800 topics | wall $(s "$ho"), $(g help.ours.bytes) B | halibut, same text: wall $(s "$hh"), $(g help.halibut.bytes) B | speed $(x "$hh" "$ho"); size ours/halibut $(bench_ratio "$(g help.ours.bytes)" "$(g help.halibut.bytes)" 3) | |"
+ru=$(g remove.uninstaller.wall) rd=$(g remove.deletefile.wall)
+echo "| 9 | removal of the corpus under Wine by its uninstaller, Yes to the closing dialog | wall $(s "$ru"), session cpu $(s "$(g remove.uninstaller.cpu)") | DeleteFileA of the same files: wall $(s "$rd"), cpu $(s "$(g remove.deletefile.cpu)") | speed against DeleteFileA: wall $(bench_ratio "$rd" "$ru"), cpu $(bench_ratio "$(g remove.deletefile.cpu)" "$(g remove.uninstaller.cpu)") | |"
 echo
 echo "Stub sections (bytes in memory): $(awk '$1 ~ /^stub\.section/ {sub("stub.section", "", $1); printf "%s %d, ", $1, $2}' "$results" | sed 's/, $//')."
 

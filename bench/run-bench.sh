@@ -13,10 +13,11 @@
 #   4. an installation of the corpus under Wine (resource and disk mode)
 #      against a plain copy of the same bytes and against the same corpus
 #      packed by NSIS 3 (zlib, solid and not), with its page and silent
-#   5. the size of the stub
+#   5. the size of the stub and of the uninstaller stub
 #   6. the script loader on a maximal script against a trivial one
 #   7. kivpack build of the corpus, on a terminal
 #   8. kivpack helpfile on a 1 MB help source against halibut
+#   9. the corpus removed under Wine by its uninstaller against DeleteFileA
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed. --parts
 # runs only the parts listed, "steps" among them: a trace of one
@@ -48,7 +49,7 @@ export BENCH_REPS
 source bench/lib.sh
 source bench/scripts.sh
 source bench/nsis.sh
-part() { [[ " ${BENCH_PARTS:-1 2 3 4 5 6 7 8} " == *" $1 "* ]]; }
+part() { [[ " ${BENCH_PARTS:-1 2 3 4 5 6 7 8 9} " == *" $1 "* ]]; }
 HOST=$ROOT/build/host
 WIN32=$ROOT/build/win32
 OUT=$ROOT/build/bench/$mode
@@ -160,6 +161,9 @@ bench_say "5. the stub: build/win32/kivinstall.exe"
 bench_put stub.bytes "$(stat -c %s "$WIN32/kivinstall.exe")"
 i686-w64-mingw32-objdump -h "$WIN32/kivinstall.exe" | awk '$2 ~ /^\./ {print $2, $3}' |
     while read -r section size; do bench_put "stub.section$section" $((16#$size)); done
+bench_say "5. the uninstaller stub: build/win32/kivuninst.exe (at most 32 KiB)"
+bench_put uninstaller.bytes "$(stat -c %s "$WIN32/kivuninst.exe")"
+bench_put uninstaller.limit 32768
 fi
 
 # 6. The loader, native: kivpack check.
@@ -206,7 +210,7 @@ fi
 
 # 3 (Wine's LZCopy), 4 and 6 under Wine.
 if [ "$wine" = 1 ]; then
-    bench_say "3, 4, 6 under Wine"
+    bench_say "3, 4, 6, 9 under Wine"
     BENCH_CORPUS=$CORPUS BENCH_SETUP=$W/setup.exe BENCH_PRODUCT=$W/product BENCH_NSIS=$W/nsis \
         bash bench/wine.sh 2>&1 | tee -a "$BENCH_LOG"
     [ "${PIPESTATUS[0]}" -eq 0 ] || echo "bench: the Wine part failed (see $BENCH_LOG)" >&2

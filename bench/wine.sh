@@ -23,6 +23,9 @@
 #     checking them.
 #  6. The loader: from the start of the installer to its start dialog, with
 #     the maximal script and with the trivial one (disk mode).
+#  9. The corpus removed by the product's uninstaller (kivpack uninstaller),
+#     from Yes to its closing dialog, against plaincopy.exe --delete, which
+#     deletes the same files with DeleteFileA and is driven the same way.
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/bench/lib.sh"
 source "$ROOT/bench/scripts.sh"
@@ -39,7 +42,7 @@ PLAINCOPY=$KIV_WIN32_DIR/bench/plaincopy.exe
 [ -f "$LZBENCH" ] && [ -f "$PLAINCOPY" ] || kiv_die "bench programs missing in $KIV_WIN32_DIR/bench"
 mapfile -t NAMES < <(awk '{print $1}' "$BENCH_CORPUS/MANIFEST")
 # BENCH_PARTS (say "4 6") runs only those parts; all of them by default.
-part() { [[ " ${BENCH_PARTS:-3 4 6} " == *" $1 "* ]]; }
+part() { [[ " ${BENCH_PARTS:-3 4 6 9} " == *" $1 "* ]]; }
 
 # same_as_corpus DIR WHAT [SUFFIX]: every corpus file is in DIR (as NAME
 # followed by SUFFIX) byte for byte.
@@ -299,5 +302,39 @@ for rep in $(seq "$BENCH_REPS"); do
     done
 done
 for kind in max trivial; do bench_put "loader.wine.$kind.wall" "${loader[$kind]:-}"; done
+fi
+if part 9; then
+kiv_case "9. the corpus removed by its uninstaller against DeleteFileA"
+"$KIV_PACK" uninstaller "$BENCH_PRODUCT/INSTALL.INI" -o "$KIV_WORK/uninst.exe" >/dev/null ||
+    kiv_die "kivpack uninstaller failed"
+delete_list=$KIV_WORK/delete.list
+for name in "${NAMES[@]}"; do printf 'x\tC:\\KIVBENCH\\%s\r\n' "$name"; done >"$delete_list"
+# put_in_place: the corpus in the target directory, as an installation
+# leaves it, with the uninstaller beside it.
+put_in_place() {
+    rm -rf "$KIV_C/KIVBENCH" && mkdir -p "$KIV_C/KIVBENCH" &&
+        cp "$BENCH_CORPUS"/files/* "$KIV_WORK/uninst.exe" "$KIV_C/KIVBENCH/"
+}
+declare -A removal removal_cpu
+for rep in $(seq "$BENCH_REPS"); do
+    put_in_place
+    if timed_run uninstaller "$BENCH_CAPTION" "Are you sure" "was removed" -- 'C:\KIVBENCH\uninst.exe'; then
+        removal[uninstaller]=$(bench_min "${removal[uninstaller]:-}" "$RUN_TIME")
+        removal_cpu[uninstaller]=$(bench_min "${removal_cpu[uninstaller]:-}" "$RUN_CPU")
+        for _ in $(seq 100); do [ -e "$KIV_C/KIVBENCH" ] || break; sleep 0.2; done
+        kiv_expect_no_file "$KIV_C/KIVBENCH" "the uninstaller removed the corpus and its directory"
+    fi
+    put_in_place
+    if timed_run deletefile "Plain copy" "files?" "Delete completed" -- "$PLAINCOPY" --delete \
+        "$(kiv_winpath "$delete_list")"; then
+        removal[deletefile]=$(bench_min "${removal[deletefile]:-}" "$RUN_TIME")
+        removal_cpu[deletefile]=$(bench_min "${removal_cpu[deletefile]:-}" "$RUN_CPU")
+    fi
+done
+for key in uninstaller deletefile; do
+    bench_put "remove.$key.wall" "${removal[$key]:-}"
+    bench_put "remove.$key.cpu" "${removal_cpu[$key]:-}"
+done
+rm -rf "$KIV_C/KIVBENCH"
 fi
 kiv_end

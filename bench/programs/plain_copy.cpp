@@ -1,5 +1,7 @@
-// plaincopy.exe [--rw] LIST: the peer of an installation, a program that only
-// copies files. LIST holds one line per file: the source path, a tab, and the
+// plaincopy.exe [--rw | --delete] LIST: the peer of an installation, a
+// program that only copies files (and, with --delete, the peer of a removal:
+// it only deletes the destinations, with DeleteFileA, in the same dialogs
+// with "Delete" for "Copy"). LIST holds one line per file: the source path, a tab, and the
 // destination path. The program asks first ("Plain copy": "Copy N files?",
 // OK / Cancel), copies every file with CopyFileA (--rw: a ReadFile/WriteFile
 // loop through a 64 KiB buffer), then reports "Copy completed" (or "Copy
@@ -40,8 +42,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     int argc = __argc;
     char** argv = __argv;
     bool loop = argc == 3 && !strcmp(argv[1], "--rw");
-    if (argc != 2 && !loop) {
-        MessageBoxA(0, "usage: plaincopy.exe [--rw] LIST", Title, MB_OK);
+    bool remove = argc == 3 && !strcmp(argv[1], "--delete");
+    const char* verb = remove ? "Delete" : "Copy";
+    if (argc != 2 && !loop && !remove) {
+        MessageBoxA(0, "usage: plaincopy.exe [--rw | --delete] LIST", Title, MB_OK);
         return 255;
     }
     FILE* list = fopen(argv[argc - 1], "rb");
@@ -60,19 +64,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     fclose(list);
     char text[2200];
-    snprintf(text, sizeof text, "Copy %u files?", (unsigned)files.size());
+    snprintf(text, sizeof text, "%s %u files?", verb, (unsigned)files.size());
     if (MessageBoxA(0, text, Title, MB_OKCANCEL) != IDOK) return 255;
     int failures = 0;
     std::string first;
     for (const auto& f : files) {
-        bool ok = loop ? CopyByLoop(f.first.c_str(), f.second.c_str())
-                       : CopyFileA(f.first.c_str(), f.second.c_str(), FALSE) != 0;
+        bool ok = remove ? DeleteFileA(f.second.c_str()) != 0
+                  : loop ? CopyByLoop(f.first.c_str(), f.second.c_str())
+                         : CopyFileA(f.first.c_str(), f.second.c_str(), FALSE) != 0;
         if (!ok && !failures++) first = f.second;
     }
     if (failures)
-        snprintf(text, sizeof text, "Copy failed: %d files, the first %s", failures, first.c_str());
+        snprintf(text, sizeof text, "%s failed: %d files, the first %s", verb, failures, first.c_str());
     else
-        snprintf(text, sizeof text, "Copy completed: %u files", (unsigned)files.size());
+        snprintf(text, sizeof text, "%s completed: %u files", verb, (unsigned)files.size());
     MessageBoxA(0, text, Title, MB_OK);
     return failures;
 }

@@ -71,6 +71,7 @@ shot 4-kivdemo-running
 cp "$out/4-kivdemo-running.png" "$out/kivdemo-running.png" 2>/dev/null || true
 kiv_expect_file "$KIV_C/KIVDEMO/KIVDEMO.EXE"
 kiv_expect_file "$KIV_C/KIVDEMO/DOCS/README.TXT"
+kiv_expect_file "$KIV_C/KIVDEMO/UNINST.EXE"
 echo "run-demo: installed files:"
 (cd "$KIV_C" && find KIVDEMO -type f -printf '  C:\\%p  %s bytes\n' | tr / '\\')
 echo "run-demo: KIVDEMO.INI: $(tr '\r\n' '  ' <"$KIV_WINDIR/KIVDEMO.INI" 2>/dev/null)"

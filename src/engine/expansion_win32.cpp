@@ -5,7 +5,9 @@ namespace {
 // One expansion at a time; the expander (about 85 KB) lives here rather than
 // on the stack, which the installer does not probe page by page.
 SzddExpander Expander;
-HANDLE Source = INVALID_HANDLE_VALUE;
+// 0 or INVALID_HANDLE_VALUE while no expansion is open: zero-initialised, the
+// handle costs the programs no initialised data section of their own.
+HANDLE Source;
 int KeepCrc;
 
 unsigned ReadSource(void* context, unsigned char* buffer, unsigned count)
@@ -46,6 +48,6 @@ unsigned ExpansionCrc() { return SzddCrc(&Expander); }
 void ExpansionClose()
 {
     SzddClose(&Expander);
-    if (Source != INVALID_HANDLE_VALUE) CloseHandle(Source);
-    Source = INVALID_HANDLE_VALUE;
+    if (Source && Source != INVALID_HANDLE_VALUE) CloseHandle(Source);
+    Source = 0;
 }

@@ -13,3 +13,9 @@ int SendProgmanCommand(void* conversation);
 
 // Ends the DDE instance if one was started.
 void EndDde();
+
+#ifdef _INC_DDEMLH
+// The callback of a client that only executes commands.
+HDDEDATA CALLBACK DdeCallback(UINT type, UINT format, HCONV conversation, HSZ string1, HSZ string2,
+                              HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+#endif

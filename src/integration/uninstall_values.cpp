@@ -8,6 +8,11 @@ namespace {
 
 const char UninstallerName[] = "uninst.exe";
 
+int IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
 int JoinWithin(char* buffer, const char* first, const char* second, const char* third)
 {
     if (TextLength(first) + TextLength(second) + TextLength(third) >= PathSize) {
@@ -32,4 +37,48 @@ int BuildUninstallString(char* path, const char* targetDir, LowerCaseRule lower)
 int BuildUninstallKeyPath(char* keyPath, const char* subkey)
 {
     return JoinWithin(keyPath, UninstallParentKey, "\\", subkey);
+}
+
+int FormatUninstallCommand(char* command, const char* path)
+{
+    const unsigned length = TextLength(path);
+    const int quoted = TextFindChar((char*)path, ' ') != 0;
+    if (length + (quoted ? 2 : 0) >= PathSize) {
+        command[0] = 0;
+        return 0;
+    }
+    if (quoted)
+        FormatText(command, PathSize, "\"%s\"", path);
+    else
+        TextCopy(command, PathSize, path);
+    return 1;
+}
+
+unsigned UninstallCommandPath(char* path, const char* command)
+{
+    while (IsBlank(*command)) ++command;
+    const char* end;
+    if (*command == '"') {
+        ++command;
+        end = command;
+        while (*end && *end != '"') ++end;
+        if (!*end) {
+            path[0] = 0;
+            return 0;
+        }
+    } else {
+        end = command + TextLength(command);
+        while (end > command && IsBlank(end[-1])) --end;
+    }
+    if ((unsigned)(end - command) >= PathSize) {
+        path[0] = 0;
+        return 0;
+    }
+    return TextCopyCount(path, PathSize, command, (unsigned)(end - command));
+}
+
+int UninstallCommandNames(const char* command, const char* path, CompareNoCaseRule compare)
+{
+    char named[PathSize];
+    return UninstallCommandPath(named, command) && !compare(named, path);
 }

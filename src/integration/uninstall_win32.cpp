@@ -11,9 +11,10 @@
 
 namespace {
 
-// Whether the entry at `keyPath` names `uninstaller`. A value that is not
-// there or does not fit 260 bytes with its terminator does not match; the
-// value's type is not looked at, and data without a terminator gets one.
+// Whether the entry at `keyPath` names `uninstaller`, with or without quotes
+// around it. A value that is not there or does not fit 260 bytes with its
+// terminator does not match; the value's type is not looked at, and data
+// without a terminator gets one.
 int EntryNamesUninstaller(const char* keyPath, const char* uninstaller)
 {
     HKEY entry;
@@ -27,7 +28,7 @@ int EntryNamesUninstaller(const char* keyPath, const char* uninstaller)
         if (size >= sizeof value) return 0;
         value[size] = 0;
     }
-    return !SystemCompareNoCase(value, uninstaller);
+    return UninstallCommandNames(value, uninstaller, SystemCompareNoCase);
 }
 
 void RemoveEntriesFor(const char* uninstaller)
@@ -53,15 +54,18 @@ void RegisterUninstall()
 {
     if (!State.UninstallName[0] || (State.ShellFlags & ShellProgramManager)) return;
     char uninstaller[PathSize];
+    char command[PathSize];
     char keyPath[PathSize];
     if (!BuildUninstallString(uninstaller, State.TargetDir, SystemLowerCase)) return;
+    // Quoted only when the path holds a blank: every other entry stays as it
+    // always was.
+    if (!FormatUninstallCommand(command, uninstaller)) return;
     if (!BuildUninstallKeyPath(keyPath, State.UninstallName)) return;
     RemoveEntriesFor(uninstaller);
     HKEY entry;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath, &entry) != ERROR_SUCCESS) return;
     RegSetValueExA(entry, "DisplayName", 0, REG_SZ, (const BYTE*)State.UninstallName,
                    (DWORD)lstrlenA(State.UninstallName) + 1);
-    RegSetValueExA(entry, "UninstallString", 0, REG_SZ, (const BYTE*)uninstaller,
-                   (DWORD)lstrlenA(uninstaller) + 1);
+    RegSetValueExA(entry, "UninstallString", 0, REG_SZ, (const BYTE*)command, (DWORD)lstrlenA(command) + 1);
     RegCloseKey(entry);
 }

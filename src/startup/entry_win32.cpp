@@ -3,33 +3,6 @@
 #include <windows.h>
 #include "startup/startup.h"
 
-namespace {
-
-// The installer is typically started from a downloads folder, where anyone
-// may have left a DLL named like one the system loads on demand (the folder
-// browser alone pulls in several). Only the system directory is searched for
-// them from here on. The calls are newer than Windows 95 and NT 4.0 and are
-// looked up, so older systems simply go without.
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD flags);
-typedef BOOL(WINAPI* SetDllDirectoryCall)(LPCSTR path);
-
-const DWORD SearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-
-void RestrictDllSearch()
-{
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel) return;
-    SetDefaultDllDirectoriesCall setDefault =
-        (SetDefaultDllDirectoriesCall)GetProcAddress(kernel, "SetDefaultDllDirectories");
-    if (setDefault) setDefault(SearchSystem32);
-    // An empty string takes the current directory out of the classic search
-    // order, which still applies where the call above is missing.
-    SetDllDirectoryCall setDirectory = (SetDllDirectoryCall)GetProcAddress(kernel, "SetDllDirectoryA");
-    if (setDirectory) setDirectory("");
-}
-
-}  // namespace
-
 extern "C" void __stdcall KivEntry()
 {
     RestrictDllSearch();

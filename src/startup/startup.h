@@ -7,3 +7,14 @@ int StartInstaller();
 void ShutDownInstaller();
 int LoadPooledString(const char** slot, unsigned id);
 unsigned short LoadStringNumber(unsigned id);
+
+// Start-up steps that the uninstaller shares. RestrictDllSearch keeps DLLs
+// loaded on demand to the system directory. RaiseRunningInstaller raises the
+// deepest visible popup of the thread that owns `found`. DetectPlatform,
+// FindDirectories and DetectDisplayClass fill the environment fields of
+// InstallerState.
+void RestrictDllSearch();
+void RaiseRunningInstaller(void* found);
+void DetectPlatform();
+void FindDirectories();
+void DetectDisplayClass();

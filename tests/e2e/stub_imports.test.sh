@@ -9,6 +9,7 @@ set -u
 # The programs the win32 build makes for users, relative to its directory.
 PROGRAMS=(
     kivinstall.exe
+    kivuninst.exe
 )
 # Built like them but importing GetTickCount64: the check must refuse it.
 COUNTER_EXAMPLE=e2e/kivnewer.exe

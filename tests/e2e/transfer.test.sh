@@ -144,7 +144,10 @@ kiv_case "resource mode: the temporary file while it lives, Windows 95 and NT"
 # (95).
 SRC=$KIV_WORK/live
 mkdir -p "$SRC"
-head -c 3145728 /dev/urandom >"$SRC/HUGE.BIN"
+# Large enough that the file lives for a good part of a second even on a
+# fast machine: the watcher polls, and a busy machine may not run it for a
+# few tens of milliseconds at a time.
+head -c 25165824 /dev/urandom >"$SRC/HUGE.BIN"
 cp "$DATA/plain.txt" "$SRC/PLAIN.TXT"
 write_script "$SRC" 'C:\KIVLIVE' <<'EOF'
 HUGE.BIN=Target,the huge file

@@ -21,6 +21,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -93,6 +94,9 @@ int RunBuild(int argc, char** argv)
     if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
         return CommandFailed(script + ": not packed: --strict makes the warnings above errors");
     if (out.empty()) out = plan.scriptDir + "setup.exe";
+    std::string warning = UninstallerWarning(script, plan);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+    GeneratedUninstaller uninstaller(script, stub);
 
     kivpack::PeImage image;
     std::string stubPath;
@@ -118,6 +122,7 @@ int RunBuild(int argc, char** argv)
     inputs.push_back({KIV_HELP_RESOURCE, help.path});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty())
             return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
                                                      plan.scriptDir, f.disk));

@@ -12,6 +12,7 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/text_encoding.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -127,8 +128,13 @@ int RunCheck(int argc, char** argv)
         PrintSummary(script, target);
     ReleaseScriptTables();
     unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target);
-    // The help file's warnings are advice about a file beside the script,
-    // which a script is often checked without; --strict leaves them out.
+    // The uninstaller's and the help file's warnings are advice about files
+    // beside the script, which a script is often checked without; --strict
+    // leaves them out.
+    PayloadPlan plan;
+    std::string warning, error;
+    if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
+    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
     if (!fault) WarnAboutHelpFile(script, target);
     return fault ? 1 : lint::WarningExit(warnings, strict);
 }

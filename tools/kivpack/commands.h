@@ -12,6 +12,7 @@ int RunBuild(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunExtract(int argc, char** argv);
 int RunDisks(int argc, char** argv);
+int RunUninstaller(int argc, char** argv);
 int RunHelpfile(int argc, char** argv);
 
 // A user error: its one line on stderr; returns the exit code 1.

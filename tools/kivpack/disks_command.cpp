@@ -19,6 +19,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/uninstaller.h"
 
 namespace {
 
@@ -101,8 +102,10 @@ int RunDisks(int argc, char** argv)
                                                  "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
+    GeneratedUninstaller uninstaller(script, stub);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty() || !IsPlainName(f.sourceName))
             return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
                                                      plan.scriptDir, f.disk));

@@ -18,6 +18,7 @@ const Command Commands[] = {
     {"list", RunList, "list the payload of a packed installer"},
     {"extract", RunExtract, "extract the script and files of a packed installer"},
     {"disks", RunDisks, "lay out a disk-mode installation set"},
+    {"uninstaller", RunUninstaller, "make the product's uninstaller (uninst.exe)"},
     {"helpfile", RunHelpfile, "compile, dump or start a help file"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
@@ -26,7 +27,7 @@ const Command Commands[] = {
 void PrintUsage(FILE* out)
 {
     std::fprintf(out, "usage: kivpack COMMAND [ARGS...]\n\ncommands:\n");
-    for (const Command& c : Commands) std::fprintf(out, "  %-9s %s\n", c.name, c.summary);
+    for (const Command& c : Commands) std::fprintf(out, "  %-11s %s\n", c.name, c.summary);
     std::fprintf(out, "\n'kivpack COMMAND --help' describes one command.\n");
 }
 

@@ -1,0 +1,181 @@
+// kivpack uninstaller, and the uninstaller that build and disks pack for a
+// file line that asks for one.
+#include "tools/kivpack/uninstaller.h"
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include "resources/kivformat.h"
+#include "script/installer_state.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/szdd_compress.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: kivpack uninstaller SCRIPT [-o OUT] [--stub KIVUNINST.EXE]\n"
+    "\n"
+    "Checks SCRIPT as 'kivpack check' does, then writes OUT (default: uninst.exe\n"
+    "beside the script): a copy of the uninstaller stub holding the script\n"
+    "(resource 12000, SZDD-compressed). Started from the directory the product\n"
+    "was installed in, it removes what the script put there. 'kivpack build' and\n"
+    "'kivpack disks' pack it themselves for a file line whose destination is\n"
+    "uninst.exe in Target when no such source file is beside the script.\n";
+
+std::string DirectoryOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string OwnDirectory()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "./";
+    path[n] = 0;
+    return DirectoryOf(path);
+}
+
+bool LoadUninstallerStub(const std::string& explicitPath, const std::string& installerStub,
+                         kivpack::PeImage& image, std::string& error)
+{
+    std::vector<std::string> candidates;
+    if (!explicitPath.empty()) {
+        candidates.push_back(explicitPath);
+    } else if (const char* env = std::getenv("KIVPACK_UNINSTALLER")) {
+        candidates.push_back(env);
+    } else {
+        const char* installer = std::getenv("KIVPACK_STUB");
+        std::string hint = !installerStub.empty() ? installerStub : installer ? installer : "";
+        if (!hint.empty()) candidates.push_back(DirectoryOf(hint) + "kivuninst.exe");
+        std::string own = OwnDirectory();
+        candidates.push_back(own + "kivuninst.exe");
+        candidates.push_back(own + "../win32/kivuninst.exe");
+    }
+    for (const std::string& c : candidates) {
+        if (access(c.c_str(), R_OK) != 0 && candidates.size() > 1) continue;
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(c, bytes, error)) return false;
+        if (!kivpack::ReadPeImage(bytes, image, error)) {
+            error = c + ": " + error;
+            return false;
+        }
+        return true;
+    }
+    error = "kivpack: no uninstaller stub found (give --stub or set KIVPACK_UNINSTALLER)";
+    return false;
+}
+
+bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
+                      const std::string& installerStub, std::vector<uint8_t>& out, std::string& error)
+{
+    kivpack::PeImage image;
+    if (!LoadUninstallerStub(explicitStub, installerStub, image, error)) return false;
+    std::vector<uint8_t> script;
+    if (!ReadWholeFile(scriptPath, script, error)) return false;
+    kivpack::ResourceSet resources = image.resources;
+    kivpack::Resource r;
+    r.type = kivpack::ResourceName::Id(KIV_PAYLOAD_TYPE);
+    r.name = kivpack::ResourceName::Id(KIV_SCRIPT_RESOURCE);
+    r.language = kivpack::ImageLanguage(resources);
+    if (!SzddCompress(script.data(), script.size(), 0, r.data, error)) return false;
+    resources.RemoveAll(r.type, r.name);
+    resources.Set(std::move(r));
+    return kivpack::WritePeWithResources(image, resources, out, error);
+}
+
+} // namespace
+
+bool MakeUninstaller(const std::string& scriptPath, const std::string& installerStub, std::vector<uint8_t>& out,
+                     std::string& error)
+{
+    return BuildUninstaller(scriptPath, "", installerStub, out, error);
+}
+
+bool IsUninstallerLine(const PayloadFile& file)
+{
+    if (file.kind != DirTarget || file.destinationName.size() != 10) return false;
+    std::string lower;
+    for (char c : file.destinationName) lower += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    return lower == "uninst.exe";
+}
+
+GeneratedUninstaller::~GeneratedUninstaller()
+{
+    if (!path_.empty()) std::remove(path_.c_str());
+}
+
+bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error)
+{
+    if (!sourcePath.empty() || !IsUninstallerLine(file)) return true;
+    if (path_.empty()) {
+        std::vector<uint8_t> bytes;
+        if (!MakeUninstaller(script_, stub_, bytes, error)) return false;
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kivpack-uninst-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back(0);
+        int fd = mkstemp(name.data());
+        if (fd < 0) {
+            error = pattern + ": cannot create a temporary file";
+            return false;
+        }
+        path_ = name.data();
+        bool ok = write(fd, bytes.data(), bytes.size()) == (ssize_t)bytes.size();
+        ok = close(fd) == 0 && ok;
+        if (!ok) {
+            error = path_ + ": cannot write the generated uninstaller";
+            return false;
+        }
+    }
+    std::printf("[%s] %s: the generated uninstaller\n", file.section.c_str(), file.line.c_str());
+    sourcePath = path_;
+    return true;
+}
+
+std::string UninstallerWarning(const std::string& scriptPath, const PayloadPlan& plan)
+{
+    if (!State.UninstallName[0]) return "";
+    for (const PayloadFile& f : plan.files)
+        if (IsUninstallerLine(f)) return "";
+    return scriptPath + ": [Basic Information] UninstallName=" + State.UninstallName +
+           ": warning: no file line puts uninst.exe into Target, so the uninstall entry names a program "
+           "that is not installed (add a line such as UNINST.EXE=Target,Uninstaller to a disk section)";
+}
+
+int RunUninstaller(int argc, char** argv)
+{
+    std::string script, out, stub;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if ((a == "-o" || a == "--stub") && i + 1 < argc)
+            (a == "-o" ? out : stub) = argv[++i];
+        else if (a[0] == '-' || !script.empty()) {
+            std::fputs(Usage, stderr);
+            return 2;
+        } else
+            script = a;
+    }
+    if (script.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    PayloadPlan plan;
+    std::string error;
+    if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
+    if (out.empty()) out = plan.scriptDir + "uninst.exe";
+    std::vector<uint8_t> bytes;
+    if (!BuildUninstaller(script, stub, "", bytes, error) || !WriteFileAtomically(out, bytes, error))
+        return CommandFailed(error);
+    std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
+    return 0;
+}

@@ -1,0 +1,41 @@
+// The product's uninstaller: a copy of kivuninst.exe that carries the install
+// script, so that it knows what the installation put in place.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "tools/kivpack/payload.h"
+
+// A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD).
+// The stub is $KIVPACK_UNINSTALLER when set, else kivuninst.exe beside
+// `installerStub` (when one was named), beside kivpack or in ../win32/ from it.
+bool MakeUninstaller(const std::string& scriptPath, const std::string& installerStub, std::vector<uint8_t>& out,
+                     std::string& error);
+
+// Whether the file line puts uninst.exe into the target directory (any case).
+bool IsUninstallerLine(const PayloadFile& file);
+
+// For `build` and `disks`: the generated uninstaller, written once to a
+// temporary file on first use and deleted when this goes out of scope.
+class GeneratedUninstaller {
+public:
+    GeneratedUninstaller(const std::string& scriptPath, const std::string& installerStub)
+        : script_(scriptPath), stub_(installerStub) {}
+    ~GeneratedUninstaller();
+    GeneratedUninstaller(const GeneratedUninstaller&) = delete;
+    GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
+
+    // The source of `file` when the vendor supplied none: the generated
+    // uninstaller for an uninstaller line (the output says so), else empty.
+    // `sourcePath` is what the script's directory holds; a vendor's own file
+    // is kept. False, with `error`, when the uninstaller cannot be made.
+    bool SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error);
+
+private:
+    std::string script_, stub_, path_;
+};
+
+// The warning (empty when none) that a script with an UninstallName but no
+// file line putting uninst.exe into Target gets: the entry would name a
+// program that is not there. The installer state must hold the loaded script.
+std::string UninstallerWarning(const std::string& scriptPath, const PayloadPlan& plan);
