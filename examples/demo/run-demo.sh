@@ -17,8 +17,8 @@ out=$root/build/demo
 rm -rf "$out/product" "$out/setup.exe" && mkdir -p "$out/product"
 cp examples/demo/INSTALL.INI examples/demo/README.TXT build/host/demo/DEMO.HLP "$out/product/"
 cp build/win32/demo/KIVDEMO.exe "$out/product/KIVDEMO.EXE"
-./build/host/kivpack check "$out/product/INSTALL.INI"
-./build/host/kivpack build "$out/product/INSTALL.INI" -o "$out/setup.exe" --stub build/win32/kivinstall.exe
+./build/host/kivpack check --strict "$out/product/INSTALL.INI"
+./build/host/kivpack build --strict "$out/product/INSTALL.INI" -o "$out/setup.exe" --stub build/win32/kivinstall.exe
 
 if [ "${1:-}" = --interactive ]; then
     export WINEPREFIX=$out/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

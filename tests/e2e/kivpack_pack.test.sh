@@ -52,13 +52,13 @@ ProductName=PackTest
 DefaultTargetDir=C:\PACKTEST
 DiskSpace=1000'
 printf '%s\n' "$basic" >missing.ini
-verdict missing-key 1 'missing.ini: [Basic Information] TotalDisks=: The "TotalDisks=" line is missing from the "[Basic Information]" section of INSTALL.INI. (dialog 1600)' -- check missing.ini
+verdict missing-key 1 'missing.ini:1: [Basic Information] TotalDisks=: The "TotalDisks=" line is missing from the "[Basic Information]" section of INSTALL.INI. (dialog 1600)' -- check missing.ini
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Temp\n' "$basic" >badline.ini
-verdict bad-line 1 "badline.ini: [Disk 1] A.TXT=Temp: The above line from $work/badline.ini contains an error; installation will be aborted. (dialog 1100)" -- check badline.ini
+verdict bad-line 1 "badline.ini:10: [Disk 1] A.TXT=Temp: The above line from $work/badline.ini contains an error; installation will be aborted. (dialog 1100)" -- check badline.ini
 printf '%s\nTotalDisks=33\n' "$basic" >disks33.ini
-verdict too-many-disks 1 'disks33.ini: You cannot have more than 32 installation disks. (dialog 2500)' -- check disks33.ini
+verdict too-many-disks 1 'disks33.ini:7: You cannot have more than 32 installation disks. (dialog 2500)' -- check disks33.ini
 printf '%s\nTotalDisks=1\nWindowsVersion=4.10\n[Disk 1]\nDiskName=D\n' "$basic" >winver.ini
-verdict windows-too-old 1 'winver.ini: PackTest requires Windows version 4.1 or later. You cannot install it under Windows 4.0. (dialog 2800)' -- check winver.ini
+verdict windows-too-old 1 'winver.ini:8: PackTest requires Windows version 4.1 or later. You cannot install it under Windows 4.0. (dialog 2800)' -- check winver.ini
 verdict windows-98-ok 0 '' -- check winver.ini --windows 4.10
 verdict no-script 1 "nothere.ini: Unable to open $work/nothere.ini (dialog 1900)" -- check nothere.ini
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nE.TXT=Target,,EGA\n' "$basic" >ega.ini

@@ -30,7 +30,8 @@ kiv_begin
 INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 FILETIMES=$(kiv_exe filetimes.exe) || exit 1
 TITLE="Transfer Test Setup"
-STAMP="2004-01-28 03:02:00"
+# The date kivpack build writes as the resource stamp, given as --date.
+STAMP="2019-07-14 09:30:00"
 DATA=$KIV_WORK/data
 mkdir -p "$DATA"
 
@@ -99,7 +100,7 @@ SYS.FON=Target,,SystemFont
 DATA.TX_=Target
 DATA.TXT=Target
 EOF
-"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setup95.exe" --stub "$INSTALLER" >/dev/null ||
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setup95.exe" --stub "$INSTALLER" --date "$STAMP" >/dev/null ||
     kiv_die "kivpack build failed"
 kiv_set_version setup95.exe win95
 T=$KIV_C/KIVRES
@@ -118,7 +119,7 @@ for f in PLAIN.TXT BIG.BIN OLD.TXT LOG.TXT HID.FON SYS.FON DATA.TX_ DATA.TXT; do
     kiv_expect_eq "$(times_of "C:\\KIVRES\\$f")" "created $STAMP accessed $STAMP written $STAMP" \
         "$f carries the resource stamp as local time"
 done
-kiv_expect_eq "$(TZ=UTC date -d "@$(stat -c %Y "$T/PLAIN.TXT")" '+%F %T')" "2004-01-27 18:02:00" \
+kiv_expect_eq "$(TZ=UTC date -d "@$(stat -c %Y "$T/PLAIN.TXT")" '+%F %T')" "2019-07-14 00:30:00" \
     "the stamp is stored as universal time"
 kiv_expect_eq "$(bits_of 'C:\KIVRES\HID.FON' 7)" 0x2 "HiddenFont: hidden"
 kiv_expect_eq "$(bits_of 'C:\KIVRES\SYS.FON' 7)" 0x6 "SystemFont on Windows 95: hidden and system"
@@ -152,7 +153,7 @@ write_script "$SRC" 'C:\KIVLIVE' <<'EOF'
 HUGE.BIN=Target,the huge file
 PLAIN.TXT=Target
 EOF
-"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setuplive.exe" --stub "$INSTALLER" >/dev/null ||
+"$KIV_PACK" build "$SRC/INSTALL.INI" -o "$KIV_C/setuplive.exe" --stub "$INSTALLER" --date "$STAMP" >/dev/null ||
     kiv_die "kivpack build failed"
 T=$KIV_C/KIVLIVE
 for version in win95 nt40; do

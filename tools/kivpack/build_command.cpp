@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe_icons.h"
@@ -15,6 +17,7 @@
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/progress.h"
+#include "tools/kivpack/resource_stamp.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
@@ -24,17 +27,22 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--bitmap FILE.BMP] [--icon FILE.ICO]\n"
+    "                    [--date YYYY-MM-DD[ HH:MM[:SS]]] [--strict]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
     "script (resource 12000), the help file (12001) and every file line of every\n"
     "disk section in script order (12002 on), each SZDD-compressed. Source files\n"
-    "are looked for in DISKn/ beside the script when that directory exists, else\n"
-    "beside the script (the help file in DISK1/). The help file's topics are also\n"
-    "stored as text (resource type 257), which the installer shows itself where\n"
-    "Windows has no help viewer. --bitmap adds the fonts-only picture (bitmap\n"
-    "500); --icon replaces the installer's icon. The CRC-32 of every file as it\n"
-    "was read goes in too (resource 258/1); the installer checks it as it expands.\n";
+    "are looked for in DISKn/ beside the script, then beside the script (the\n"
+    "help file in DISK1/ first), in any letter case. A script in UTF-8 is packed\n"
+    "in code page 1252. The help file's topics are also stored as text (resource\n"
+    "type 257), which the installer shows itself where Windows has no help\n"
+    "viewer. --bitmap adds the fonts-only picture (bitmap 500); --icon replaces\n"
+    "the installer's icon. The CRC-32 of every file as it was read goes in too\n"
+    "(resource 258/1); the installer checks it as it expands. Every installed\n"
+    "file is dated with --date, else SOURCE_DATE_EPOCH, else the time of the\n"
+    "build; the same inputs and date give the same bytes. --strict: a warning\n"
+    "about the script fails the build.\n";
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -52,14 +60,19 @@ bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<
 
 int RunBuild(int argc, char** argv)
 {
-    std::string script, out, stub, bitmap, icon;
+    std::string script, out, stub, bitmap, icon, date;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
+        if (a == "--date" && i + 1 < argc) {
+            date = argv[++i];
+        } else if (a == "--strict") {
+            strict = true;
+        } else if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
             (a == "-o" ? out : a == "--stub" ? stub : a == "--bitmap" ? bitmap : icon) = argv[++i];
         } else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
@@ -75,7 +88,11 @@ int RunBuild(int argc, char** argv)
 
     PayloadPlan plan;
     std::string error;
+    ResourceStamp stamp;
+    if (!ChooseResourceStamp(date, stamp, error)) return CommandFailed("kivpack build: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
+    if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
+        return CommandFailed(script + ": not packed: --strict makes the warnings above errors");
     if (out.empty()) out = plan.scriptDir + "setup.exe";
     std::string warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
@@ -99,16 +116,16 @@ int RunBuild(int argc, char** argv)
     std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
     HelpFileReport help = InspectHelpFile(plan);
     if (!help.found)
-        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
+        return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     inputs.push_back({KIV_HELP_RESOURCE, help.path});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty())
-            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
-                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+            return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
+                                                     plan.scriptDir, f.disk));
         inputs.push_back({f.resourceId, path});
     }
 
@@ -118,6 +135,8 @@ int RunBuild(int argc, char** argv)
         if (!ReadWholeFile(inputs[i].path, contents[i], error)) return CommandFailed(error);
         total += contents[i].size();
     }
+    const std::string& ansi = lint::CurrentScript().packed;
+    contents[0].assign(ansi.begin(), ansi.end());
     ProgressBar bar("packing", total);
     uint64_t done = 0;
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -132,6 +151,7 @@ int RunBuild(int argc, char** argv)
     for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
+    if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
         return CommandFailed(bitmap + ": " + error);

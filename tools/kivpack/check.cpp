@@ -7,22 +7,26 @@
 #include "script/installer_state.h"
 #include "script/loader.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/text_encoding.h"
 #include "tools/kivpack/uninstaller.h"
 
 namespace {
 
 const char Usage[] =
-    "usage: kivpack check SCRIPT [--display ega|vga|8514] [--windows MAJOR.MINOR] [--nt]\n"
+    "usage: kivpack check SCRIPT [--display ega|vga|8514] [--windows MAJOR.MINOR] [--nt] [--strict]\n"
     "\n"
     "Reads SCRIPT as the installer would on the given display class and Windows\n"
     "version (default: VGA, Windows 4.0 of the Windows 95 family; --nt for Windows\n"
     "NT). Prints a summary and exits 0 when the script is valid; otherwise prints\n"
-    "the installer's own message for the first fault and exits 1. Warns, still\n"
-    "exiting 0, when the help file is missing, is not a Windows Help file, or has\n"
-    "no topic for the readme (3904) or for the start dialog.\n";
+    "the installer's own message for the first fault, its line and the reason,\n"
+    "and exits 1. Warnings name what the installer would read past or cut\n"
+    "without a word; with --strict any of those makes the exit code 1. It also\n"
+    "warns, still exiting 0, when the help file is missing, is not a Windows\n"
+    "Help file, or has no topic for the readme (3904) or for the start dialog.\n";
 
 std::string Atom(AtomHandle atom)
 {
@@ -60,8 +64,16 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     while (items < MaxGroupItems && State.GroupItems[items].FileAtom) ++items;
     s += " (" + std::to_string(files) + " in all); " + Plural(fonts, "font") + "; ";
     s += State.GroupName[0] ? Plural(items, "group item") + " in \"" + State.GroupName + "\"" : "no group";
+    if (State.SubdirCount)
+        s += "; makes " + std::to_string(State.SubdirCount) + (State.SubdirCount == 1 ? " subdirectory" : " subdirectories");
+    if (State.DeleteCount) s += "; deletes " + Plural(State.DeleteCount, "old file");
+    if (State.ExitCount)
+        s += "; first closes windows of " + std::to_string(State.ExitCount) +
+             (State.ExitCount == 1 ? " class" : " classes");
     s += State.RunFile[0] ? std::string("; starts ") + State.RunFile : std::string("; starts nothing");
-    std::printf("%s.\n", s.c_str());
+    s += State.UninstallName[0] ? std::string("; writes the uninstall entry \"") + State.UninstallName + "\""
+                                : std::string("; writes no uninstall entry (no UninstallName)");
+    std::printf("%s.\n", TextForTerminal(s).c_str());
 }
 
 // Warnings only: the script is valid, and the installer runs without help.
@@ -78,6 +90,7 @@ int RunCheck(int argc, char** argv)
 {
     ScriptTarget target;
     const char* script = nullptr;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -93,6 +106,8 @@ int RunCheck(int argc, char** argv)
                 std::fprintf(stderr, "kivpack check: '%s' is not a version MAJOR.MINOR\n", argv[i]);
                 return 2;
             }
+        } else if (a == "--strict") {
+            strict = true;
         } else if (a == "--nt") {
             target.windowsNt = true;
         } else if (a[0] == '-' || script) {
@@ -112,10 +127,14 @@ int RunCheck(int argc, char** argv)
     else
         PrintSummary(script, target);
     ReleaseScriptTables();
+    unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target);
+    // The uninstaller's and the help file's warnings are advice about files
+    // beside the script, which a script is often checked without; --strict
+    // leaves them out.
     PayloadPlan plan;
     std::string warning, error;
     if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
     if (!fault) WarnAboutHelpFile(script, target);
-    return fault ? 1 : 0;
+    return fault ? 1 : lint::WarningExit(warnings, strict);
 }

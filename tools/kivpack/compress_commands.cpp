@@ -34,7 +34,8 @@ const char CompressHelp[] =
 const char ExpandHelp[] =
     "usage: kivpack expand FILE... [-r] [-o OUT]\n"
     "\n"
-    "Expands each SZDD FILE; a file that is not SZDD is copied unchanged.\n"
+    "Expands each SZDD FILE; a file that is not SZDD is copied unchanged, or\n"
+    "left where it is when no other output name follows from the rules below.\n"
     "  (default)  the output is FILE without its .szdd suffix\n"
     "  -r         the output name is FILE with its final '_' replaced by the\n"
     "             character recorded in the header ('kivpack compress -r')\n"
@@ -282,6 +283,15 @@ bool ExpandOne(const Options& options, const std::string& input, std::string& er
     }
     std::string base = BaseName(input);
     std::string name;
+    const std::string suffix = ".szdd";
+    bool hasSuffix = base.size() > suffix.size() &&
+                     strcasecmp(base.c_str() + base.size() - suffix.size(), suffix.c_str()) == 0;
+    // A file that is not SZDD is its own expansion: with no other output
+    // named, the copy would be the file itself, which is left as it is.
+    if (!expander.IsSzdd && !options.hasOut && !hasSuffix) {
+        std::printf("%s: not compressed; left as it is\n", input.c_str());
+        return true;
+    }
     if (options.rename) {
         if (!expander.IsSzdd || !expander.LastCharacter || base.empty() || base.back() != '_') {
             error = input + ": no original name recorded; give the output with -o";
@@ -289,9 +299,7 @@ bool ExpandOne(const Options& options, const std::string& input, std::string& er
         }
         name = base.substr(0, base.size() - 1) + (char)expander.LastCharacter;
     } else {
-        const std::string suffix = ".szdd";
-        bool has = base.size() > suffix.size() &&
-                   strcasecmp(base.c_str() + base.size() - suffix.size(), suffix.c_str()) == 0;
+        bool has = hasSuffix;
         if (!has && !options.hasOut) {
             error = input + ": the name has no .szdd suffix; give the output with -o or use -r";
             return false;

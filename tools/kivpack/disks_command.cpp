@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/help_text.h"
 #include "tools/kivpack/pe_image.h"
 #include "tools/kivpack/pe_resources.h"
@@ -22,15 +24,16 @@
 namespace {
 
 const char Usage[] =
-    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE]\n"
+    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--strict]\n"
     "\n"
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
     "first disk also holds the installer as SETUP.EXE, the install script (plain\n"
-    "text, under the name the installer looks for) and the compressed help file.\n"
-    "SETUP.EXE carries the CRC-32 of every file by disk and name, which the\n"
-    "installer checks as it expands them, and the help file's topics as text,\n"
-    "as 'kivpack build' does.\n";
+    "text in code page 1252, under the name the installer looks for) and the\n"
+    "compressed help file. SETUP.EXE carries the CRC-32 of every file by disk\n"
+    "and name, which the installer checks as it expands them, and the help\n"
+    "file's topics as text, as 'kivpack build' does. --strict: a warning about\n"
+    "the script is an error.\n";
 
 // `record` gets the CRC-32 of the file as read.
 bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
@@ -57,13 +60,16 @@ bool IsPlainName(const std::string& name)
 int RunDisks(int argc, char** argv)
 {
     std::string script, out, stub;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((a == "-o" || a == "--stub") && i + 1 < argc)
+        if (a == "--strict")
+            strict = true;
+        else if ((a == "-o" || a == "--stub") && i + 1 < argc)
             (a == "-o" ? out : stub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
@@ -78,6 +84,8 @@ int RunDisks(int argc, char** argv)
     PayloadPlan plan;
     std::string error;
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
+    if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
+        return CommandFailed(script + ": not laid out: --strict makes the warnings above errors");
     kivpack::PeImage image;
     std::string stubPath;
     if (!LoadStub(stub, image, stubPath, error)) return CommandFailed(error);
@@ -90,8 +98,8 @@ int RunDisks(int argc, char** argv)
 
     HelpFileReport help = InspectHelpFile(plan);
     if (!help.found || !IsPlainName(plan.helpSource))
-        return CommandFailed(script + ": [Basic Information] HelpFileName=" + plan.helpSource +
-                    ": the help file '" + plan.helpSource + "' is not in DISK1/ nor beside the script");
+        return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
+                                                 "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
     GeneratedUninstaller uninstaller(script, stub);
@@ -99,8 +107,8 @@ int RunDisks(int argc, char** argv)
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
         if (path.empty() || !IsPlainName(f.sourceName))
-            return CommandFailed(script + ": [" + f.section + "] " + f.line + ": the source file '" + f.sourceName +
-                        "' is not in DISK" + std::to_string(f.disk) + "/ nor beside the script");
+            return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
+                                                     plan.scriptDir, f.disk));
         sources.push_back(path);
     }
 
@@ -110,12 +118,13 @@ int RunDisks(int argc, char** argv)
         if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(dir + ": " + std::strerror(errno));
     }
     std::string first = out + "/DISK1/";
-    std::vector<uint8_t> bytes;
+    const std::string& text = lint::CurrentScript().packed;
+    std::vector<uint8_t> bytes(text.begin(), text.end());
     // SETUP.EXE carries the checksum of every file, keyed by disk and name.
     std::vector<kivpack::PayloadCrcRecord> crcs(1 + plan.files.size());
     crcs[0].disk = 1;
     crcs[0].sourceName = plan.helpSource;
-    if (!ReadWholeFile(script, bytes, error) || !WriteFileAtomically(first + scriptName, bytes, error) ||
+    if (!WriteFileAtomically(first + scriptName, bytes, error) ||
         !CompressTo(help.path, first + plan.helpSource, crcs[0], error))
         return CommandFailed(error);
     ProgressBar bar("compressing", plan.files.size());

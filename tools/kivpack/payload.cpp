@@ -11,22 +11,11 @@
 #include "script/installer_state.h"
 #include "script/keywords.h"
 #include "script/loader.h"
+#include "tools/kivpack/lint/source_lookup.h"
 #include "ui/dialog_help.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace {
-
-bool IsDirectory(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsFile(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::vector<std::string> KeyList(const char* section, const char* file)
 {
@@ -100,9 +89,7 @@ bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, Payl
 
 std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::string& name)
 {
-    std::string diskDir = plan.scriptDir + "DISK" + std::to_string(disk) + "/";
-    if (disk && IsDirectory(diskDir)) return IsFile(diskDir + name) ? diskDir + name : std::string();
-    return IsFile(plan.scriptDir + name) ? plan.scriptDir + name : std::string();
+    return lint::LocateSource(lint::SourceFolders(plan.scriptDir, disk), name).path;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)

@@ -34,8 +34,10 @@ struct ScriptTarget;
 bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, PayloadPlan& plan,
                  std::string& error);
 
-// The file that holds the source of `file`: DISKn/NAME beside the script when
-// that directory exists, else NAME beside the script. Empty when neither exists.
+// The file that holds the source of `file`: NAME in DISKn/ beside the script,
+// else beside the script, its letter case ignored. Empty when neither holds
+// it, or a folder holds two files of that name in different case
+// (lint::SourceProblem says which).
 std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::string& name);
 
 // Reads and writes whole files; writing goes to a temporary name that is

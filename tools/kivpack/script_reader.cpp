@@ -10,6 +10,8 @@
 #include "script/installer_state.h"
 #include "script/keywords.h"
 #include "script/loader.h"
+#include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/text_encoding.h"
 
 namespace {
 
@@ -44,6 +46,7 @@ unsigned LoadScript(const std::string& scriptPath, const ScriptTarget& target)
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!lint::PrepareScript(scriptPath, path)) return ScriptTextFault;
     HostSetScriptFileName(name.c_str());
     TextCopy(State.SourceDir, sizeof State.SourceDir, dir.c_str());
     TextCopy(State.WindowsDir, sizeof State.WindowsDir, "C:\\WINDOWS\\");
@@ -65,6 +68,13 @@ std::string FaultLine(const std::string& scriptPath, unsigned dialog)
 {
     char message[WorkBufferSize];
     std::string where;
+    if (dialog == ScriptTextFault) {
+        const TextConversion& c = lint::CurrentScript().conversion;
+        return scriptPath + ":" + std::to_string(c.badLine) + ": " + c.problem +
+               "; the installer's text is code page 1252";
+    }
+    lint::FaultReason reason = lint::ExplainFault(dialog);
+    std::string at = scriptPath + (reason.line ? ":" + std::to_string(reason.line) : std::string()) + ": ";
     switch (dialog) {
     case IDD_BAD_LINE:
         FormatText(message, sizeof message, DialogFormat(dialog), State.ScriptPath);
@@ -88,7 +98,8 @@ std::string FaultLine(const std::string& scriptPath, unsigned dialog)
     }
     char id[32];
     std::snprintf(id, sizeof id, " (dialog %u)", dialog);
-    return scriptPath + ": " + where + message + id;
+    std::string verdict = at + TextForTerminal(where + message) + id;
+    return reason.reason.empty() ? verdict : verdict + "\n" + at + TextForTerminal(reason.reason);
 }
 
 bool ParseDisplayClass(const std::string& text, unsigned* displayClass)

@@ -10,15 +10,21 @@ struct ScriptTarget {
     bool windowsNt = false;
 };
 
+// Not a dialog: the script's text cannot be packed in the installer's code
+// page (LoadScript's own fault; FaultLine names the line and the character).
+const unsigned ScriptTextFault = 1;
+
 // Loads `scriptPath` into the installer state as the installer would on
 // `target`, reading the script under its own file name from its own
-// directory (disk mode). Returns 0 or the id of the dialog that reports the
-// first fault. The tables stay filled until ReleaseScriptTables().
+// directory (disk mode), converted to code page 1252 as it will be packed.
+// Returns 0, ScriptTextFault or the id of the dialog that reports the first
+// fault. The tables stay filled until ReleaseScriptTables().
 unsigned LoadScript(const std::string& scriptPath, const ScriptTarget& target);
 
 // The one-line verdict for fault `dialog`, as the installer's dialog would
-// word it: "SCRIPT: [Section] LINE: message (dialog NNNN)"; section and line
-// are left out for faults that have none.
+// word it: "SCRIPT:N: [Section] LINE: message (dialog NNNN)", where N is the
+// line of the script at fault; section and lines are left out for faults
+// that have none. A second line "SCRIPT:N: reason" says why in plain words.
 std::string FaultLine(const std::string& scriptPath, unsigned dialog);
 
 // Parses "ega", "vga" or "8514"; false for anything else.

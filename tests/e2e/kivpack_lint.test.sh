@@ -1,0 +1,262 @@
+# kivpack as a vendor meets it: the line and the reason behind each verdict,
+# warnings for what the installer would read past, scripts saved as UTF-8,
+# sources in any letter case, reproducible builds, the script reference's
+# examples, and the corpus of scripts keeping its dialog ids.
+set -u
+
+src="${KIV_SOURCE_DIR:-$(dirname "$0")/../..}"
+kivpack="${KIV_HOST_DIR:-}/kivpack"
+stub="${KIV_WIN32_DIR:-}/kivinstall.exe"
+for f in "$kivpack" "$stub"; do
+    [ -f "$f" ] || { echo "FAIL: $f is not built"; exit 1; }
+done
+work=$(mktemp -d /tmp/kiv-lint.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+# run NAME ARGS...: kivpack's exit code in $rc, its output in NAME.out/.err.
+run() {
+    local name=$1
+    shift
+    before=$failures
+    "$kivpack" "$@" >"$name.out" 2>"$name.err"
+    rc=$?
+}
+# expect NAME CODE LINE...: the exit code, and each LINE standing whole in
+# the command's stderr.
+expect() {
+    local name=$1 code=$2 line
+    shift 2
+    [ "$rc" -eq "$code" ] || fail "$name: exit code $rc, expected $code: $(cat "$name.err")"
+    for line in "$@"; do
+        grep -qxF -- "$line" "$name.err" || fail "$name: no line '$line' in: $(cat "$name.err")"
+    done
+    [ "$failures" -eq "$before" ] && ok "$name"
+}
+
+basic='[Basic Information]
+HelpFileName=HARBOR.HLP
+Caption=HarborLog Setup
+ProductName=HarborLog
+DefaultTargetDir=C:\HARBOR
+DiskSpace=5000'
+
+# --- the vendor's two-disk product: valid, but losing content ---------------
+printf '%s\n' "$basic" 'UninstalName=HarborLog' 'TotalDisks=1' '' \
+    '[Target Subdirectories]' 'Subdirectory1=DATA' 'Subdirectry2=LOGS' '' \
+    '[Program Manager Groups]' 'GroupName=HarborLog' '' \
+    '[fonts]' 'HARBOR.TTF=HarborLog Sans (TrueType)' '' \
+    '[Run]' 'File=HARBOR.EXE' 'Buttons=Yes/No' 'Message=Start HarborLog?' 'Name=HarborLog' '' \
+    '[Disk 1]' 'DiskName=HarborLog Disk 1' 'README.TXT=Target' '' \
+    '[Disk 2]' 'DiskName=HarborLog Disk 2' 'HARBOR.EXE=Target' 'CHARTS.DAT=Target' 'HARBOR.TTF=Fonts' >vendor.ini
+run vendor check vendor.ini
+expect vendor 0 \
+    "vendor.ini:7: warning: the key 'UninstalName' of [Basic Information] is never read; did you mean UninstallName?" \
+    "vendor.ini:12: warning: the key 'Subdirectry2' of [Target Subdirectories] is never read; keys here are Subdirectory1, Subdirectory2, ...; did you mean Subdirectory2?" \
+    "vendor.ini:14: warning: the section [Program Manager Groups] is never read by the installer; did you mean [Program Manager Group]?" \
+    "vendor.ini:18: warning: this font line looks reversed: the key is the font's name and the value its file; did you mean HarborLog Sans (TrueType)=HARBOR.TTF?" \
+    "vendor.ini:18: warning: the font file 'HARBOR.TTF' is installed by no file line of the disk sections" \
+    "vendor.ini:21: warning: the program 'HARBOR.EXE' is installed by no file line of the disk sections" \
+    "vendor.ini:30: warning: [Disk 2] lies beyond TotalDisks=1: its 3 files are never installed"
+[ "$(grep -c '^vendor.ini:[0-9]*: warning:' vendor.err)" -eq 7 ] || fail "vendor: $(wc -l <vendor.err) warnings, expected 7"
+grep -q 'no group; makes 1 subdirectory; starts HARBOR.EXE; writes no uninstall entry (no UninstallName)\.$' vendor.out ||
+    fail "vendor: the summary does not tell of the group and the uninstall entry: $(cat vendor.out)"
+run vendor-strict check vendor.ini --strict
+expect vendor-strict 1
+run vendor-build build vendor.ini --strict -o never.exe --stub "$stub"
+expect vendor-build 1 "vendor.ini: not packed: --strict makes the warnings above errors"
+[ -e never.exe ] && fail "vendor-build: an output was written"
+# The same product put right: no warning, and the summary names the entry.
+sed -e 's/UninstalName/UninstallName/; s/Subdirectry2/Subdirectory2/; s/Groups\]/Group]/' \
+    -e 's/^HARBOR.TTF=HarborLog.*/HarborLog Sans (TrueType)=HARBOR.TTF/; s/TotalDisks=1/TotalDisks=2/' vendor.ini >fixed.ini
+run fixed check fixed.ini --strict
+expect fixed 0
+grep -q '^fixed.ini:[0-9]*: warning:' fixed.err && fail "fixed: warnings remain: $(cat fixed.err)"
+grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in all); 1 font; 0 group items in "HarborLog"; makes 2 subdirectories; starts HARBOR.EXE; writes the uninstall entry "HarborLog"\.$' fixed.out ||
+    fail "fixed: summary $(cat fixed.out)"
+
+# A disk whose key names overflow the list the loader reads: the warning
+# names the first file line the loader never sees (the 316th).
+tail -c +3 "$src/tests/fuzz/corpus/loader/key-list-overflow.ini" >overflow.ini
+run overflow check overflow.ini
+expect overflow 0 "overflow.ini:324: warning: the key names of [Disk 1] overflow the 4,096 bytes the installer reads them into: this line and the ones after it are never read"
+grep -q '"Last" 315 files' overflow.out && [ "$(sed -n 324p overflow.ini | tr -d "\r")" = "FILE0315.DA_=Target" ] ||
+    fail "overflow: the loader's count and the warned line disagree: $(cat overflow.out)"
+
+# --- faults: the installer's verdict first, then the line and the reason -----
+printf '[Basic Informaton]\nHelpFileName=A.HLP\n' >typo.ini
+run typo check typo.ini
+expect typo 1 \
+    'typo.ini:1: [Basic Information] HelpFileName=: The "HelpFileName=" line is missing from the "[Basic Information]" section of INSTALL.INI. (dialog 1600)' \
+    'typo.ini:1: the script has no [Basic Information] section; [Basic Informaton] is not read: did you mean [Basic Information]?'
+printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nMAP.DAT=Traget\n' "$basic" >keyword.ini
+run keyword check keyword.ini
+expect keyword 1 \
+    "keyword.ini:10: [Disk 1] MAP.DAT=Traget: The above line from $work/keyword.ini contains an error; installation will be aborted. (dialog 1100)" \
+    "keyword.ini:10: unknown directory keyword 'Traget' (Target, Windows, System, System32 or Fonts); did you mean Target?"
+printf '%s\nTotalDisks=1\n[Run]\nFile=MAP.DAT\nButtons=Yes/Nope\n[Disk 1]\nDiskName=D\nMAP.DAT=Target\n' "$basic" >buttons.ini
+run buttons check buttons.ini
+expect buttons 1 "buttons.ini:10: Buttons must be OK/Cancel or Yes/No; did you mean Yes/No?"
+printf '%s\nTotalDisk=1\n[Disk 1]\nDiskName=D\n' "$basic" >total.ini
+run total check total.ini
+expect total 1 "total.ini:7: [Basic Information] has no 'TotalDisks=' line; 'TotalDisk' on this line is not read: did you mean TotalDisks?"
+printf '%s\nTotalDisks=2\n[Disk 1]\nDiskName=D\n[Disk2]\nDiskName=E\n' "$basic" >disk2.ini
+run disk2 check disk2.ini
+expect disk2 1 \
+    "disk2.ini:10: the script has no [Disk 2] section, which TotalDisks=2 at line 7 asks for; [Disk2] is not read: did you mean [Disk 2]?" \
+    "disk2.ini:10: warning: the section [Disk2] is never read by the installer; did you mean [Disk 2]?"
+printf '%s\nTotalDisks=1\n[Program Manager Group]\nGroupName=G\nMAP.EXE=Map,Win95,Win98\n[Disk 1]\nDiskName=D\nMAP.EXE=Target,,,HidenFont,VGA\n' "$basic" >words.ini
+run words check words.ini
+expect words 0 \
+    "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
+    "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
+[ "$(grep -c '^words.ini:[0-9]*: warning:' words.err)" -eq 2 ] || fail "words: $(cat words.err)"
+# Disks are copied in number order, whatever the order of their sections:
+# here the part to append comes before the file it extends.
+printf '%s\nTotalDisks=2\n[Disk 2]\nDiskName=E\nPART1.DAT=Target\\DATA.BIN\n[Disk 1]\nDiskName=D\nPART2.DAT=Target\\DATA.BIN,,Append\nLOG.TXT=Target,Log,Append\n' "$basic" >append.ini
+run append check append.ini
+expect append 0 "append.ini:13: warning: this Append line comes before the line that installs its destination (line 10): the file is not there yet when it is appended to"
+[ "$(grep -c '^append.ini:[0-9]*: warning:' append.err)" -eq 1 ] || fail "append: $(cat append.err)"
+
+# Keys read past because of another key's value.
+printf '%s\nFontsOnly=1\nWindowsVersion=4\nTotalDisks=1\nVGADiskSpace=5\n[Run]\nButtons=Yes/No\n[Disk 1]\nDiskName=D\n' "$basic" >skipped.ini
+run skipped check skipped.ini
+expect skipped 0 \
+    "skipped.ini:5: warning: DefaultTargetDir is never read: FontsOnly (line 7) makes this a fonts-only installation" \
+    "skipped.ini:8: warning: WindowsVersion=4 has no point, so it asks for no version; write it as MAJOR.MINOR, such as 4.0" \
+    "skipped.ini:10: warning: VGADiskSpace is never read: DiskSpace (line 6) is given for every display" \
+    "skipped.ini:12: warning: Buttons is never read: [Run] names no program to start"
+printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Target\n=Target\nB.TXT=Target\n' "$basic" >nameless.ini
+run nameless check nameless.ini
+expect nameless 0 "nameless.ini:11: warning: this line has no name before its '=', which ends the list of [Disk 1]: the lines after it are never read"
+grep -q '"D" 1 file ' nameless.out || fail "nameless: the loader read past the nameless line: $(cat nameless.out)"
+printf '%s\nTotalDisks=1\n[Delete List]\nFile1=Target\\SUB\\OLD.DLL\n[Disk 1]\nDiskName=D\n' "$basic" >delete.ini
+run delete check delete.ini
+expect delete 1 "delete.ini:9: unknown directory keyword 'Target\\SUB' (Target, Windows, System, System32 or Fonts); the delete list names files directly in one of these directories, not below them"
+run build-fault build keyword.ini -o never.exe --stub "$stub"
+expect build-fault 1 "keyword.ini:10: unknown directory keyword 'Traget' (Target, Windows, System, System32 or Fonts); did you mean Target?"
+[ -e never.exe ] && fail "build-fault: an output was written"
+
+# --- text: a byte-order mark, UTF-8 and a character code page 1252 lacks -----
+printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\n' "$basic" >plain.ini
+{ printf '\xef\xbb\xbf'; cat plain.ini; } >bom.ini
+run bom check bom.ini
+expect bom 0 "bom.ini:1: warning: the script begins with a UTF-8 byte-order mark; it is dropped where the script is packed (the installer would take it as part of the first line)"
+sed 's/^Caption=.*/Caption=Setup für HarborLog/' plain.ini >utf8.ini
+run utf8 check utf8.ini
+expect utf8 0
+grep -qx 'utf8.ini: UTF-8 text, packed as code page 1252' utf8.out || fail "utf8: check does not say it converts: $(cat utf8.out)"
+grep -q '("Setup für HarborLog")' utf8.out || fail "utf8: summary $(cat utf8.out)"
+printf 'help\r\n' >HARBOR.HLP
+"$kivpack" build utf8.ini -o utf8.exe --stub "$stub" >/dev/null 2>&1 && "$kivpack" extract utf8.exe -d utf8x >/dev/null 2>&1 ||
+    fail "utf8: build and extract"
+packed=$(find utf8x -maxdepth 1 -iname '*.ini' | head -1)
+[ -n "$packed" ] && grep -q $'^Caption=Setup f\xfcr HarborLog$' "$packed" && ok "utf8: the packed script is code page 1252" ||
+    fail "utf8: packed script '$packed': $(ls utf8x)"
+"$kivpack" disks bom.ini -o bomset --stub "$stub" >/dev/null 2>&1 || fail "bom: disks failed"
+cmp -s bomset/DISK1/INSTALL.INI plain.ini && ok "disks writes the script without its mark" || fail "bom: disks copy differs"
+sed 's/^ProductName=.*/ProductName=Гавань/' plain.ini >cyrillic.ini
+run cyrillic build cyrillic.ini -o never.exe --stub "$stub"
+expect cyrillic 1 "cyrillic.ini:4: the character 'Г' (U+0413) has no byte in code page 1252; the installer's text is code page 1252"
+[ -e never.exe ] && fail "cyrillic: an output was written"
+
+# --- sources: any letter case, every folder named, case twins refused --------
+mkdir -p DISK2
+printf 'readme\r\n' >readme.txt
+printf 'program\r\n' >DISK2/harbor.exe
+printf 'charts\r\n' >CHARTS.DAT
+printf 'font\r\n' >DISK2/Harbor.Ttf
+run mixed build fixed.ini -o mixed.exe --stub "$stub" --date 2024-05-06
+expect mixed 0
+"$kivpack" extract mixed.exe -d mixedx >/dev/null 2>&1 && cmp -s mixedx/Target/CHARTS.DAT CHARTS.DAT &&
+    cmp -s mixedx/Target/README.TXT readme.txt && cmp -s mixedx/Target/HARBOR.EXE DISK2/harbor.exe &&
+    ok "sources of any case, beside the script when DISK2/ lacks them, are packed" ||
+    fail "mixed: extracted files differ: $(ls -R mixedx)"
+printf 'twin\r\n' >DISK2/HARBOR.EXE
+run twins build fixed.ini -o never.exe --stub "$stub"
+twins=$(grep -c "^fixed.ini:32: \[Disk 2\] HARBOR.EXE=Target: '\(HARBOR.EXE\|harbor.exe\)' and '\(HARBOR.EXE\|harbor.exe\)' in $work/DISK2/ differ only in letter case, which Windows cannot tell apart; keep one of them$" twins.err)
+expect twins 1
+[ "$twins" -eq 1 ] || fail "twins: $(cat twins.err)"
+rm DISK2/HARBOR.EXE CHARTS.DAT
+run missing disks fixed.ini -o set --stub "$stub"
+expect missing 1 "fixed.ini:33: [Disk 2] CHARTS.DAT=Target: the source file 'CHARTS.DAT' is in none of the folders searched: $work/DISK2/ and $work/"
+
+# --- the resource stamp and reproducible builds ------------------------------
+printf 'charts\r\n' >CHARTS.DAT
+SOURCE_DATE_EPOCH=1700000000 "$kivpack" build fixed.ini -o one.exe --stub "$stub" >/dev/null 2>&1
+sleep 1
+SOURCE_DATE_EPOCH=1700000000 "$kivpack" build fixed.ini -o two.exe --stub "$stub" >/dev/null 2>&1
+[ -s one.exe ] && cmp -s one.exe two.exe && ok "two builds with one SOURCE_DATE_EPOCH are the same bytes" || fail "builds differ"
+"$kivpack" build fixed.ini -o three.exe --stub "$stub" --date "2023-11-14 22:13:20" >/dev/null 2>&1
+cmp -s one.exe three.exe && ok "--date gives the stamp of that moment's SOURCE_DATE_EPOCH" ||
+    fail "--date and SOURCE_DATE_EPOCH of one moment differ"
+cmp -s one.exe mixed.exe && fail "builds of two dates are the same bytes"
+# 2023-11-14 22:13:20: DOS date 22382, time 45482 (seconds halved);
+# 2024-05-06: 22694. Strings are UTF-16 in the image.
+utf16() { printf '%s' "$1" | iconv -t UTF-16LE | od -An -tx1 | tr -d ' \n'; }
+hex=$(od -An -tx1 one.exe | tr -d ' \n')
+other=$(od -An -tx1 mixed.exe | tr -d ' \n')
+[[ $hex == *"$(utf16 22382)"* && $hex == *"$(utf16 45482)"* && $other == *"$(utf16 22694)"* &&
+    $other != *"$(utf16 22382)"* ]] &&
+    ok "strings 8001 and 8002 hold the build's DOS date and time" || fail "the stamp strings are not in the image"
+run bad-date build fixed.ini -o never.exe --stub "$stub" --date 1979-12-31
+expect bad-date 1 "kivpack build: --date '1979-12-31': a file date must lie in the years 1980 to 2107"
+
+# --- expand: a file that is not SZDD ----------------------------------------
+printf 'not compressed\n' >notes.txt
+cp notes.txt notes.orig
+run expand expand notes.txt
+expect expand 0
+cmp -s notes.txt notes.orig && grep -qx 'notes.txt: not compressed; left as it is' expand.out &&
+    ok "expand leaves a plain file as it is" || fail "expand of a plain file: $(cat expand.out expand.err)"
+
+# --- the script reference: every example checks clean ------------------------
+awk -v dir="$work" '/^```ini$/ { n++; on = 1; next } /^```$/ { on = 0; next } on { print > (dir "/example" n ".ini") }' \
+    "$src/docs/script-reference.md"
+examples=$(find . -maxdepth 1 -name 'example*.ini' | wc -l)
+[ "$examples" -ge 5 ] || fail "the script reference has $examples examples"
+for f in example*.ini; do
+    "$kivpack" check --strict "$f" >"$f.out" 2>&1 && ! grep -q "^$f:[0-9]*: warning:" "$f.out" || fail "$f: $(cat "$f.out")"
+done
+ok "$examples examples of the script reference check clean"
+
+# --- the demo, with the help file its build compiles: no warning -----------
+mkdir -p demo
+cp "$src/examples/demo/INSTALL.INI" demo/
+[ -f "${KIV_HOST_DIR:-}/demo/DEMO.HLP" ] && cp "${KIV_HOST_DIR:-}/demo/DEMO.HLP" demo/
+"$kivpack" check --strict demo/INSTALL.INI >demo.out 2>&1 && ! grep -q warning demo.out &&
+    ok "the demo checks clean" || fail "demo: $(cat demo.out)"
+
+# --- the corpus gives the dialog ids it gave before --------------------------
+# Recorded from kivpack check before it gave reasons and warnings; 0 is a
+# valid script. Scripts of the loader's corpus begin with two bytes of
+# environment.
+corpus="basic-crlf 1600 basic-lf 1600 before-section-only 1600 before-section 1600 blanks 1600 comments 1600
+control-chars 1600 cp1252 1600 cr-only 1600 ctrlz 1600 duplicates 1600 empty-keys 1600 empty 1600 headers 1600
+install-like 0 ints 1600 key-list-4096 1600 keys-with-spaces 1600 long-lines 1600 many-keys 1600
+many-sections 1600 mixed-eol 1600 no-final-newline-header 1600 no-final-newline 1600 noequals 1600
+nul-bytes 1600 only-blanks 1600 quotes 1600 tabs 1600 utf16be 1600 utf16le 1600
+loader/bad-buttons 1100 loader/bad-delete 1100 loader/bad-disk-line 1100 loader/bad-help 1100
+loader/bad-space 1100 loader/fonts-only 1600 loader/full 0 loader/key-list-overflow 0 loader/minimal 0
+loader/missing-caption 1600 loader/resource-mode 2800 loader/table-limits 0 loader/too-many-disks 2500
+loader/too-old 2800"
+scripts=0
+while read -r name id; do
+    [ -n "$name" ] || continue
+    if [[ $name == loader/* ]]; then
+        file=${name#loader/}.ini
+        tail -c +3 "$src/tests/fuzz/corpus/loader/$file" >"$file"
+    else
+        file=$src/tests/e2e/profile_corpus/$name.ini
+    fi
+    got=$("$kivpack" check "$file" 2>&1 | sed -n 's/.*(dialog \([0-9]*\))$/\1/p')
+    [ "${got:-0}" = "$id" ] || fail "corpus $name: dialog ${got:-none}, expected $id"
+    scripts=$((scripts + 1))
+done < <(xargs -n 2 <<<"$corpus")
+[ "$scripts" -eq 45 ] && ok "the corpus' $scripts scripts keep their dialog ids" || fail "read $scripts corpus scripts"
+
+[ "$failures" -eq 0 ] && echo "all checks passed" || echo "$failures checks failed"
+[ "$failures" -eq 0 ]

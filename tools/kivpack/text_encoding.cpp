@@ -1,0 +1,160 @@
+#include "tools/kivpack/text_encoding.h"
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include "platform/host/host_platform.h"
+
+namespace {
+
+// Decodes one UTF-8 sequence at `i`; false when it is malformed, overlong, a
+// surrogate or beyond U+10FFFF.
+bool DecodeUtf8(const std::vector<uint8_t>& b, size_t& i, uint32_t& code)
+{
+    uint8_t lead = b[i];
+    unsigned extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 9;
+    if (extra == 9 || i + extra >= b.size()) return false;
+    code = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (unsigned k = 1; k <= extra; ++k) {
+        if ((b[i + k] & 0xC0) != 0x80) return false;
+        code = code << 6 | (b[i + k] & 0x3F);
+    }
+    static const uint32_t Least[4] = {0, 0x80, 0x800, 0x10000};
+    if (code < Least[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += extra + 1;
+    return true;
+}
+
+bool IsUtf8(const std::vector<uint8_t>& b, size_t from, size_t* badOffset)
+{
+    for (size_t i = from; i < b.size();) {
+        uint32_t code;
+        size_t at = i;
+        if (!DecodeUtf8(b, i, code)) {
+            if (badOffset) *badOffset = at;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Describe(uint32_t code, const std::string& utf8)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "U+%04X", (unsigned)code);
+    return "the character '" + utf8 + "' (" + text + ") has no byte in code page 1252";
+}
+
+// Maps one code point; false when code page 1252 lacks it.
+bool ToAnsi(uint32_t code, char& out)
+{
+    if (code > 0xFFFF) return false;
+    unsigned char c = WideToAnsi((char16_t)code);
+    if (c == '?' && code != '?') return false;
+    out = (char)c;
+    return true;
+}
+
+} // namespace
+
+unsigned LineOfOffset(const std::string& text, size_t offset)
+{
+    unsigned line = 1;
+    for (size_t i = 0; i < offset && i < text.size(); ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+    return line;
+}
+
+std::string TextForTerminal(const std::string& ansi)
+{
+    if (IsUtf8(std::vector<uint8_t>(ansi.begin(), ansi.end()), 0, nullptr)) return ansi;
+    std::string out;
+    for (unsigned char byte : ansi) {
+        char16_t c = AnsiToWide(byte);
+        if (c < 0x80) {
+            out += (char)c;
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | c >> 6);
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xE0 | c >> 12);
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+const char* EncodingName(SourceEncoding encoding)
+{
+    return encoding == SourceEncoding::Utf8 ? "UTF-8" : encoding == SourceEncoding::Utf16 ? "UTF-16" : "code page 1252";
+}
+
+bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextConversion& info)
+{
+    info = TextConversion();
+    ansi.clear();
+    const size_t n = bytes.size();
+    if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        info.encoding = SourceEncoding::Utf16;
+        bool little = bytes[0] == 0xFF;
+        for (size_t i = 2; i + 1 < n; i += 2) {
+            uint32_t unit = little ? (bytes[i] | bytes[i + 1] << 8) : (bytes[i] << 8 | bytes[i + 1]);
+            ansi += (char)WideToAnsi((char16_t)unit);
+        }
+        return true;
+    }
+    size_t start = 0;
+    if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        info.droppedMark = true;
+        start = 3;
+    }
+    bool high = false;
+    for (size_t i = start; i < n && !high; ++i) high = bytes[i] >= 0x80;
+    size_t badOffset = 0;
+    if (!high || !IsUtf8(bytes, start, &badOffset)) {
+        if (high && info.droppedMark) {
+            std::string before(bytes.begin() + start, bytes.begin() + badOffset);
+            info.badLine = LineOfOffset(before, before.size());
+            info.problem = "the text begins with a UTF-8 byte-order mark but is not UTF-8";
+            return false;
+        }
+        ansi.assign(bytes.begin() + start, bytes.end());
+        return true;
+    }
+    info.encoding = SourceEncoding::Utf8;
+    ansi.reserve(n);
+    for (size_t i = start; i < n;) {
+        size_t at = i;
+        uint32_t code = 0;
+        DecodeUtf8(bytes, i, code);
+        char c;
+        if (!ToAnsi(code, c)) {
+            info.badLine = LineOfOffset(ansi, ansi.size());
+            info.problem = Describe(code, std::string(bytes.begin() + at, bytes.begin() + i));
+            return false;
+        }
+        ansi += c;
+    }
+    return true;
+}
+
+bool ReadTextAsAnsi(const std::string& path, std::string& ansi, TextConversion& info, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    if (!ConvertToAnsi(bytes, ansi, info)) {
+        error = path + ":" + std::to_string(info.badLine) + ": " + info.problem;
+        return false;
+    }
+    return true;
+}
