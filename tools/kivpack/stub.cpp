@@ -5,9 +5,7 @@
 #include <vector>
 #include "tools/kivpack/payload.h"
 
-namespace {
-
-std::string OwnDirectory()
+std::string KivpackDirectory()
 {
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -17,20 +15,9 @@ std::string OwnDirectory()
     return s.substr(0, s.rfind('/') + 1);
 }
 
-} // namespace
-
-bool LoadStub(const std::string& explicitPath, kivpack::PeImage& image, std::string& usedPath,
-              std::string& error)
+bool ReadStubCandidate(const std::vector<std::string>& candidates, const char* missing,
+                       kivpack::PeImage& image, std::string& usedPath, std::string& error)
 {
-    std::vector<std::string> candidates;
-    if (!explicitPath.empty()) {
-        candidates.push_back(explicitPath);
-    } else if (const char* env = std::getenv("KIVPACK_STUB")) {
-        candidates.push_back(env);
-    } else {
-        std::string own = OwnDirectory();
-        candidates = {own + "kivinstall.exe", own + "../win32/kivinstall.exe"};
-    }
     for (const std::string& c : candidates) {
         if (access(c.c_str(), R_OK) != 0 && candidates.size() > 1) continue;
         std::vector<uint8_t> bytes;
@@ -42,6 +29,22 @@ bool LoadStub(const std::string& explicitPath, kivpack::PeImage& image, std::str
         usedPath = c;
         return true;
     }
-    error = "kivpack: no installer stub found (give --stub or set KIVPACK_STUB)";
+    error = missing;
     return false;
+}
+
+bool LoadStub(const std::string& explicitPath, kivpack::PeImage& image, std::string& usedPath,
+              std::string& error)
+{
+    std::vector<std::string> candidates;
+    if (!explicitPath.empty()) {
+        candidates.push_back(explicitPath);
+    } else if (const char* env = std::getenv("KIVPACK_STUB")) {
+        candidates.push_back(env);
+    } else {
+        std::string own = KivpackDirectory();
+        candidates = {own + "kivinstall.exe", own + "../win32/kivinstall.exe"};
+    }
+    return ReadStubCandidate(candidates, "kivpack: no installer stub found (give --stub or set KIVPACK_STUB)", image,
+                             usedPath, error);
 }

@@ -1,7 +1,6 @@
 // kivpack uninstaller, and the uninstaller that build and disks pack for a
 // file line that asks for one.
 #include "tools/kivpack/uninstaller.h"
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include "tools/kivpack/pe_resources.h"
 #include "tools/kivpack/pe_strings.h"
 #include "tools/kivpack/script_reader.h"
+#include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
 
 namespace {
@@ -32,15 +32,6 @@ std::string DirectoryOf(const std::string& path)
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-std::string OwnDirectory()
-{
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "./";
-    path[n] = 0;
-    return DirectoryOf(path);
-}
-
 bool LoadUninstallerStub(const std::string& explicitPath, const std::string& installerStub,
                          kivpack::PeImage& image, std::string& error)
 {
@@ -53,22 +44,13 @@ bool LoadUninstallerStub(const std::string& explicitPath, const std::string& ins
         const char* installer = std::getenv("KIVPACK_STUB");
         std::string hint = !installerStub.empty() ? installerStub : installer ? installer : "";
         if (!hint.empty()) candidates.push_back(DirectoryOf(hint) + "kivuninst.exe");
-        std::string own = OwnDirectory();
+        std::string own = KivpackDirectory();
         candidates.push_back(own + "kivuninst.exe");
         candidates.push_back(own + "../win32/kivuninst.exe");
     }
-    for (const std::string& c : candidates) {
-        if (access(c.c_str(), R_OK) != 0 && candidates.size() > 1) continue;
-        std::vector<uint8_t> bytes;
-        if (!ReadWholeFile(c, bytes, error)) return false;
-        if (!kivpack::ReadPeImage(bytes, image, error)) {
-            error = c + ": " + error;
-            return false;
-        }
-        return true;
-    }
-    error = "kivpack: no uninstaller stub found (give --stub or set KIVPACK_UNINSTALLER)";
-    return false;
+    std::string used;
+    return ReadStubCandidate(candidates, "kivpack: no uninstaller stub found (give --stub or set KIVPACK_UNINSTALLER)",
+                             image, used, error);
 }
 
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
