@@ -68,6 +68,12 @@ TEST(PeHostile, HeaderFaults)
     b[f.layout.peOffset + 2] = 'X';
     ExpectRefused(b, "no PE signature");
 
+    // The same headers one byte further on: a checksum at an odd offset.
+    b = f.file;
+    b.insert(b.begin() + f.layout.peOffset, 0);
+    Set32(b, 0x3C, f.layout.peOffset + 1);
+    ExpectRefused(b, "odd offset (0x");
+
     b = f.file;
     Set16(b, f.layout.peOffset + 4, 0x8664);
     ExpectRefused(b, "machine 0x8664");

@@ -44,6 +44,10 @@ bool ReadHeaders(const std::vector<uint8_t>& file, PeImage& image, std::string& 
         return Fail(error, "PE header offset 0x%X lies outside the file", pe);
     if (Get32(file.data() + pe) != 0x00004550u)
         return Fail(error, "not a PE image (no PE signature at 0x%X)", pe);
+    // The image checksum is a sum of 16-bit words that leaves out its own
+    // field; at an odd offset that field straddles two words, and no value
+    // written there can equal the sum it takes part in.
+    if (pe % 2) return Fail(error, "the PE header lies at an odd offset (0x%X)", pe);
     const uint8_t* fh = file.data() + pe + 4;
     uint16_t machine = Get16(fh);
     if (machine != kMachineI386)
