@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/help/help_file.h"
+#include "tools/kivpack/text_encoding.h"
 
 namespace {
 
@@ -111,8 +112,12 @@ int RunHelpfile(int argc, char** argv)
         return WriteWhole(out, text.data(), text.size()) ? 0 : CommandFailed(out + ": cannot be written");
     }
     if (!hasOut) return Usage("the help file to write is missing (-o OUT.HLP)");
-    std::string text;
-    if (!ReadWhole(source, text)) return CommandFailed(source + ": cannot be read");
+    // A source saved as UTF-8, as Linux editors write it, is compiled as the
+    // code page 1252 text the viewers show; a byte-order mark is dropped.
+    std::string text, error;
+    TextConversion conversion;
+    if (!ReadTextAsAnsi(source, text, conversion, error)) return CommandFailed(error);
+    if (conversion.droppedMark) std::fprintf(stderr, "%s:1: warning: byte-order mark dropped\n", source.c_str());
     std::vector<uint8_t> file;
     std::vector<std::string> errors;
     if (!kivpack::help::CompileHelpSource(text, source, file, errors)) {
