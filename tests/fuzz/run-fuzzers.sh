@@ -3,11 +3,17 @@
 # time, and prints what each did: processor time, executions, coverage (cov:
 # edges, ft: features), corpus and findings.
 #
-#   tests/fuzz/run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]
+#   tests/fuzz/run-fuzzers.sh [-j N | --sequential] [--cpu] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]
 #
 # -j N runs at most N targets at once (default: all of them); --sequential
 # is -j 1, for a long campaign on a machine of two cores that others share:
 # one target after another, each with one core for its SECONDS.
+# --cpu makes SECONDS processor time rather than time on the clock: each
+# target runs until it has had that much of the processor, however busy the
+# machine, and is then interrupted. This is the measure for a campaign that
+# runs at low priority beside other work (nice -n 19 run-fuzzers.sh --cpu
+# 3600): targets that run at once share the cores fairly, and each still
+# gets its full budget.
 # The targets are $KIV_FUZZ_DIR/clang/fuzz_<target> (KIV_FUZZ_DIR defaults to
 # build/host/tests/fuzz: build the host preset first). Each runs over its
 # working corpus $KIV_FUZZ_WORK/<target>/corpus, which starts as a copy of
@@ -22,11 +28,13 @@ set -uo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 fuzz_dir="${KIV_FUZZ_DIR:-$here/../../build/host/tests/fuzz}"
-usage="usage: run-fuzzers.sh [-j N | --sequential] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]"
+usage="usage: run-fuzzers.sh [-j N | --sequential] [--cpu] [SECONDS] [loader|szdd|pe|helpfile|helpsource ...]"
 jobs=0
+cpu_budget=
 while [ $# -gt 0 ]; do
   case "$1" in
     --sequential) jobs=1; shift ;;
+    --cpu) cpu_budget=1; shift ;;
     -j) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; jobs="$2"; shift 2 ;;
     -j*) jobs="${1#-j}"; shift ;;
     *) break ;;
@@ -70,6 +78,7 @@ run_target() {
   local t=$1 work="$work_root/$1" extra rc
   mkdir -p "$work/corpus"
   cp -n "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null
+  rm -f "$work/budget-spent"
   touch "$work/started"
   # -timeout: one input may take this long; -rss_limit_mb: the whole run.
   # Longer inputs than libFuzzer's default where the limits lie beyond it: a
@@ -82,10 +91,39 @@ run_target() {
     helpfile) extra=(-max_len=40000) ;;
     helpsource) extra=(-max_len=20000 "-dict=$here/helpsource.dict") ;;
   esac
-  local TIMEFORMAT='%U %S'
-  { time "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-      -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1; \
-    echo $? >"$work/rc"; } 2>"$work/time"
+  local TIMEFORMAT='%U %S' wall="$seconds"
+  [ -n "$cpu_budget" ] && wall=0
+  { time {
+      "$fuzz_dir/clang/fuzz_$t" "${extra[@]}" -max_total_time="$wall" -print_final_stats=1 \
+        -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1 &
+      local pid=$!
+      [ -n "$cpu_budget" ] && watch_cpu "$pid" "$work"
+      wait "$pid"
+      rc=$?
+      # 72 is libFuzzer's exit status when interrupted: a clean end when the
+      # interruption was the budget's.
+      [ "$rc" = 72 ] && [ -e "$work/budget-spent" ] && rc=0
+      echo "$rc" >"$work/rc"
+    }; } 2>"$work/time"
+}
+
+# watch_cpu PID WORK: interrupts the fuzzer PID once its user and system
+# time reach SECONDS, and marks that in WORK. libFuzzer answers SIGINT by
+# printing its final statistics and exiting.
+watch_cpu() {
+  local pid=$1 work=$2 ticks used
+  ticks="$(getconf CLK_TCK)"
+  while kill -0 "$pid" 2>/dev/null; do
+    # Fields 14 and 15 of /proc/PID/stat: user and system time in ticks. The
+    # name in parentheses (field 2) holds no blank for these programs.
+    used="$(awk -v t="$ticks" '{printf "%d", ($14 + $15) / t}' "/proc/$pid/stat" 2>/dev/null)" || break
+    if [ -n "$used" ] && [ "$used" -ge "$seconds" ]; then
+      touch "$work/budget-spent"
+      kill -INT "$pid" 2>/dev/null
+      break
+    fi
+    sleep 5
+  done
 }
 
 # At most $jobs targets at once; the next starts when one ends.
@@ -108,6 +146,9 @@ for t in "${targets[@]}"; do
   cpu="$(awk '{printf "%.1f", $1 + $2}' "$work/time" 2>/dev/null)"
   # -a: the log quotes inputs, which may hold any byte.
   done_line="$(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | tail -n 1)"
+  # A run the budget interrupted has no DONE line: its last status line.
+  [ -z "$done_line" ] && [ -e "$work/budget-spent" ] && [ "$rc" = 0 ] &&
+    done_line="$(grep -a -E '^#[0-9]+[[:space:]]' "$work/log" | tail -n 1)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -n 1)"
   field() { sed -n "s/.* $1: \([^ ]*\).*/\1/p" <<<"$2"; }
