@@ -18,7 +18,9 @@
 # build/host/tests/fuzz: build the host preset first). Each runs over its
 # working corpus $KIV_FUZZ_WORK/<target>/corpus, which starts as a copy of
 # tests/fuzz/corpus/<target>/; a crashing input is saved beside it as
-# crash-*, leak-* or timeout-*, with the log. KIV_FUZZ_WORK defaults to
+# crash-*, leak-*, oom-* or timeout-*, with the log. An input that took over
+# ten seconds on the clock is kept as slow-unit-*; it is no finding, and is
+# timed again at the end. KIV_FUZZ_WORK defaults to
 # $KIV_FUZZ_DIR/work, which keeps what earlier runs found; KIV_FUZZ_WORK=temp
 # (the ctest tests) takes a new directory, removed after a clean run. The
 # findings counted are the inputs this run saved.
@@ -152,9 +154,11 @@ for t in "${targets[@]}"; do
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log" | tail -n 1)"
   field() { sed -n "s/.* $1: \([^ ]*\).*/\1/p" <<<"$2"; }
-  found=()
+  found=() slow=()
   while IFS= read -r f; do found+=("$f"); done < <(find "$work" -maxdepth 1 -newer "$work/started" \
-      \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'slow-unit-*' \) | sort)
+      \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | sort)
+  while IFS= read -r f; do slow+=("$f"); done < <(find "$work" -maxdepth 1 -newer "$work/started" \
+      -name 'slow-unit-*' | sort)
   printf '%-8s %8s %8s %12s %8s %8s %8s %8s  %s\n' "$t" "$seconds" "${cpu:-?}" "${runs:-?}" "${rate:-?}" \
     "$(field cov "$done_line")" "$(field ft "$done_line")" "$(field corp "$done_line")" "${#found[@]}"
   if [ "$rc" != 0 ] || [ -z "$done_line" ]; then
@@ -163,6 +167,12 @@ for t in "${targets[@]}"; do
     grep -a -E 'ERROR: |property broken|runtime error|SUMMARY' "$work/log" | head -n 5 | sed 's/^/  /'
   fi
   for f in "${found[@]}"; do echo "  finding $f"; done
+  # libFuzzer times an input on the clock, so on a busy machine a fast input
+  # can be reported slow: each is timed again here, alone.
+  for f in "${slow[@]}"; do
+    again="$("$fuzz_dir/clang/fuzz_$t" -runs=1 "$f" 2>&1 | sed -n 's/^Executed .* in \([0-9]*\) ms$/\1/p')"
+    echo "  slow unit $f: ${again:-?} ms when run again"
+  done
 done
 [ -n "${temporary:-}" ] && [ $status -eq 0 ] && rm -rf "$work_root"
 exit $status
