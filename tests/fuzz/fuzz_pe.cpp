@@ -4,8 +4,9 @@
 // of type 256 and its byte cap in the string table are added and the image
 // is rewritten. The writer may refuse with a message too; what it writes
 // must read back with exactly the resources it was given, every other
-// section's bytes and addresses as they were, the overlay kept and a
-// correct checksum; written once more, it comes out the same. The payload
+// section's bytes and addresses as they were, every other data directory
+// reading the bytes it read before (or nothing, as before), the overlay kept
+// and a correct checksum; written once more, it comes out the same. The payload
 // checksum table goes in too and answers for its records after the round
 // trip; a table the image brings of its own is looked up with keys taken
 // from the input, which must never read outside it.
@@ -88,6 +89,16 @@ void CheckRewritten(const PeImage& image, const ResourceSet& resources, const By
         FUZZ_CHECK(RawData(image, before) == RawData(again, after));
         FUZZ_CHECK(after.name == before.name ||
                    (int(i) == image.resourceSection && before.name == ".rsrc" && after.name == ".oldrsrc"));
+    }
+    for (uint32_t i = 0; i < image.directories.size(); ++i) {
+        const PeDataDirectory d = image.Directory(i);
+        if (i == kDirResource || i == kDirSecurity || !d.size) continue;
+        FUZZ_CHECK(again.Directory(i).rva == d.rva && again.Directory(i).size == d.size);
+        uint32_t at = 0, atAgain = 0;
+        const bool readable = RvaToFileOffset(image, d.rva, d.size, at);
+        FUZZ_CHECK(readable == RvaToFileOffset(again, d.rva, d.size, atAgain));
+        FUZZ_CHECK(!readable || Bytes(image.bytes.begin() + at, image.bytes.begin() + at + d.size) ==
+                                    Bytes(out.begin() + atAgain, out.begin() + atAgain + d.size));
     }
     FUZZ_CHECK(again.OverlaySize() == image.OverlaySize());
     FUZZ_CHECK(Bytes(out.end() - again.OverlaySize(), out.end()) ==

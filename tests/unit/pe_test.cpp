@@ -304,6 +304,33 @@ TEST(PeWrite, RefusesWhatItCannotWriteSoundly)
     EXPECT_FALSE(WritePeWithResources(image, image.resources, out, error));
     EXPECT_NE(error.find("most sections"), std::string::npos) << error;
 
+    // A directory that no section holds, at the address where the new
+    // section would go (a debug directory past the end of the image)...
+    std::vector<uint8_t> pointing = BuildFixturePe(StandardFixture(), &layout);
+    image = ReadOk(pointing);
+    const PeSection& last = image.sections.back();
+    const uint32_t newRva = (last.virtualAddress + last.virtualSize + 0xFFF) & ~0xFFFu;
+    ASSERT_EQ(newRva, 0x6000u);
+    Set32(pointing, layout.optionalHeader + 96 + 8 * kDirDebug, newRva + 0xA2);
+    Set32(pointing, layout.optionalHeader + 100 + 8 * kDirDebug, 28);
+    image = ReadOk(pointing);
+    error.clear();
+    EXPECT_FALSE(WritePeWithResources(image, image.resources, out, error));
+    EXPECT_NE(error.find("debug data (RVA 0x"), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+    // ... or data of another directory inside a resource section replaced in
+    // place; one just beyond the section is left as it is.
+    PeImage packed = ReadOk(WriteOk(ReadOk(BuildFixturePe(StandardFixture())), image.resources));
+    const PeSection& rsrc = packed.sections.back();
+    std::vector<uint8_t> inside = packed.bytes;
+    Set32(inside, packed.optionalHeaderOffset + 96 + 8 * kDirBaseRelocation, rsrc.virtualAddress + 16);
+    Set32(inside, packed.optionalHeaderOffset + 100 + 8 * kDirBaseRelocation, 8);
+    image = ReadOk(inside);
+    EXPECT_FALSE(WritePeWithResources(image, image.resources, out, error));
+    EXPECT_NE(error.find("base relocation data"), std::string::npos) << error;
+    Set32(inside, packed.optionalHeaderOffset + 96 + 8 * kDirBaseRelocation, packed.sizeOfImage + 0x1000);
+    EXPECT_EQ(WriteOk(ReadOk(inside), image.resources).size(), inside.size());
+
     // A signed image.
     std::vector<uint8_t> signedFile = BuildFixturePe(StandardFixture(), &layout);
     Set32(signedFile, layout.optionalHeader + 96 + 8 * kDirSecurity, uint32_t(signedFile.size()));

@@ -32,6 +32,7 @@ enum : uint32_t {
     kDirImport = 1,
     kDirResource = 2,
     kDirSecurity = 4,
+    kDirBaseRelocation = 5,
     kDirDebug = 6,
     kMaxDataDirectories = 16,
 };

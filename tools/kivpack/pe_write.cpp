@@ -1,5 +1,6 @@
 // Writing a PE32 image with a rebuilt resource section. Only the headers named
 // in pe_image.h change; the raw data of every other section is copied as is.
+#include <algorithm>
 #include <cstdio>
 
 #include "tools/kivpack/pe_bytes.h"
@@ -80,6 +81,37 @@ bool CheckDebugData(const PeImage& image, std::string& error)
     return true;
 }
 
+const char* DirectoryName(size_t index)
+{
+    static const char* const kNames[] = {
+        "export", "import", "resource", "exception", "certificate", "base relocation",
+        "debug", "architecture", "global pointer", "TLS", "load configuration",
+        "bound import", "import address table", "delay import", "CLR header", "reserved"};
+    return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "unnamed";
+}
+
+// No data directory but the resources' may lie in the addresses the resource
+// section is written to: in place, its data would be overwritten by the tree;
+// past the end of the image, a directory that pointed at nothing would come
+// to point into the tree. (The certificate table's entry is a file offset.)
+bool CheckDirectoriesClear(const PeImage& image, uint64_t begin, uint64_t end, std::string& error)
+{
+    for (size_t i = 0; i < image.directories.size(); ++i) {
+        const PeDataDirectory& d = image.directories[i];
+        if (i == kDirResource || i == kDirSecurity || !d.size) continue;
+        if (d.rva < end && uint64_t(d.rva) + d.size > begin) {
+            char message[200];
+            std::snprintf(message, sizeof message,
+                          "the image's %s data (RVA 0x%X) lies where the resource section is"
+                          " written; the executable is damaged or laid out in a way that cannot"
+                          " be packed",
+                          DirectoryName(i), unsigned(d.rva));
+            return Fail(error, message);
+        }
+    }
+    return true;
+}
+
 void PutSectionHeader(std::vector<uint8_t>& out, size_t at, const char* name, uint32_t virtualSize,
                       uint32_t rva, uint32_t rawSize, uint32_t rawPointer, uint32_t characteristics)
 {
@@ -129,6 +161,10 @@ bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
     if (rawPointer + rawSize < image.sizeOfHeaders)
         rawSize = AlignUp(image.sizeOfHeaders - rawPointer, image.fileAlignment);
     uint64_t imageEnd = AlignUp(rva + tree.size(), image.sectionAlignment);
+    uint64_t written = imageEnd;
+    if (inPlace)
+        written = std::max<uint64_t>(written, AlignUp(uint64_t(rva) + MappedSize(*old), image.sectionAlignment));
+    if (!CheckDirectoriesClear(image, rva, written, error)) return false;
     uint64_t newRawEnd = rawPointer + rawSize;
     if (imageEnd > 0xFFFFFFFFu || newRawEnd + image.OverlaySize() > 0xFFFFFFFFu)
         return Fail(error, "the executable would grow beyond 4 GB");
