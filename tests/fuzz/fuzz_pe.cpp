@@ -18,9 +18,7 @@
 #include "fuzz_check.h"
 #include "resources/kivformat.h"
 #include "engine/payload_crc.h"
-#include "tools/kivpack/pe_image.h"
-#include "tools/kivpack/pe_payload_crc.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
 

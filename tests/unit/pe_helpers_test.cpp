@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pe_fixtures.h"
-#include "tools/kivpack/pe_icons.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
 using namespace kivtest;

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "pe_fixtures.h"
-#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
 using namespace kivtest;

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "pe_fixtures.h"
-#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
 using namespace kivtest;

@@ -3,7 +3,7 @@
 #include "resources/kivformat.h"
 #include "tools/kivpack/help/help_file.h"
 #include "tools/kivpack/payload.h"
-#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe/pe.h"
 #include "ui/dialog_help.h"
 
 namespace {

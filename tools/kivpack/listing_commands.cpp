@@ -12,10 +12,7 @@
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/payload.h"
-#include "tools/kivpack/pe_image.h"
-#include "tools/kivpack/pe_payload_crc.h"
-#include "tools/kivpack/pe_resources.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include "resources/kivformat.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/pe.h"
 
 namespace {
 

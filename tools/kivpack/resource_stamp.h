@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe/pe.h"
 
 struct ResourceStamp {
     uint16_t dosDate = 0;  // (year - 1980) << 9 | month << 5 | day

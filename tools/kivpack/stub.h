@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 #include <vector>
-#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe/pe.h"
 
 // Reads the stub: `explicitPath` when given, else $KIVPACK_STUB, else
 // kivinstall.exe beside the kivpack executable or in ../win32/ from it (the

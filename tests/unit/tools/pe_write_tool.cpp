@@ -27,9 +27,7 @@
 
 #include "pe_fixtures.h"
 #include "resources/kivformat.h"
-#include "tools/kivpack/pe_icons.h"
-#include "tools/kivpack/pe_image.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
 

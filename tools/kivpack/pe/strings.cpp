@@ -1,9 +1,9 @@
 // String-table blocks and the 1252 code page of the installer's texts.
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/strings.h"
 
 #include "platform/host/host_platform.h"
 #include "resources/kivformat.h"
-#include "tools/kivpack/pe_bytes.h"
+#include "tools/kivpack/pe/bytes.h"
 
 namespace kivpack {
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe/resources.h"
 
 namespace kivpack {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe/resources.h"
 
 namespace kivpack {
 

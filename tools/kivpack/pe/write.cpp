@@ -1,10 +1,10 @@
 // Writing a PE32 image with a rebuilt resource section. Only the headers named
-// in pe_image.h change; the raw data of every other section is copied as is.
+// in image.h change; the raw data of every other section is copied as is.
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/kivpack/pe_bytes.h"
-#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe/bytes.h"
+#include "tools/kivpack/pe/image.h"
 
 namespace kivpack {
 

@@ -1,13 +1,13 @@
 // The resource model and the codec of the resource directory tree.
-#include "tools/kivpack/pe_resources.h"
+#include "tools/kivpack/pe/resources.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
 
-#include "tools/kivpack/pe_bytes.h"
-#include "tools/kivpack/pe_image.h"
+#include "tools/kivpack/pe/bytes.h"
+#include "tools/kivpack/pe/image.h"
 
 namespace kivpack {
 

@@ -1,4 +1,4 @@
-#include "tools/kivpack/pe_payload_crc.h"
+#include "tools/kivpack/pe/payload_crc.h"
 
 #include <set>
 

@@ -1,12 +1,12 @@
 // .ICO and .BMP files checked and turned into icon and bitmap resources.
-#include "tools/kivpack/pe_icons.h"
+#include "tools/kivpack/pe/icons.h"
 
 #include <algorithm>
 #include <set>
 
 #include "resources/kivformat.h"
-#include "tools/kivpack/pe_bytes.h"
-#include "tools/kivpack/pe_strings.h"
+#include "tools/kivpack/pe/bytes.h"
+#include "tools/kivpack/pe/strings.h"
 
 namespace kivpack {
 

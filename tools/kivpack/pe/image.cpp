@@ -1,11 +1,11 @@
 // Reading a PE32 image: the DOS stub's pointer, the file and optional headers,
-// the section table and, through pe_resources.cpp, the resource tree.
-#include "tools/kivpack/pe_image.h"
+// the section table and, through resources.cpp, the resource tree.
+#include "tools/kivpack/pe/image.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "tools/kivpack/pe_bytes.h"
+#include "tools/kivpack/pe/bytes.h"
 
 namespace kivpack {
 
