@@ -1,0 +1,360 @@
+// The seam on Windows (kivpack.exe): names in UTF-8 become UTF-16 for the
+// wide calls, so that every path the system allows works.
+#include <windows.h>
+#include <shellapi.h>
+#include <io.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include "tools/kivpack/os/os.h"
+
+namespace kivpack {
+namespace os {
+namespace {
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
+    std::wstring wide((size_t)n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], n);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text, int length = -1)
+{
+    if (length < 0) length = (int)wcslen(text);
+    if (length == 0) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string narrow((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, &narrow[0], n, nullptr, nullptr);
+    return narrow;
+}
+
+std::string SystemText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, (wchar_t*)&text, 0, nullptr);
+    std::string result = n ? Narrow(text, (int)n) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == '.'))
+        result.pop_back();
+    return result;
+}
+
+DWORD LastCode;  // of the last failed Windows call of this file, for LastErrorText
+bool Failed()
+{
+    LastCode = GetLastError();
+    return false;
+}
+
+// The temporaries being written, for the console's Ctrl+C handler (which
+// runs on a thread of its own) to remove. They are open with
+// FILE_SHARE_DELETE, so that the deletion takes effect when kivpack ends.
+const int PendingSlots = 64;
+struct PendingSlot {
+    std::atomic<bool> used{false};
+    std::atomic<bool> ready{false};
+    wchar_t path[MAX_PATH * 4];
+};
+PendingSlot Pending[PendingSlots];
+
+// The console's output code page before kivpack changed it; 0 when unchanged.
+UINT SavedOutputCodePage;
+void RestoreConsole()
+{
+    if (SavedOutputCodePage) SetConsoleOutputCP(SavedOutputCodePage);
+}
+
+BOOL WINAPI RemovePendingOnInterrupt(DWORD)
+{
+    for (PendingSlot& s : Pending)
+        if (s.ready.load()) DeleteFileW(s.path);
+    RestoreConsole();
+    return FALSE;  // and the system's handler ends the process
+}
+
+void InstallInterruptHandler()
+{
+    static std::atomic<bool> installed{false};
+    if (!installed.exchange(true)) SetConsoleCtrlHandler(RemovePendingOnInterrupt, TRUE);
+}
+
+int ClaimSlot(const std::wstring& path)
+{
+    InstallInterruptHandler();
+    if (path.size() >= MAX_PATH * 4) return -1;
+    for (int i = 0; i < PendingSlots; ++i) {
+        bool expected = false;
+        if (!Pending[i].used.compare_exchange_strong(expected, true)) continue;
+        std::memcpy(Pending[i].path, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+        Pending[i].ready.store(true);
+        return i;
+    }
+    return -1;
+}
+
+void ReleaseSlot(int& slot)
+{
+    if (slot < 0) return;
+    Pending[slot].ready.store(false);
+    Pending[slot].used.store(false);
+    slot = -1;
+}
+
+std::string RandomName()
+{
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static thread_local std::mt19937_64 generator{std::random_device{}() ^ (std::uint64_t)GetTickCount() << 32 ^
+                                                  GetCurrentProcessId()};
+    std::string name;
+    for (int i = 0; i < 12; ++i) name += letters[generator() % 36];
+    return name;
+}
+
+std::int64_t UnixNanoseconds(const FILETIME& t)
+{
+    std::int64_t ticks = (std::int64_t)t.dwHighDateTime << 32 | t.dwLowDateTime;  // 100 ns since 1601
+    return (ticks - 116444736000000000LL) * 100;
+}
+
+} // namespace
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsAbsolute(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) return true;
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    std::wstring wide = Wide(path);
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
+    return n ? Narrow(full.c_str(), (int)n) : path;
+}
+
+std::string ExecutableDirectory()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &path[0], (DWORD)path.size());
+        if (n == 0) return "./";
+        if (n < path.size()) return DirectoryOf(Narrow(path.c_str(), (int)n));
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string Environment(const char* name)
+{
+    const wchar_t* value = _wgetenv(Wide(name).c_str());
+    return value ? Narrow(value) : "";
+}
+
+bool Status(const std::string& path, FileStatus& status)
+{
+    status = FileStatus();
+    std::wstring wide = Wide(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return Failed();
+    status.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // The attributes are the link's own; what it names is opened for the rest.
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        return status.link;  // a link that names nothing
+    }
+    CloseHandle(h);
+    status.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    status.regular = !status.directory && !(info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
+    status.size = (std::uint64_t)info.nFileSizeHigh << 32 | info.nFileSizeLow;
+    status.modifiedNs = UnixNanoseconds(info.ftLastWriteTime);
+    status.device = info.dwVolumeSerialNumber;
+    status.file = (std::uint64_t)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    FileStatus sa, sb;
+    return Status(a, sa) && Status(b, sb) && (sa.regular || sa.directory) && sa.device == sb.device &&
+           sa.file == sb.file;
+}
+
+bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entries, std::string& error)
+{
+    entries.clear();
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Wide(JoinPath(folder.empty() ? "." : folder, "*")).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND) return true;
+        error = folder + ": " + SystemText(code);
+        return false;
+    }
+    do {
+        DirectoryEntry entry;
+        entry.name = Narrow(found.cFileName);
+        if (entry.name == "." || entry.name == "..") continue;
+        Status(JoinPath(folder, entry.name), entry.status);
+        entries.push_back(entry);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return true;
+}
+
+bool MakeDirectory(const std::string& path, std::string& error)
+{
+    if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return true;
+    DWORD code = GetLastError();
+    FileStatus st;
+    if (code == ERROR_ALREADY_EXISTS && Status(path, st) && st.directory) return true;
+    error = path + ": " + SystemText(code);
+    return false;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) || Failed(); }
+bool RemoveDirectory(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) || Failed(); }
+
+bool MakeTemporaryDirectory(const char* prefix, std::string& path, std::string& error)
+{
+    wchar_t folder[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH) {
+        error = "cannot find the temporary folder: " + SystemText(GetLastError());
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = JoinPath(Narrow(folder, (int)n), prefix + RandomName());
+        if (CreateDirectoryW(Wide(name).c_str(), nullptr)) {
+            path = name;
+            return true;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    error = "cannot make a temporary folder: " + SystemText(GetLastError());
+    return false;
+}
+
+FILE* OpenForReading(const std::string& path)
+{
+    LastCode = 0;
+    return _wfopen(Wide(path).c_str(), L"rb");
+}
+
+std::string LastErrorText() { return LastCode ? SystemText(LastCode) : std::strerror(errno); }
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Open(std::string& error)
+{
+    Discard();
+    failed_ = false;
+    std::string folder = DirectoryOf(target_);
+    DWORD code = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = JoinPath(folder, ".kivpack-" + RandomName() + ".tmp");
+        std::wstring wide = Wide(name);
+        // CREATE_NEW never opens what is there, a link included.
+        HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            temporary_ = name;
+            handle_ = (std::intptr_t)h;
+            slot_ = ClaimSlot(wide);
+            return true;
+        }
+        code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
+    }
+    error = target_ + ": " + SystemText(code);
+    return false;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size, std::string& error)
+{
+    if (handle_ == -1) {
+        error = target_ + ": not open for writing";
+        return false;
+    }
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD chunk = size > 0x10000000 ? 0x10000000 : (DWORD)size, written = 0;
+        if (!WriteFile((HANDLE)handle_, at, chunk, &written, nullptr) || written == 0) {
+            error = target_ + ": " + SystemText(GetLastError());
+            failed_ = true;
+            Discard();
+            return false;
+        }
+        at += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool OutputFile::Commit(std::string& error)
+{
+    if (handle_ == -1) {
+        error = target_ + ": not open for writing";
+        return false;
+    }
+    HANDLE h = (HANDLE)handle_;
+    handle_ = -1;
+    if (!CloseHandle(h) ||
+        !MoveFileExW(Wide(temporary_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = target_ + ": " + SystemText(GetLastError());
+        Discard();
+        return false;
+    }
+    temporary_.clear();
+    ReleaseSlot(slot_);
+    return true;
+}
+
+void OutputFile::Discard()
+{
+    if (handle_ != -1) CloseHandle((HANDLE)handle_);
+    handle_ = -1;
+    if (!temporary_.empty()) DeleteFileW(Wide(temporary_).c_str());
+    temporary_.clear();
+    ReleaseSlot(slot_);
+}
+
+bool IsTerminal(FILE* stream)
+{
+    // A console, not merely a character device: NUL is one too.
+    DWORD mode;
+    HANDLE h = (HANDLE)_get_osfhandle(_fileno(stream));
+    return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
+}
+
+void PrepareProcess(int, char**, std::vector<std::string>& arguments)
+{
+    arguments.clear();
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide && i < count; ++i) arguments.push_back(Narrow(wide[i]));
+    if (wide) LocalFree(wide);
+    InstallInterruptHandler();
+    // Messages are UTF-8; the console shows them as such while kivpack runs.
+    if (IsTerminal(stdout) || IsTerminal(stderr)) {
+        SavedOutputCodePage = GetConsoleOutputCP();
+        if (SavedOutputCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(RestoreConsole);
+        else SavedOutputCodePage = 0;
+    }
+}
+
+} // namespace os
+} // namespace kivpack
