@@ -45,7 +45,7 @@ struct Installer {
     {
         if (temporaryDir.empty()) return;
         kivpack::os::RemoveFile(kivpack::os::JoinPath(temporaryDir, scriptName));
-        kivpack::os::RemoveDirectory(temporaryDir);
+        kivpack::os::RemoveEmptyDirectory(temporaryDir);
     }
 };
 

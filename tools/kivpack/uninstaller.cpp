@@ -66,7 +66,7 @@ bool IsUninstallerLine(const PayloadFile& file)
 GeneratedUninstaller::~GeneratedUninstaller()
 {
     if (!path_.empty()) kivpack::os::RemoveFile(path_);
-    if (!folder_.empty()) kivpack::os::RemoveDirectory(folder_);
+    if (!folder_.empty()) kivpack::os::RemoveEmptyDirectory(folder_);
 }
 
 bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error)

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ std::string AbsolutePath(const std::string& path);
 std::string ExecutableDirectory();
 // The value of an environment variable; empty when it is not set.
 std::string Environment(const char* name);
+// `seconds` since 1970 as a calendar time in UTC or in the local time zone;
+// false when the system cannot represent it.
+bool CalendarTime(std::int64_t seconds, bool local, std::tm& out);
 
 // --- The file system ----------------------------------------------------------
 struct FileStatus {
@@ -66,7 +70,7 @@ bool MakeDirectory(const std::string& path, std::string& error);
 // Removes a file or an empty folder (never what a link names); false when it
 // could not.
 bool RemoveFile(const std::string& path);
-bool RemoveDirectory(const std::string& path);
+bool RemoveEmptyDirectory(const std::string& path);
 // A new, empty folder of our own in the system's temporary folder ($TMPDIR,
 // else /tmp; the user's temporary folder on Windows).
 bool MakeTemporaryDirectory(const char* prefix, std::string& path, std::string& error);

@@ -106,6 +106,13 @@ std::string Environment(const char* name)
     return value ? value : "";
 }
 
+bool CalendarTime(std::int64_t seconds, bool local, std::tm& out)
+{
+    std::time_t when = (std::time_t)seconds;
+    if ((std::int64_t)when != seconds) return false;
+    return local ? localtime_r(&when, &out) != nullptr : gmtime_r(&when, &out) != nullptr;
+}
+
 bool Status(const std::string& path, FileStatus& status)
 {
     status = FileStatus();
@@ -152,7 +159,7 @@ bool MakeDirectory(const std::string& path, std::string& error)
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
-bool RemoveDirectory(const std::string& path) { return rmdir(path.c_str()) == 0; }
+bool RemoveEmptyDirectory(const std::string& path) { return rmdir(path.c_str()) == 0; }
 
 bool MakeTemporaryDirectory(const char* prefix, std::string& path, std::string& error)
 {

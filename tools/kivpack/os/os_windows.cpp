@@ -2,6 +2,7 @@
 // wide calls, so that every path the system allows works.
 #include <windows.h>
 #include <shellapi.h>
+#include <fcntl.h>
 #include <io.h>
 #include <atomic>
 #include <cerrno>
@@ -159,6 +160,12 @@ std::string Environment(const char* name)
     return value ? Narrow(value) : "";
 }
 
+bool CalendarTime(std::int64_t seconds, bool local, std::tm& out)
+{
+    __time64_t when = seconds;
+    return (local ? _localtime64_s(&out, &when) : _gmtime64_s(&out, &when)) == 0;
+}
+
 bool Status(const std::string& path, FileStatus& status)
 {
     status = FileStatus();
@@ -224,7 +231,7 @@ bool MakeDirectory(const std::string& path, std::string& error)
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) || Failed(); }
-bool RemoveDirectory(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) || Failed(); }
+bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) || Failed(); }
 
 bool MakeTemporaryDirectory(const char* prefix, std::string& path, std::string& error)
 {
@@ -349,7 +356,21 @@ void PrepareProcess(int, char**, std::vector<std::string>& arguments)
     if (wide) LocalFree(wide);
     InstallInterruptHandler();
     // Messages are UTF-8; the console shows them as such while kivpack runs.
-    if (IsTerminal(stdout) || IsTerminal(stderr)) {
+    // The runtime must hand the console whole UTF-8 sequences: a text-mode
+    // stream converts byte by byte through its locale, and an unbuffered one
+    // may write a character's bytes one at a time, which the console cannot
+    // decode. So a console stream is binary (the console starts a new line
+    // at LF alone) and buffered; the progress bar flushes what it draws, and
+    // the runtime flushes the rest at exit.
+    bool console = false;
+    for (FILE* stream : {stdout, stderr})
+        if (IsTerminal(stream)) {
+            console = true;
+            std::fflush(stream);
+            _setmode(_fileno(stream), _O_BINARY);
+            std::setvbuf(stream, nullptr, _IOFBF, 1 << 16);
+        }
+    if (console) {
         SavedOutputCodePage = GetConsoleOutputCP();
         if (SavedOutputCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(RestoreConsole);
         else SavedOutputCodePage = 0;
