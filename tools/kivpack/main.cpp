@@ -25,6 +25,7 @@ const Command Commands[] = {
     {"disks", RunDisks, "lay out a disk-mode installation set"},
     {"uninstaller", RunUninstaller, "make the product's uninstaller (uninst.exe)"},
     {"helpfile", RunHelpfile, "compile, dump or start a help file"},
+    {"script", RunScript, "write an install script for a directory tree"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
 };
