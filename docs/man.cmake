@@ -16,7 +16,7 @@ if(NOT source_name STREQUAL "${NAME}.${SECTION}.md")
 endif()
 file(WRITE ${PAGE}.md "${text}")
 string(TOUPPER "${NAME}" title)
-execute_process(COMMAND ${LOWDOWN} -s -Tman -M "title=${title}" -M "section=${SECTION}"
+execute_process(COMMAND ${LOWDOWN} -s -Tman --out-no-smarty --parse-no-intraemph -M "title=${title}" -M "section=${SECTION}"
     -M "source=KivInstall ${VERSION}" -M "volume=KivInstall Manual" -o ${PAGE}.roff ${PAGE}.md
     RESULT_VARIABLE failed)
 if(failed)
