@@ -92,7 +92,8 @@
 #define IDS_INSTALLING_IN 8010
 #define IDS_DISK_DIR 8011
 // The release of KivInstall that a stub (kivinstall.exe, kivuninst.exe)
-// belongs to, "KivInstall 0.1.0", from the project's version at its build.
+// belongs to and which stub it is, "KivInstall 0.1.0 installer" or
+// "KivInstall 0.1.0 uninstaller", from the project's version at its build.
 // kivpack reads it from the stub before packing and packs only stubs of its
 // own release; packing keeps it, so a packed installer still says which
 // release its stub came from. No program loads it. A version resource

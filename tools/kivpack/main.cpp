@@ -59,8 +59,9 @@ void PrintStubVersion(const ShippedFile& file)
         std::printf("%s: %s: %s\n", file.what, lookup.path.c_str(), error.c_str());
     } else {
         std::string version = StubVersion(image);
+        bool usable = CheckStubVersion(image, file, lookup.path, error);
         std::printf("%s: %s (%s)%s\n", file.what, version.empty() ? "no release" : version.c_str(),
-                    lookup.path.c_str(), version == KIV_VERSION ? "" : ", refused: not this kivpack's release");
+                    lookup.path.c_str(), usable ? "" : ", refused: not this kivpack's");
     }
 }
 

@@ -4,9 +4,9 @@
 #include "tools/kivpack/os/os.h"
 #include "tools/kivpack/payload.h"
 
-const ShippedFile InstallerStub = {"kivinstall.exe", "installer stub", "--stub", "KIVPACK_STUB",
+const ShippedFile InstallerStub = {"kivinstall.exe", "installer", "installer stub", "--stub", "KIVPACK_STUB",
                                    "../win32/kivinstall.exe"};
-const ShippedFile UninstallerStub = {"kivuninst.exe", "uninstaller stub", "--uninstaller-stub",
+const ShippedFile UninstallerStub = {"kivuninst.exe", "uninstaller", "uninstaller stub", "--uninstaller-stub",
                                      "KIVPACK_UNINSTALLER", "../win32/kivuninst.exe"};
 
 namespace {
@@ -119,24 +119,31 @@ bool LoadUninstallerStub(const std::string& explicitPath, const std::string& ins
     return ReadStub(UninstallerStub, FindShippedFile(UninstallerStub, explicitPath, extra), image, usedPath, error);
 }
 
-std::string StubVersion(const kivpack::PeImage& image)
+std::string StubVersion(const kivpack::PeImage& image, std::string* kind)
 {
     std::u16string text;
     std::string ansi;
     if (!kivpack::FindString(image.resources, IDS_STUB_VERSION, kivpack::ImageLanguage(image.resources), text) ||
         !kivpack::Utf16ToAnsi(text, ansi) || ansi.compare(0, sizeof StubVersionPrefix - 1, StubVersionPrefix) != 0)
         return "";
-    return ansi.substr(sizeof StubVersionPrefix - 1);
+    std::string rest = ansi.substr(sizeof StubVersionPrefix - 1);
+    size_t space = rest.find(' ');
+    if (kind) *kind = space == std::string::npos ? "" : rest.substr(space + 1);
+    return rest.substr(0, space);
 }
 
 bool CheckStubVersion(const kivpack::PeImage& image, const ShippedFile& file, const std::string& path,
                       std::string& error)
 {
-    std::string version = StubVersion(image);
-    if (version == KIV_VERSION) return true;
+    std::string kind;
+    std::string version = StubVersion(image, &kind);
+    if (version == KIV_VERSION && kind == file.kind) return true;
     std::string use = std::string("use the ") + file.what + " of KivInstall " + KIV_VERSION + " (" + file.option +
                       " or " + file.variable + " names one)";
-    if (version.empty())
+    if (!version.empty() && kind != file.kind)
+        error = path + ": not an " + file.what + " but the " + (kind.empty() ? "stub" : kind + " stub") +
+                " of KivInstall " + version + "; " + use;
+    else if (version.empty())
         error = path + ": not an " + file.what + " of KivInstall: it carries no release (string " +
                 std::to_string(IDS_STUB_VERSION) + "); " + use;
     else

@@ -8,6 +8,7 @@
 
 struct ShippedFile {
     const char* name;        // below the shipped folder: "kivinstall.exe"
+    const char* kind;        // a stub's word in its string IDS_STUB_VERSION: "installer"
     const char* what;        // for messages: "installer stub"
     const char* option;      // the command-line option that names it
     const char* variable;    // the environment variable that names it
@@ -50,8 +51,9 @@ bool LoadUninstallerStub(const std::string& explicitPath, const std::string& ins
                          kivpack::PeImage& image, std::string& usedPath, std::string& error);
 
 // The release of KivInstall a stub belongs to, as its string IDS_STUB_VERSION
-// says ("0.1.0"); empty when it carries none.
-std::string StubVersion(const kivpack::PeImage& image);
+// says ("0.1.0"), and which stub it is ("installer", "uninstaller"); empty
+// when it carries none.
+std::string StubVersion(const kivpack::PeImage& image, std::string* kind = nullptr);
 // Whether the stub at `path` belongs to this kivpack's release; the error
 // says which release it is and what to do.
 bool CheckStubVersion(const kivpack::PeImage& image, const ShippedFile& file, const std::string& path,
