@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <map>
 #include "tools/kivpack/help/help_file.h"
-#include "tools/kivpack/lint/script_scan.h"
 #include "tools/kivpack/text_encoding.h"
 
 const char TreeHelpFileName[] = "KIVSETUP.HLP";
