@@ -25,7 +25,7 @@ install(TARGETS kivpack RUNTIME DESTINATION bin)
 if(NOT KIV_KIVPACK_EXE)
   # The native build keeps its debug information for the tests; what it
   # installs has none.
-  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:kivpack>\" RESULT_VARIABLE kiv_strip)
     if(kiv_strip)
       message(FATAL_ERROR \"strip failed on bin/$<TARGET_FILE_NAME:kivpack>\")
@@ -85,14 +85,15 @@ else()
   # signing tool signs it, CMake uses the package's CMake files.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode, cmake")
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "installer engine for 32-bit Windows, and its build tool
- KivInstall makes Windows installers on Linux. kivpack checks an install
- script (INI text) as the installer will read it and packs the product's
- files, SZDD-compressed, into one setup.exe: a small Win32 installer without
- runtime that runs on Windows 95 through 11, with an uninstaller made from
- the same script. kivpack also lays out disk sets, lists and extracts
- packed installers and compiles WinHelp files. A CMake package lets a
- project cross-compiled with MinGW get its installer from cpack.")
+  # CPack puts the summary in front as the first line.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "KivInstall makes Windows installers on Linux. kivpack checks an
+install script (INI text) as the installer will read it and packs the
+product's files, SZDD-compressed, into one setup.exe: a small Win32
+installer without runtime that runs on Windows 95 through 11, with an
+uninstaller made from the same script. kivpack also lays out disk sets,
+lists and extracts packed installers and compiles WinHelp files. A CMake
+package lets a project cross-compiled with MinGW get its installer from
+cpack.")
   set(CPACK_STRIP_FILES ON)
 endif()
 include(CPack)
