@@ -9,28 +9,19 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include "tools/kivpack/os/os.h"
+#include "tools/kivpack/os/os_internal.h"
 
 namespace kivpack {
 namespace os {
 namespace {
 
-// The temporaries being written, for the signal handler to remove. A slot is
-// claimed by setting `used`, filled, then published by `ready`; the handler
-// reads only published slots, and calls nothing but unlink.
-const int PendingSlots = 64;
-struct PendingSlot {
-    std::atomic<bool> used{false};
-    std::atomic<bool> ready{false};
-    char path[PATH_MAX];
-};
-PendingSlot Pending[PendingSlots];
+// The temporaries being written, which the signal handler removes.
+PendingList<char, PATH_MAX> Pending;
 
 void RemovePendingAndDie(int signal)
 {
-    for (PendingSlot& s : Pending)
-        if (s.ready.load()) unlink(s.path);
+    Pending.RemoveAll([](const char* path) { unlink(path); });
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -40,23 +31,7 @@ int ClaimSlot(const std::string& path)
     static std::atomic<bool> handlersInstalled{false};
     if (!handlersInstalled.exchange(true))
         for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePendingAndDie);
-    if (path.size() >= PATH_MAX) return -1;
-    for (int i = 0; i < PendingSlots; ++i) {
-        bool expected = false;
-        if (!Pending[i].used.compare_exchange_strong(expected, true)) continue;
-        std::memcpy(Pending[i].path, path.c_str(), path.size() + 1);
-        Pending[i].ready.store(true);
-        return i;
-    }
-    return -1;  // all in use: the temporary is still removed on every other path
-}
-
-void ReleaseSlot(int& slot)
-{
-    if (slot < 0) return;
-    Pending[slot].ready.store(false);
-    Pending[slot].used.store(false);
-    slot = -1;
+    return Pending.Claim(path);
 }
 
 void Fill(const struct stat& st, FileStatus& status)
@@ -67,15 +42,6 @@ void Fill(const struct stat& st, FileStatus& status)
     status.modifiedNs = (std::int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
     status.device = (std::uint64_t)st.st_dev;
     status.file = (std::uint64_t)st.st_ino;
-}
-
-std::string RandomName()
-{
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static thread_local std::mt19937_64 generator{std::random_device{}() ^ (std::uint64_t)getpid() << 32};
-    std::string name;
-    for (int i = 0; i < 12; ++i) name += letters[generator() % 36];
-    return name;
 }
 
 } // namespace
@@ -183,79 +149,54 @@ FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), 
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+void ForgetTemporary(int& slot) { Pending.Release(slot); }
 
-OutputFile::~OutputFile() { Discard(); }
-
-bool OutputFile::Open(std::string& error)
+bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bool& exists, std::string& reason)
 {
-    Discard();
-    failed_ = false;
-    std::string folder = DirectoryOf(target_);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = JoinPath(folder, ".kivpack-" + RandomName() + ".tmp");
-        // The mode is that of any new file; the umask applies. It is listed
-        // for the signal handler only once it is ours.
-        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporary_ = name;
-            handle_ = fd;
-            slot_ = ClaimSlot(temporary_);
-            return true;
-        }
-        if (errno != EEXIST) break;
+    // The mode is that of any new file; the umask applies. It is listed for
+    // the signal handler only once it is ours.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
     }
-    error = target_ + ": " + std::strerror(errno);
+    handle = fd;
+    slot = ClaimSlot(path);
+    return true;
+}
+
+bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written, std::string& reason)
+{
+    ssize_t n;
+    do n = write((int)handle, data, size);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        reason = std::strerror(n < 0 ? errno : ENOSPC);
+        return false;
+    }
+    written = (std::size_t)n;
+    return true;
+}
+
+bool CloseFile(std::intptr_t handle, std::string& reason)
+{
+    if (close((int)handle) == 0) return true;
+    reason = std::strerror(errno);
     return false;
 }
 
-bool OutputFile::Write(const void* data, std::size_t size, std::string& error)
+bool RenameOver(const std::string& from, const std::string& to, std::string& reason)
 {
-    const char* at = static_cast<const char*>(data);
-    while (size > 0 && handle_ >= 0) {
-        ssize_t n = write((int)handle_, at, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = target_ + ": " + std::strerror(n < 0 ? errno : ENOSPC);
-            failed_ = true;
-            Discard();
-            return false;
-        }
-        at += n;
-        size -= (std::size_t)n;
-    }
-    if (handle_ < 0) {
-        error = target_ + ": not open for writing";
-        return false;
-    }
-    return true;
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    reason = std::strerror(errno);
+    return false;
 }
 
-bool OutputFile::Commit(std::string& error)
+void RemoveTemporary(const std::string& path, int& slot)
 {
-    if (handle_ < 0) {
-        error = target_ + ": not open for writing";
-        return false;
-    }
-    int fd = (int)handle_;
-    handle_ = -1;
-    if (close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error = target_ + ": " + std::strerror(errno);
-        Discard();
-        return false;
-    }
-    temporary_.clear();
-    ReleaseSlot(slot_);
-    return true;
-}
-
-void OutputFile::Discard()
-{
-    if (handle_ >= 0) close((int)handle_);
-    handle_ = -1;
-    if (!temporary_.empty()) unlink(temporary_.c_str());
-    temporary_.clear();
-    ReleaseSlot(slot_);
+    unlink(path.c_str());
+    ForgetTemporary(slot);
 }
 
 bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include "tools/kivpack/os/os.h"
+#include "tools/kivpack/os/os_internal.h"
 
 namespace kivpack {
 namespace os {
@@ -56,13 +56,7 @@ bool Failed()
 // The temporaries being written, for the console's Ctrl+C handler (which
 // runs on a thread of its own) to remove. They are open with
 // FILE_SHARE_DELETE, so that the deletion takes effect when kivpack ends.
-const int PendingSlots = 64;
-struct PendingSlot {
-    std::atomic<bool> used{false};
-    std::atomic<bool> ready{false};
-    wchar_t path[MAX_PATH * 4];
-};
-PendingSlot Pending[PendingSlots];
+PendingList<wchar_t, MAX_PATH * 4> Pending;
 
 // The console's output code page before kivpack changed it; 0 when unchanged.
 UINT SavedOutputCodePage;
@@ -73,8 +67,7 @@ void RestoreConsole()
 
 BOOL WINAPI RemovePendingOnInterrupt(DWORD)
 {
-    for (PendingSlot& s : Pending)
-        if (s.ready.load()) DeleteFileW(s.path);
+    Pending.RemoveAll([](const wchar_t* path) { DeleteFileW(path); });
     RestoreConsole();
     return FALSE;  // and the system's handler ends the process
 }
@@ -88,33 +81,7 @@ void InstallInterruptHandler()
 int ClaimSlot(const std::wstring& path)
 {
     InstallInterruptHandler();
-    if (path.size() >= MAX_PATH * 4) return -1;
-    for (int i = 0; i < PendingSlots; ++i) {
-        bool expected = false;
-        if (!Pending[i].used.compare_exchange_strong(expected, true)) continue;
-        std::memcpy(Pending[i].path, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-        Pending[i].ready.store(true);
-        return i;
-    }
-    return -1;
-}
-
-void ReleaseSlot(int& slot)
-{
-    if (slot < 0) return;
-    Pending[slot].ready.store(false);
-    Pending[slot].used.store(false);
-    slot = -1;
-}
-
-std::string RandomName()
-{
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    static thread_local std::mt19937_64 generator{std::random_device{}() ^ (std::uint64_t)GetTickCount() << 32 ^
-                                                  GetCurrentProcessId()};
-    std::string name;
-    for (int i = 0; i < 12; ++i) name += letters[generator() % 36];
-    return name;
+    return Pending.Claim(path);
 }
 
 std::int64_t UnixNanoseconds(const FILETIME& t)
@@ -261,82 +228,54 @@ FILE* OpenForReading(const std::string& path)
 
 std::string LastErrorText() { return LastCode ? SystemText(LastCode) : std::strerror(errno); }
 
-OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+void ForgetTemporary(int& slot) { Pending.Release(slot); }
 
-OutputFile::~OutputFile() { Discard(); }
-
-bool OutputFile::Open(std::string& error)
+bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bool& exists, std::string& reason)
 {
-    Discard();
-    failed_ = false;
-    std::string folder = DirectoryOf(target_);
-    DWORD code = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = JoinPath(folder, ".kivpack-" + RandomName() + ".tmp");
-        std::wstring wide = Wide(name);
-        // CREATE_NEW never opens what is there, a link included.
-        HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            temporary_ = name;
-            handle_ = (std::intptr_t)h;
-            slot_ = ClaimSlot(wide);
-            return true;
-        }
-        code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
+    std::wstring wide = Wide(path);
+    // CREATE_NEW never opens what is there, a link included.
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        reason = SystemText(code);
+        return false;
     }
-    error = target_ + ": " + SystemText(code);
+    handle = (std::intptr_t)h;
+    slot = ClaimSlot(wide);
+    return true;
+}
+
+bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written, std::string& reason)
+{
+    DWORD chunk = size > 0x10000000 ? 0x10000000 : (DWORD)size, n = 0;
+    if (!WriteFile((HANDLE)handle, data, chunk, &n, nullptr) || n == 0) {
+        reason = SystemText(GetLastError());
+        return false;
+    }
+    written = n;
+    return true;
+}
+
+bool CloseFile(std::intptr_t handle, std::string& reason)
+{
+    if (CloseHandle((HANDLE)handle)) return true;
+    reason = SystemText(GetLastError());
     return false;
 }
 
-bool OutputFile::Write(const void* data, std::size_t size, std::string& error)
+bool RenameOver(const std::string& from, const std::string& to, std::string& reason)
 {
-    if (handle_ == -1) {
-        error = target_ + ": not open for writing";
-        return false;
-    }
-    const char* at = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD chunk = size > 0x10000000 ? 0x10000000 : (DWORD)size, written = 0;
-        if (!WriteFile((HANDLE)handle_, at, chunk, &written, nullptr) || written == 0) {
-            error = target_ + ": " + SystemText(GetLastError());
-            failed_ = true;
-            Discard();
-            return false;
-        }
-        at += written;
-        size -= written;
-    }
-    return true;
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    reason = SystemText(GetLastError());
+    return false;
 }
 
-bool OutputFile::Commit(std::string& error)
+void RemoveTemporary(const std::string& path, int& slot)
 {
-    if (handle_ == -1) {
-        error = target_ + ": not open for writing";
-        return false;
-    }
-    HANDLE h = (HANDLE)handle_;
-    handle_ = -1;
-    if (!CloseHandle(h) ||
-        !MoveFileExW(Wide(temporary_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = target_ + ": " + SystemText(GetLastError());
-        Discard();
-        return false;
-    }
-    temporary_.clear();
-    ReleaseSlot(slot_);
-    return true;
-}
-
-void OutputFile::Discard()
-{
-    if (handle_ != -1) CloseHandle((HANDLE)handle_);
-    handle_ = -1;
-    if (!temporary_.empty()) DeleteFileW(Wide(temporary_).c_str());
-    temporary_.clear();
-    ReleaseSlot(slot_);
+    DeleteFileW(Wide(path).c_str());
+    ForgetTemporary(slot);
 }
 
 bool IsTerminal(FILE* stream)
