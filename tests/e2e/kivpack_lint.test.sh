@@ -52,7 +52,7 @@ printf '%s\n' "$basic" 'UninstalName=HarborLog' 'TotalDisks=1' '' \
     '[Run]' 'File=HARBOR.EXE' 'Buttons=Yes/No' 'Message=Start HarborLog?' 'Name=HarborLog' '' \
     '[Disk 1]' 'DiskName=HarborLog Disk 1' 'README.TXT=Target' '' \
     '[Disk 2]' 'DiskName=HarborLog Disk 2' 'HARBOR.EXE=Target' 'CHARTS.DAT=Target' 'HARBOR.TTF=Fonts' >vendor.ini
-run vendor check vendor.ini
+run vendor check --no-files vendor.ini
 expect vendor 0 \
     "vendor.ini:7: warning: the key 'UninstalName' of [Basic Information] is never read; did you mean UninstallName?" \
     "vendor.ini:12: warning: the key 'Subdirectry2' of [Target Subdirectories] is never read; keys here are Subdirectory1, Subdirectory2, ...; did you mean Subdirectory2?" \
@@ -64,7 +64,7 @@ expect vendor 0 \
 [ "$(grep -c '^vendor.ini:[0-9]*: warning:' vendor.err)" -eq 7 ] || fail "vendor: $(wc -l <vendor.err) warnings, expected 7"
 grep -q 'no group; makes 1 subdirectory; starts HARBOR.EXE; writes no uninstall entry (no UninstallName)\.$' vendor.out ||
     fail "vendor: the summary does not tell of the group and the uninstall entry: $(cat vendor.out)"
-run vendor-strict check vendor.ini --strict
+run vendor-strict check --no-files vendor.ini --strict
 expect vendor-strict 1
 run vendor-build build vendor.ini --strict -o never.exe --stub "$stub"
 expect vendor-build 1 "vendor.ini: not packed: --strict makes the warnings above errors"
@@ -72,7 +72,7 @@ expect vendor-build 1 "vendor.ini: not packed: --strict makes the warnings above
 # The same product put right: no warning, and the summary names the entry.
 sed -e 's/UninstalName/UninstallName/; s/Subdirectry2/Subdirectory2/; s/Groups\]/Group]/' \
     -e 's/^HARBOR.TTF=HarborLog.*/HarborLog Sans (TrueType)=HARBOR.TTF/; s/TotalDisks=1/TotalDisks=2/' vendor.ini >fixed.ini
-run fixed check fixed.ini --strict
+run fixed check --no-files fixed.ini --strict
 expect fixed 0
 grep -q '^fixed.ini:[0-9]*: warning:' fixed.err && fail "fixed: warnings remain: $(cat fixed.err)"
 grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in all); 1 font; 0 group items in "HarborLog"; makes 2 subdirectories; starts HARBOR.EXE; writes the uninstall entry "HarborLog"\.$' fixed.out ||
@@ -81,7 +81,7 @@ grep -q '2 disks: "HarborLog Disk 1" 1 file, "HarborLog Disk 2" 3 files (4 in al
 # A disk whose key names overflow the list the loader reads: the warning
 # names the first file line the loader never sees (the 316th).
 tail -c +3 "$src/tests/fuzz/corpus/loader/key-list-overflow.ini" >overflow.ini
-run overflow check overflow.ini
+run overflow check --no-files overflow.ini
 expect overflow 0 "overflow.ini:324: warning: the key names of [Disk 1] overflow the 4,096 bytes the installer reads them into: this line and the ones after it are never read"
 grep -q '"Last" 315 files' overflow.out && [ "$(sed -n 324p overflow.ini | tr -d "\r")" = "FILE0315.DA_=Target" ] ||
     fail "overflow: the loader's count and the warned line disagree: $(cat overflow.out)"
@@ -109,7 +109,7 @@ expect disk2 1 \
     "disk2.ini:10: the script has no [Disk 2] section, which TotalDisks=2 at line 7 asks for; [Disk2] is not read: did you mean [Disk 2]?" \
     "disk2.ini:10: warning: the section [Disk2] is never read by the installer; did you mean [Disk 2]?"
 printf '%s\nTotalDisks=1\n[Program Manager Group]\nGroupName=G\nMAP.EXE=Map,Win95,Win98\n[Disk 1]\nDiskName=D\nMAP.EXE=Target,,,HidenFont,VGA\n' "$basic" >words.ini
-run words check words.ini
+run words check --no-files words.ini
 expect words 0 \
     "words.ini:10: warning: the platform word 'Win98' is not one the installer knows, and is ignored; did you mean Win95?" \
     "words.ini:13: warning: the flag 'HidenFont' is not one the installer knows, and is ignored; did you mean HiddenFont?"
@@ -117,20 +117,20 @@ expect words 0 \
 # Disks are copied in number order, whatever the order of their sections:
 # here the part to append comes before the file it extends.
 printf '%s\nTotalDisks=2\n[Disk 2]\nDiskName=E\nPART1.DAT=Target\\DATA.BIN\n[Disk 1]\nDiskName=D\nPART2.DAT=Target\\DATA.BIN,,Append\nLOG.TXT=Target,Log,Append\n' "$basic" >append.ini
-run append check append.ini
+run append check --no-files append.ini
 expect append 0 "append.ini:13: warning: this Append line comes before the line that installs its destination (line 10): the file is not there yet when it is appended to"
 [ "$(grep -c '^append.ini:[0-9]*: warning:' append.err)" -eq 1 ] || fail "append: $(cat append.err)"
 
 # Keys read past because of another key's value.
 printf '%s\nFontsOnly=1\nWindowsVersion=4\nTotalDisks=1\nVGADiskSpace=5\n[Run]\nButtons=Yes/No\n[Disk 1]\nDiskName=D\n' "$basic" >skipped.ini
-run skipped check skipped.ini
+run skipped check --no-files skipped.ini
 expect skipped 0 \
     "skipped.ini:5: warning: DefaultTargetDir is never read: FontsOnly (line 7) makes this a fonts-only installation" \
     "skipped.ini:8: warning: WindowsVersion=4 has no point, so it asks for no version; write it as MAJOR.MINOR, such as 4.0" \
     "skipped.ini:10: warning: VGADiskSpace is never read: DiskSpace (line 6) is given for every display" \
     "skipped.ini:12: warning: Buttons is never read: [Run] names no program to start"
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nA.TXT=Target\n=Target\nB.TXT=Target\n' "$basic" >nameless.ini
-run nameless check nameless.ini
+run nameless check --no-files nameless.ini
 expect nameless 0 "nameless.ini:11: warning: this line has no name before its '=', which ends the list of [Disk 1]: the lines after it are never read"
 grep -q '"D" 1 file ' nameless.out || fail "nameless: the loader read past the nameless line: $(cat nameless.out)"
 printf '%s\nTotalDisks=1\n[Delete List]\nFile1=Target\\SUB\\OLD.DLL\n[Disk 1]\nDiskName=D\n' "$basic" >delete.ini
@@ -143,10 +143,10 @@ expect build-fault 1 "keyword.ini:10: unknown directory keyword 'Traget' (Target
 # --- text: a byte-order mark, UTF-8 and a character code page 1252 lacks -----
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\n' "$basic" >plain.ini
 { printf '\xef\xbb\xbf'; cat plain.ini; } >bom.ini
-run bom check bom.ini
+run bom check --no-files bom.ini
 expect bom 0 "bom.ini:1: warning: the script begins with a UTF-8 byte-order mark; it is dropped where the script is packed (the installer would take it as part of the first line)"
 sed 's/^Caption=.*/Caption=Setup für HarborLog/' plain.ini >utf8.ini
-run utf8 check utf8.ini
+run utf8 check --no-files utf8.ini
 expect utf8 0
 grep -qx 'utf8.ini: UTF-8 text, packed as code page 1252' utf8.out || fail "utf8: check does not say it converts: $(cat utf8.out)"
 grep -q '("Setup für HarborLog")' utf8.out || fail "utf8: summary $(cat utf8.out)"
@@ -218,17 +218,25 @@ awk -v dir="$work" '/^```ini$/ { n++; on = 1; next } /^```$/ { on = 0; next } on
     "$src/docs/script-reference.md"
 examples=$(find . -maxdepth 1 -name 'example*.ini' | wc -l)
 [ "$examples" -ge 5 ] || fail "the script reference has $examples examples"
+# The examples come without their files.
 for f in example*.ini; do
-    "$kivpack" check --strict "$f" >"$f.out" 2>&1 && ! grep -q "^$f:[0-9]*: warning:" "$f.out" || fail "$f: $(cat "$f.out")"
+    "$kivpack" check --strict --no-files "$f" >"$f.out" 2>&1 && ! grep -q "^$f:[0-9]*: warning:" "$f.out" || fail "$f: $(cat "$f.out")"
 done
 ok "$examples examples of the script reference check clean"
 
-# --- the demo, with the help file its build compiles: no warning -----------
+# --- the demo, with the files its build makes: no warning, DiskSpace enough -
 mkdir -p demo
-cp "$src/examples/demo/INSTALL.INI" demo/
-[ -f "${KIV_HOST_DIR:-}/demo/DEMO.HLP" ] && cp "${KIV_HOST_DIR:-}/demo/DEMO.HLP" demo/
+cp "$src/examples/demo/INSTALL.INI" "$src/examples/demo/README.TXT" demo/
+cp "${KIV_HOST_DIR:-}/demo/DEMO.HLP" demo/
+cp "${KIV_WIN32_DIR:-}/demo/KIVDEMO.exe" demo/KIVDEMO.EXE
 "$kivpack" check --strict demo/INSTALL.INI >demo.out 2>&1 && ! grep -q warning demo.out &&
     ok "the demo checks clean" || fail "demo: $(cat demo.out)"
+need=$("$kivpack" check --print-diskspace demo/INSTALL.INI 2>&1)
+given=$(sed -n 's/^DiskSpace=\([0-9]*\).*/\1/p' demo/INSTALL.INI)
+uninst=$(stat -c %s "${KIV_WIN32_DIR:-}/kivuninst.exe")
+[[ $need =~ ^[0-9]+$ ]] && [ "$need" -gt $(($(stat -c %s demo/KIVDEMO.EXE demo/README.TXT | paste -sd+) + uninst)) ] &&
+    [ "$need" -le "$given" ] && ok "the demo installs $need bytes, its generated uninstaller counted; DiskSpace=$given" ||
+    fail "demo: --print-diskspace gives '$need' for DiskSpace=$given"
 
 # --- the corpus gives the dialog ids it gave before --------------------------
 # Recorded from kivpack check before it gave reasons and warnings; 0 is a
@@ -252,8 +260,11 @@ while read -r name id; do
     else
         file=$src/tests/e2e/profile_corpus/$name.ini
     fi
-    got=$("$kivpack" check "$file" 2>&1 | sed -n 's/.*(dialog \([0-9]*\))$/\1/p')
+    "$kivpack" check --no-files "$file" >corpus.out 2>&1
+    code=$?
+    got=$(sed -n 's/.*(dialog \([0-9]*\))$/\1/p' corpus.out)
     [ "${got:-0}" = "$id" ] || fail "corpus $name: dialog ${got:-none}, expected $id"
+    [ "$code" -eq $((id ? 1 : 0)) ] || fail "corpus $name: exit code $code for dialog $id"
     scripts=$((scripts + 1))
 done < <(xargs -n 2 <<<"$corpus")
 [ "$scripts" -eq 45 ] && ok "the corpus' $scripts scripts keep their dialog ids" || fail "read $scripts corpus scripts"

@@ -1,4 +1,5 @@
-// Warnings: what the installer reads past, leaves out or cuts without a word.
+// Warnings: what the installer reads past, leaves out or cuts without a word;
+// the parts of warning_parts.h add what breaks an installation.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "platform/text.h"
 #include "script/keywords.h"
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/warning_parts.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace lint {
@@ -256,7 +258,7 @@ void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t 
 
 } // namespace
 
-std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
+std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles)
 {
     const ScriptSource& source = CurrentScript();
     const ScriptScan& scan = source.scan;
@@ -344,10 +346,6 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
             CheckSized(out, s, BasicKeys, sizeof BasicKeys / sizeof BasicKeys[0]);
         } else if (SameName(s.name, "Run")) {
             CheckSized(out, s, RunKeys, sizeof RunKeys / sizeof RunKeys[0]);
-            for (const ScanKey* k : rows)
-                if (SameName(k->name, "File") || SameName(k->name, "Win31File") || SameName(k->name, "Win95File") ||
-                    SameName(k->name, "WinNTFile"))
-                    notInstalled(*k, k->value, "the program");
         } else if (SameName(s.name, "Delete List")) {
             CheckNumbered(out, s, "File");
         } else if (SameName(s.name, "Target Subdirectories")) {
@@ -390,19 +388,22 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
         }
     }
     CheckCount(out, fonts, 32, "font");
+    PayloadPlan plan = CurrentPlan();
+    AddDiskSpaceWarnings(out.list, plan, withFiles);
+    AddDamageWarnings(out.list, plan);
     std::stable_sort(out.list.begin(), out.list.end(),
                      [](const Warning& a, const Warning& b) { return a.line < b.line; });
     return out.list;
 }
 
-unsigned ReportWarnings(const ScriptTarget& target)
+unsigned ReportWarnings(const ScriptTarget& target, bool withFiles)
 {
     const ScriptSource& source = CurrentScript();
     if (!source.readable) return 0;
     if (source.conversion.encoding == SourceEncoding::Utf8)
         std::printf("%s: %s text, packed as code page 1252\n", source.path.c_str(),
                     EncodingName(source.conversion.encoding));
-    std::vector<Warning> warnings = ScriptWarnings(target);
+    std::vector<Warning> warnings = ScriptWarnings(target, withFiles);
     for (const Warning& w : warnings)
         std::fprintf(stderr, "%s:%u: warning: %s\n", source.path.c_str(), w.line, TextForTerminal(w.text).c_str());
     return (unsigned)warnings.size();
