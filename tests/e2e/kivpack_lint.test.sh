@@ -140,6 +140,106 @@ run build-fault build keyword.ini -o never.exe --stub "$stub"
 expect build-fault 1 "keyword.ini:10: unknown directory keyword 'Traget' (Target, Windows, System, System32 or Fonts); did you mean Target?"
 [ -e never.exe ] && fail "build-fault: an output was written"
 
+# A name longer than the installer's tables hold is the loader's fault; the
+# reason names the part of the line at fault.
+long=$(printf 'L%.0s' $(seq 256))
+printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\n%s=Target\n' "$basic" "$long" >long.ini
+run long check long.ini
+expect long 1 "long.ini:10: the source name 'LLLLLLLLLLLLLLLLLLLL...' is 256 characters; a name or text in the installer's tables holds at most 255"
+grep -q '^long.ini:10: \[Disk 1\] L*=Ta: The above line .*(dialog 1100)$' long.err || fail "long: verdict $(cat long.err)"
+
+# --- what the loader accepts and the installation does not survive --------
+# Each line of this product breaks its installation or harms the system.
+mkdir -p harm
+cp "${KIV_HOST_DIR:-}/demo/DEMO.HLP" harm/HARBOR.HLP
+head -c 412000 /dev/zero >harm/HARBOR.EXE
+for f in LOG.TXT CHARTS.DAT V1.TXT V3.TXT; do printf '%s\r\n' "$f" >harm/$f; done
+printf '%s\n' '[Basic Information]' 'HelpFileName=HARBOR.HLP' 'Caption=HarborLog Setup' 'ProductName=HarborLog' \
+    'Product.INI=SYSTEM.INI' 'DefaultTargetDir=C:\HARBOR' 'TotalDisks=1' 'DiskSpace=1000' '' \
+    '[Target Subdirectories]' 'Subdirectory1=DATA' 'Subdirectory2=..\SIBLING' '' \
+    '[Delete List]' 'File1=Windows\x/../../VICTIM.INI' '' \
+    '[Program Manager Group]' 'GroupName=StartUp' 'HARBOR.EXE=HarborLog' '' \
+    '[Run]' 'File=HARBOR.EXE /first-arg' 'Buttons=Yes/No' 'Message=Start HarborLog?' 'Name=HarborLog' '' \
+    '[Disk 1]' 'DiskName=HarborLog Disk 1' 'HARBOR.EXE=Target' 'LOG.TXT=Target\LOGS\LOG.TXT' \
+    'CHARTS.DAT=Target\DATA\CHARTS.DAT' 'V1.TXT=Target\..\VICTIM1.TXT' 'V3.TXT=Target\a/../../VICTIM3.TXT' \
+    'ZEBRA.BIN=Target' >harm/INSTALL.INI
+damage=(
+    "harm/INSTALL.INI:5: warning: Product.INI=SYSTEM.INI names SYSTEM.INI, a file of Windows: the installer writes the product's [Settings] (Directory, Version, FirstTime) into it, and takes what it finds there for an earlier copy of the product; name a file of the product's own"
+    "harm/INSTALL.INI:12: warning: Subdirectory2=..\\SIBLING climbs out of the target directory with '..': the installer makes a directory outside it; name one below the target directory"
+    "harm/INSTALL.INI:15: warning: File1=Windows\\x/../../VICTIM.INI climbs out of the Windows directory with '..': the installer deletes a file outside it, which may be no file of the product's; name a file directly in Windows"
+    "harm/INSTALL.INI:18: warning: GroupName=StartUp names the group StartUp, which Windows and other programs share: the installer deletes it, with every other program's items in it, before it makes its own; name a group of the product's own, such as HarborLog"
+    "harm/INSTALL.INI:32: warning: the destination Target\\..\\VICTIM1.TXT climbs out of the target directory with '..': the file is written outside it, over whatever file of that name is there; name a place below Target"
+    "harm/INSTALL.INI:33: warning: the destination Target\\a/../../VICTIM3.TXT climbs out of the target directory with '..': the file is written outside it, over whatever file of that name is there; name a place below Target")
+subdir="harm/INSTALL.INI:30: [Disk 1] LOG.TXT=Target\\LOGS\\LOG.TXT: the directory LOGS below Target is made by no [Target Subdirectories] line, and the installer makes no directory for a file: the installation stops at this file; add Subdirectory3=LOGS to [Target Subdirectories]"
+run harm check harm/INSTALL.INI
+expect harm 1 "$subdir" "${damage[@]}" \
+    "harm/INSTALL.INI:34: [Disk 1] ZEBRA.BIN=Target: the source file 'ZEBRA.BIN' is in none of the folders searched: $work/harm/DISK1/ and $work/harm/"
+# With a source missing the bytes are not known, and DiskSpace is left alone.
+[ "$(grep -c warning: harm.err)" -eq 6 ] && ! grep -q 'installed by no file line\|valid on' harm.err harm.out ||
+    fail "harm: the program with an argument, or a summary: $(cat harm.out harm.err)"
+run harm-alone check --no-files --strict harm/INSTALL.INI
+expect harm-alone 1 "$subdir" "${damage[@]}"
+[ "$(wc -l <harm-alone.err)" -eq 7 ] || fail "harm-alone: without files, a source or DiskSpace is named: $(cat harm-alone.err)"
+run harm-build build harm/INSTALL.INI -o harm.exe --stub "$stub"
+expect harm-build 1 "$subdir"
+[ -e harm.exe ] && fail "harm-build: an output was written"
+run harm-space check --print-diskspace harm/INSTALL.INI
+[ "$rc" -eq 1 ] && [ ! -s harm-space.out ] && ok "--print-diskspace prints nothing for a script with errors" ||
+    fail "harm-space: $rc $(cat harm-space.out)"
+
+# Mended as the messages say, it checks clean, and DiskSpace is the figure.
+rm harm/V1.TXT harm/V3.TXT
+sed -i -e 's/^Product.INI=.*/Product.INI=HARBOR.INI/; s/^Subdirectory2=.*/Subdirectory2=LOGS/; /VICTIM/d' \
+    -e 's/^GroupName=.*/GroupName=HarborLog/; /^ZEBRA/d' harm/INSTALL.INI
+run mended-space check --print-diskspace harm/INSTALL.INI
+bytes=$(($(stat -c %s harm/HARBOR.EXE harm/LOG.TXT harm/CHARTS.DAT | paste -sd+)))
+[ "$rc" -eq 0 ] && [ "$(cat mended-space.out)" = "$bytes" ] && [ ! -s mended-space.err ] &&
+    ok "--print-diskspace prints the $bytes bytes of the files alone" || fail "mended-space: $(cat mended-space.out mended-space.err)"
+run mended-build build --strict harm/INSTALL.INI -o harm.exe --stub "$stub"
+expect mended-build 1 "harm/INSTALL.INI:8: warning: DiskSpace=1000 is less than the $(sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$bytes") bytes this script installs: the installer compares DiskSpace with the free space of the target drive, so it may start on a drive too small for the files, and the progress bar, whose 100% it is, is full long before the end; write DiskSpace=$bytes"
+sed -i "s/^DiskSpace=.*/DiskSpace=$bytes/" harm/INSTALL.INI
+run mended check --strict harm/INSTALL.INI
+expect mended 0
+[ ! -s mended.err ] && grep -q 'valid on a VGA display.*starts HARBOR.EXE /first-arg;' mended.out || fail "mended: $(cat mended.out mended.err)"
+
+# Names the shell, the Windows directory and the launch take as paths.
+printf '%s\n' '[Basic Information]' 'HelpFileName=HARBOR.HLP,WIN.INI' 'Caption=Names Setup' 'ProductName=Names' \
+    'DefaultTargetDir=C:\NAMES' 'TotalDisks=1' 'DiskSpace=1000' '' \
+    '[Program Manager Group]' 'GroupName=Tools\..\..\Desktop' 'APP.EXE=App' '' \
+    '[Old Program Manager Groups]' '1.0=Main' '2.0=Names 2' '' \
+    '[Run]' 'File=BIN\APP.EXE -x' 'Win95File="My App.exe" /y' 'WinNTFile=My App.exe' 'Buttons=OK/Cancel' \
+    'Message=Start?' 'Name=App' '' \
+    '[Disk 1]' 'DiskName=D' 'APP.EXE=Windows' 'MYAPP.EXE=Target\My App.exe' >names.ini
+run names check --no-files names.ini
+expect names 0 \
+    "names.ini:2: warning: the help file is put in the Windows directory as WIN.INI while the installer runs, and deleted when it ends: the system's own WIN.INI is replaced and deleted; give the installed help file a name of its own" \
+    "names.ini:10: warning: GroupName=Tools\\..\\..\\Desktop holds '..', which the shell takes as the folder above: the installer deletes the group it names, which may be another program's or a folder of the system; name the group without '..'" \
+    "names.ini:14: warning: the old group 1.0=Main names the group Main, which Windows and other programs share: when this installation replaces version 1.0, the installer deletes it, with every other program's items in it, before it makes its own; name a group of the product's own, such as Names" \
+    "names.ini:18: warning: the program 'BIN\\APP.EXE' is started from the target directory, where no file line puts it: line 27 installs Windows\\APP.EXE"
+[ "$(grep -c warning: names.err)" -eq 4 ] ||
+    fail "names: a program with quotes or blanks is taken for another: $(cat names.err)"
+
+# Display classes: each key against the bytes of its class, and a disk
+# without a file of a class, where the copying of that class stops.
+mkdir -p classes
+cp harm/HARBOR.HLP classes/
+for f in ALL:1000 EGA:5000 VGA:3000 EGA2:200 LAST:700; do head -c "${f#*:}" /dev/zero >"classes/${f%:*}.DAT"; done
+printf '%s\n' '[Basic Information]' 'HelpFileName=HARBOR.HLP' 'Caption=Classes Setup' 'ProductName=Classes' \
+    'DefaultTargetDir=C:\CLASSES' 'TotalDisks=3' 'EGADiskSpace=6900' 'VGADiskSpace=3999' '8514DiskSpace=1000' '' \
+    '[Disk 1]' 'DiskName=One' 'ALL.DAT=Target' 'EGA.DAT=Target,,EGA' 'VGA.DAT=Target,,VGA' '' \
+    '[Disk 2]' 'DiskName=Two' 'EGA2.DAT=Target,,EGA' '' '[Disk 3]' 'DiskName=Three' 'LAST.DAT=Target' >classes/INSTALL.INI
+run classes check classes/INSTALL.INI --display 8514
+expect classes 0 \
+    "classes/INSTALL.INI:8: warning: VGADiskSpace=3999 is less than the 4,000 bytes this script installs on a VGA display: the installer compares VGADiskSpace with the free space of the target drive, so it may start on a drive too small for the files, and the progress bar, whose 100% it is, is full long before the end; write VGADiskSpace=4000" \
+    "classes/INSTALL.INI:17: warning: [Disk 2] has no file for a VGA or an 8514 display, and the installer stops copying at the first disk without one: on VGA or 8514, 1 file of the later disks is never installed; put a file for VGA or 8514 on this disk, or move the later disks' files for it onto an earlier one"
+[ "$(grep -c warning: classes.err)" -eq 2 ] && grep -q '^classes/INSTALL.INI: valid on an 8514 display' classes.out ||
+    fail "classes: $(cat classes.out classes.err)"
+figures=
+for display in "" ega vga 8514; do
+    figures+="$("$kivpack" check --print-diskspace classes/INSTALL.INI ${display:+--display $display}) "
+done
+[ "$figures" = "6900 6900 4000 1000 " ] && ok "--print-diskspace: the largest class, or the one named" || fail "classes: figures $figures"
+
 # --- text: a byte-order mark, UTF-8 and a character code page 1252 lacks -----
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\n' "$basic" >plain.ini
 { printf '\xef\xbb\xbf'; cat plain.ini; } >bom.ini
