@@ -148,6 +148,53 @@ run long check long.ini
 expect long 1 "long.ini:10: the source name 'LLLLLLLLLLLLLLLLLLLL...' is 256 characters; a name or text in the installer's tables holds at most 255"
 grep -q '^long.ini:10: \[Disk 1\] L*=Ta: The above line .*(dialog 1100)$' long.err || fail "long: verdict $(cat long.err)"
 
+# Every part of a line that goes into the installer's tables is held to 255
+# characters, each named by what it is.
+# (A value is cut at 259 characters first, so a delete-list name or a
+# description never gets that long.)
+tables=("[fonts]|Sans=$long|font file" "[VGA Fonts]|$long=A.FON|font name" "[Exit List]|$long=|window class"
+    "[Target Subdirectories]|Subdirectory1=$long|directory name" "[Old Program Manager Groups]|1.0=$long|group name"
+    "[Program Manager Group]|GroupName=G\nA.EXE=$long|item's title")
+for t in "${tables[@]}"; do
+    IFS='|' read -r header body what <<<"$t"
+    printf '%s\nTotalDisks=1\n%s\n%b\n' "$basic" "$header" "$body" >table.ini
+    printf '[Disk 1]\nDiskName=D\n' >>table.ini
+    "$kivpack" check --no-files table.ini >table.out 2>&1
+    grep -q "^table.ini:[0-9]*: the $what 'LLLLLLLLLLLLLLLLLLLL...' is 256 characters; a name or text in the installer's tables holds at most 255$" table.out ||
+        fail "the 255-character limit in $header: $(cut -c1-300 table.out)"
+done
+ok "a name or text over 255 characters is named in each of ${#tables[@]} sections"
+
+# Directories below Target as Windows names them: in any case, with either
+# slash, along a subdirectory's path; only the one nothing makes is an error.
+printf '%s\n' "$basic" 'TotalDisks=1' '[Target Subdirectories]' 'Subdirectory1=Data\Deep' '[Disk 1]' 'DiskName=D' \
+    'A.TXT=Target\DATA\A.TXT' 'B.TXT=Target\data/deep/B.TXT' 'C.TXT=Target\.\Data.\C.TXT' 'D.TXT=Target\X\..\DATA\D.TXT' \
+    'E.TXT=Target\Data\Other\E.TXT' 'F.TXT=Windows\HELP\F.TXT' >subdirs.ini
+run subdirs check --no-files subdirs.ini
+expect subdirs 1 "subdirs.ini:16: [Disk 1] E.TXT=Target\\Data\\Other\\E.TXT: the directory Data\\Other below Target is made by no [Target Subdirectories] line, and the installer makes no directory for a file: the installation stops at this file; add Subdirectory2=Data\\Other to [Target Subdirectories]"
+[ "$(wc -l <subdirs.err)" -eq 1 ] && [ ! -s subdirs.out ] || fail "subdirs: $(cat subdirs.out subdirs.err)"
+
+# The bytes: appended parts add to their file, the system directories count,
+# the files of another display do not, and past 2 GB the figure cannot be
+# written (a sparse file keeps this quick).
+mkdir -p bytes
+cp "${KIV_HOST_DIR:-}/demo/DEMO.HLP" bytes/HARBOR.HLP
+for f in PART1:3000 PART2:2000 SYS:500 EGA:9000; do head -c "${f#*:}" /dev/zero >"bytes/${f%:*}.DAT"; done
+printf '%s\n' '[Basic Information]' 'HelpFileName=HARBOR.HLP' 'Caption=Bytes Setup' 'ProductName=Bytes' \
+    'DefaultTargetDir=C:\BYTES' 'TotalDisks=1' 'DiskSpace=5500' '' '[Disk 1]' 'DiskName=D' 'PART1.DAT=Target\DATA.BIN' \
+    'PART2.DAT=Target\DATA.BIN,,Append' 'SYS.DAT=System32\BYTES.DLL' 'EGA.DAT=Target,,EGA' >bytes/INSTALL.INI
+# DiskSpace holds for every display, so the EGA figure counts on VGA too.
+[ "$("$kivpack" check --print-diskspace --display vga bytes/INSTALL.INI)" = 5500 ] || fail "bytes: VGA figure"
+run bytes check --display vga bytes/INSTALL.INI
+expect bytes 0 "bytes/INSTALL.INI:7: warning: DiskSpace=5500 is less than the 14,500 bytes this script installs on an EGA display (5,500 on a VGA display, 5,500 on an 8514 display): the installer compares DiskSpace with the free space of the target drive, so it may start on a drive too small for the files, and the progress bar, whose 100% it is, is full long before the end; write DiskSpace=14500"
+truncate -s 3000000000 bytes/EGA.DAT
+run huge check bytes/INSTALL.INI
+grep -q "write DiskSpace=2147483647, and split the product over installers of less$" huge.err &&
+    [ "$("$kivpack" check --print-diskspace bytes/INSTALL.INI)" = 3000005500 ] && ok "a figure past DiskSpace's range" ||
+    fail "huge: $(cat huge.err)"
+run space-alone check --print-diskspace --no-files bytes/INSTALL.INI
+expect space-alone 2 "kivpack check: --print-diskspace needs the source files; leave out --no-files"
+
 # --- what the loader accepts and the installation does not survive --------
 # Each line of this product breaks its installation or harms the system.
 mkdir -p harm

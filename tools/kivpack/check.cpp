@@ -169,7 +169,7 @@ int RunCheck(int argc, char** argv)
         return 0;
     }
     if (!failed) std::printf("%s\n", summary.c_str());
-    unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target, withFiles);
+    unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target, withFiles, planned ? &plan : nullptr);
     // The uninstaller's and the help file's warnings are advice about files
     // beside the script, which a script is often checked without; --strict
     // leaves them out.

@@ -36,23 +36,25 @@ std::string Plural(size_t n, const char* one, const char* many)
 
 unsigned LineOfFile(const PayloadFile& f) { return CurrentScript().scan.LineOf(f.section, f.sourceName); }
 
-// The first disk (1-based) whose lines hold no file of display class `c`,
-// where the installer's copying ends on that class; 0 when every disk does.
-unsigned StopDisk(const PayloadPlan& plan, unsigned c)
-{
-    for (unsigned d = 1; d <= plan.diskCount; ++d) {
-        bool any = false;
-        for (const PayloadFile& f : plan.files) any = any || (f.disk == d && (f.displays & (1u << c)));
-        if (!any) return d;
+// For each display class, the first disk (1-based) whose lines hold no file
+// of it, where the installer's copying ends on that class; 0 when every disk
+// holds one.
+struct StopDisks {
+    unsigned disk[3] = {0, 0, 0};
+    explicit StopDisks(const PayloadPlan& plan)
+    {
+        std::vector<unsigned> held(plan.diskCount + 1, 0);
+        for (const PayloadFile& f : plan.files)
+            if (f.disk <= plan.diskCount) held[f.disk] |= f.displays;
+        for (unsigned c = 0; c < 3; ++c)
+            for (unsigned d = plan.diskCount; d >= 1; --d)
+                if (!(held[d] & (1u << c))) disk[c] = d;
     }
-    return 0;
-}
-
-bool Copied(const PayloadPlan& plan, const PayloadFile& f, unsigned c)
-{
-    unsigned stop = StopDisk(plan, c);
-    return (f.displays & (1u << c)) && (!stop || f.disk < stop);
-}
+    bool Copied(const PayloadFile& f, unsigned c) const
+    {
+        return (f.displays & (1u << c)) && (!disk[c] || f.disk < disk[c]);
+    }
+};
 
 // Display classes with their articles: "an EGA or an 8514".
 std::string ClassList(const std::vector<unsigned>& classes)
@@ -65,11 +67,12 @@ std::string ClassList(const std::vector<unsigned>& classes)
 
 void AddStopWarnings(std::vector<Warning>& out, const PayloadPlan& plan)
 {
+    StopDisks stops(plan);
     for (unsigned d = 1; d <= plan.diskCount; ++d) {
         std::vector<unsigned> classes;
         size_t lost = 0;
         for (unsigned c = 0; c < 3; ++c) {
-            if (StopDisk(plan, c) != d) continue;
+            if (stops.disk[c] != d) continue;
             size_t after = 0;
             for (const PayloadFile& f : plan.files) after += f.disk > d && (f.displays & (1u << c));
             if (after) classes.push_back(c);
@@ -183,9 +186,10 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
             return bytes;
         }
     }
+    StopDisks stops(plan);
     for (unsigned c = 0; c < 3; ++c)
         for (size_t i = 0; i < plan.files.size(); ++i)
-            if (Copied(plan, plan.files[i], c)) bytes.display[c] += sizes[i];
+            if (stops.Copied(plan.files[i], c)) bytes.display[c] += sizes[i];
     bytes.known = true;
     return bytes;
 }

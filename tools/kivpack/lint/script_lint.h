@@ -51,11 +51,14 @@ using Warning = Finding;
 // it would do that breaks the installation or damages the system, in line
 // order, for the current script on `target`. `withFiles`: the product's
 // source files are looked at too (for the bytes the script installs).
-std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles = true);
+// `plan`: the script's PayloadPlan when the caller has it, else it is read
+// again.
+std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles = true,
+                                    const PayloadPlan* plan = nullptr);
 
 // Prints the warnings as "file:line: warning: ..." on stderr and a note about
 // the script's encoding on stdout; returns the number of warnings.
-unsigned ReportWarnings(const ScriptTarget& target, bool withFiles = true);
+unsigned ReportWarnings(const ScriptTarget& target, bool withFiles = true, const PayloadPlan* plan = nullptr);
 
 // What the loader lets through but stops the installation: a file line into
 // a directory below Target that no [Target Subdirectories] line creates.

@@ -258,7 +258,7 @@ void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t 
 
 } // namespace
 
-std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles)
+std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles, const PayloadPlan* given)
 {
     const ScriptSource& source = CurrentScript();
     const ScriptScan& scan = source.scan;
@@ -388,7 +388,7 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles)
         }
     }
     CheckCount(out, fonts, 32, "font");
-    PayloadPlan plan = CurrentPlan();
+    PayloadPlan plan = given ? *given : CurrentPlan();
     AddDiskSpaceWarnings(out.list, plan, withFiles);
     AddDamageWarnings(out.list, plan);
     std::stable_sort(out.list.begin(), out.list.end(),
@@ -396,14 +396,14 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles)
     return out.list;
 }
 
-unsigned ReportWarnings(const ScriptTarget& target, bool withFiles)
+unsigned ReportWarnings(const ScriptTarget& target, bool withFiles, const PayloadPlan* plan)
 {
     const ScriptSource& source = CurrentScript();
     if (!source.readable) return 0;
     if (source.conversion.encoding == SourceEncoding::Utf8)
         std::printf("%s: %s text, packed as code page 1252\n", source.path.c_str(),
                     EncodingName(source.conversion.encoding));
-    std::vector<Warning> warnings = ScriptWarnings(target, withFiles);
+    std::vector<Warning> warnings = ScriptWarnings(target, withFiles, plan);
     for (const Warning& w : warnings)
         std::fprintf(stderr, "%s:%u: warning: %s\n", source.path.c_str(), w.line, TextForTerminal(w.text).c_str());
     return (unsigned)warnings.size();
