@@ -44,6 +44,8 @@ TEST(InstallRules, NamesResolveAsWindowsResolvesThem)
         {"A..B\\C", "/A..B/C"},
     };
     for (const auto& c : cases) EXPECT_EQ(Joined(ResolveBelow(c.name)), c.resolved) << c.name;
+    EXPECT_TRUE(ResolveBelow("A\\B\\..\\C").goesUp);
+    EXPECT_FALSE(ResolveBelow("A..B\\.\\C").goesUp);
     EXPECT_TRUE(lint::SamePath(ResolveBelow("Data\\Sub.\\").parts, ResolveBelow("DATA/SUB").parts));
     EXPECT_FALSE(lint::SamePath(ResolveBelow("DATA").parts, ResolveBelow("DATA\\SUB").parts));
     EXPECT_TRUE(lint::SamePath(ResolveBelow("\xC9T\xC9").parts, ResolveBelow("\xE9t\xE9").parts));  // 1252 letters

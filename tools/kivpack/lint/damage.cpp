@@ -16,8 +16,7 @@ const char* const DirectoryNames[] = {"the target directory", "the Windows direc
 
 const ScanKey* Given(const std::string& section, const std::string& key)
 {
-    const ScanKey* k = CurrentScript().scan.FindKey(section, key);
-    return k && k->hasValue && !k->value.empty() ? k : nullptr;
+    return CurrentScript().scan.FindGiven(section, key);
 }
 
 // The keys "File1", "File2", ... that the loader reads: up to the first
@@ -31,21 +30,6 @@ std::vector<const ScanKey*> Numbered(const std::string& section, const std::stri
         else
             break;
     return keys;
-}
-
-// Whether a part of the name, as the shell splits a group's name into
-// folders, is made of dots only: a way up, or for Windows 95 several.
-bool HoldsWayUp(const std::string& name)
-{
-    size_t start = 0;
-    for (;;) {
-        size_t end = name.find_first_of("\\/", start);
-        std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        while (!part.empty() && part.back() == ' ') part.pop_back();
-        if (part.size() >= 2 && part.find_first_not_of('.') == std::string::npos) return true;
-        if (end == std::string::npos) return false;
-        start = end + 1;
-    }
 }
 
 void CheckFileLines(std::vector<Warning>& out, const PayloadPlan& plan)
@@ -97,7 +81,7 @@ void CheckGroups(std::vector<Warning>& out)
             out.push_back({k.line, what + " names the group " + shared + ", which Windows and other programs share: " +
                                        when + "the installer deletes it, with every other program's items in it, "
                                        "before it makes its own; name a group of the product's own, such as " + own});
-        else if (HoldsWayUp(name))
+        else if (ResolveBelow(name).goesUp)
             out.push_back({k.line, what + " holds '..', which the shell takes as the folder above: " + when +
                                        "the installer deletes the group it names, which may be another program's "
                                        "or a folder of the system; name the group without '..'"});

@@ -76,6 +76,7 @@ ResolvedName ResolveBelow(const std::string& name)
         std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         while (!part.empty() && part.back() == ' ') part.pop_back();
         if (!part.empty() && part.find_first_not_of('.') == std::string::npos) {
+            r.goesUp = r.goesUp || part.size() >= 2;
             for (size_t up = 1; up < part.size(); ++up) {
                 if (r.parts.empty())
                     r.climbsOut = true;

@@ -16,6 +16,7 @@ namespace lint {
 // climbs furthest.
 struct ResolvedName {
     bool climbsOut = false;          // some prefix lies above the directory
+    bool goesUp = false;             // some part leads up, whether or not out
     std::vector<std::string> parts;  // what is left below it, in the script's spelling
 };
 ResolvedName ResolveBelow(const std::string& name);

@@ -208,8 +208,8 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
     if (!bytes.known) return;  // the missing source is an error of its own
     const ScriptScan& scan = CurrentScript().scan;
     auto given = [&](const char* key) -> const ScanKey* {
-        const ScanKey* k = scan.FindKey("Basic Information", key);
-        return k && k->hasValue && !k->value.empty() && TextToLong(k->value.c_str()) > 0 ? k : nullptr;
+        const ScanKey* k = scan.FindGiven("Basic Information", key);
+        return k && TextToLong(k->value.c_str()) > 0 ? k : nullptr;
     };
     auto why = [](const std::string& key) {
         return ": the installer compares " + key + " with the free space of the target drive, so it may start on a "

@@ -178,10 +178,7 @@ void CheckKeyList(Collector& out, const ScanSection& s)
 void CheckSkippedKeys(Collector& out, const ScriptScan& scan)
 {
     const std::string basic = "Basic Information";
-    auto given = [&](const std::string& section, const char* key) -> const ScanKey* {
-        const ScanKey* k = scan.FindKey(section, key);
-        return k && k->hasValue && !k->value.empty() ? k : nullptr;
-    };
+    auto given = [&](const std::string& section, const char* key) { return scan.FindGiven(section, key); };
     if (const ScanKey* k = given(basic, "WindowsVersion")) {
         size_t point = k->value.find('.');
         if (point == std::string::npos)
