@@ -108,7 +108,7 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     installer.temporaryDir = pattern;
     std::string scriptPath = installer.temporaryDir + "/" + installer.scriptName;
     if (!WriteFileAtomically(scriptPath, text, error)) return false;
-    if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error)) return false;
+    if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error, PlanChecks::LoaderOnly)) return false;
     return true;
 }
 
