@@ -59,12 +59,12 @@ printf '%s\nTotalDisks=33\n' "$basic" >disks33.ini
 verdict too-many-disks 1 'disks33.ini:7: You cannot have more than 32 installation disks. (dialog 2500)' -- check disks33.ini
 printf '%s\nTotalDisks=1\nWindowsVersion=4.10\n[Disk 1]\nDiskName=D\n' "$basic" >winver.ini
 verdict windows-too-old 1 'winver.ini:8: PackTest requires Windows version 4.1 or later. You cannot install it under Windows 4.0. (dialog 2800)' -- check winver.ini
-verdict windows-98-ok 0 '' -- check winver.ini --windows 4.10
+verdict windows-98-ok 0 '' -- check winver.ini --windows 4.10 --no-files
 verdict no-script 1 "nothere.ini: Unable to open $work/nothere.ini (dialog 1900)" -- check nothere.ini
 printf '%s\nTotalDisks=1\n[Disk 1]\nDiskName=D\nE.TXT=Target,,EGA\n' "$basic" >ega.ini
-"$kivpack" check ega.ini --display ega >ega.out 2>&1 && grep -q '"D" 1 file' ega.out && ok "check counts the files kept for EGA" ||
+"$kivpack" check ega.ini --no-files --display ega >ega.out 2>&1 && grep -q '"D" 1 file' ega.out && ok "check counts the files kept for EGA" ||
     fail "check --display ega: $(cat ega.out)"
-"$kivpack" check ega.ini >vga.out 2>&1 && grep -q '"D" 0 files' vga.out && ok "check drops EGA files on VGA" ||
+"$kivpack" check ega.ini --no-files >vga.out 2>&1 && grep -q '"D" 0 files' vga.out && ok "check drops EGA files on VGA" ||
     fail "check on VGA: $(cat vga.out)"
 verdict usage 2 '' -- check
 verdict unknown-display 2 '' -- check ega.ini --display cga

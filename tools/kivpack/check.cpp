@@ -1,5 +1,6 @@
 // kivpack check: the installer's verdict on a script, before anything is
 // packed.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,15 +19,36 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack check SCRIPT [--display ega|vga|8514] [--windows MAJOR.MINOR] [--nt] [--strict]\n"
+    "                     [--no-files] [--print-diskspace]\n"
     "\n"
     "Reads SCRIPT as the installer would on the given display class and Windows\n"
     "version (default: VGA, Windows 4.0 of the Windows 95 family; --nt for Windows\n"
     "NT). Prints a summary and exits 0 when the script is valid; otherwise prints\n"
     "the installer's own message for the first fault, its line and the reason,\n"
-    "and exits 1. Warnings name what the installer would read past or cut\n"
-    "without a word; with --strict any of those makes the exit code 1. It also\n"
-    "warns, still exiting 0, when the help file is missing, is not a Windows\n"
-    "Help file, or has no topic for the readme (3904) or for the start dialog.\n";
+    "and exits 1. It also exits 1 for what the installer accepts but cannot carry\n"
+    "out: a file into a directory below Target that no [Target Subdirectories]\n"
+    "line makes, and, as 'kivpack build' would, a help file or source file that\n"
+    "is not in DISKn/ beside the script nor beside it.\n"
+    "\n"
+    "Warnings name what the installer would read past or cut without a word, and\n"
+    "what would break the installation or harm the system: names that climb out\n"
+    "of their directory with '..' (file lines, subdirectories, the delete list,\n"
+    "the installed help file), a GroupName or old group that Windows and other\n"
+    "programs share (StartUp, Accessories, ...) or that holds '..', a Product.INI\n"
+    "that names a file of Windows (WIN.INI, SYSTEM.INI, ...), a disk without a\n"
+    "file for a display class (the copying stops there), a [Run] program that no\n"
+    "file line puts in Target, and a DiskSpace (or EGA-, VGA-, 8514DiskSpace)\n"
+    "below the bytes the script installs on that display; with --strict any\n"
+    "warning makes the exit code 1. It also warns, still exiting 0, when the\n"
+    "help file is not a Windows Help file or has no topic for the readme (3904)\n"
+    "or for the start dialog.\n"
+    "\n"
+    "--no-files      reads the script alone: no source file is looked for, so\n"
+    "                neither a missing one nor DiskSpace is checked\n"
+    "--print-diskspace\n"
+    "                prints only the least DiskSpace for the script: the bytes of\n"
+    "                the source files it installs on the display that takes the\n"
+    "                most, or, with --display, on that display\n";
 
 std::string Atom(AtomHandle atom)
 {
@@ -40,10 +62,9 @@ std::string Plural(unsigned n, const char* word)
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-void PrintSummary(const std::string& script, const ScriptTarget& target)
+std::string Summary(const std::string& script, const ScriptTarget& target)
 {
-    static const char* const Displays[] = {"EGA", "VGA", "8514"};
-    std::string s = script + ": valid on a " + Displays[target.displayClass] + " display under Windows " +
+    std::string s = script + ": valid on " + lint::DisplayWithArticle(target.displayClass) + " display under Windows " +
                     (target.windowsNt ? "NT " : "") + std::to_string(target.osMajor) + "." +
                     std::to_string(target.osMinor) + ". " + State.ProductName;
     if (State.ProductVersion[0]) s += std::string(" ") + State.ProductVersion;
@@ -73,15 +94,7 @@ void PrintSummary(const std::string& script, const ScriptTarget& target)
     s += State.RunFile[0] ? std::string("; starts ") + State.RunFile : std::string("; starts nothing");
     s += State.UninstallName[0] ? std::string("; writes the uninstall entry \"") + State.UninstallName + "\""
                                 : std::string("; writes no uninstall entry (no UninstallName)");
-    std::printf("%s.\n", TextForTerminal(s).c_str());
-}
-
-// Warnings only: the script is valid, and the installer runs without help.
-void WarnAboutHelpFile(const std::string& script, const ScriptTarget& target)
-{
-    PayloadPlan plan;
-    std::string error;
-    if (PlanPayload(script, target, plan, error)) PrintHelpWarnings(InspectHelpFile(plan));
+    return TextForTerminal(s) + ".";
 }
 
 } // namespace
@@ -90,7 +103,7 @@ int RunCheck(int argc, char** argv)
 {
     ScriptTarget target;
     const char* script = nullptr;
-    bool strict = false;
+    bool strict = false, withFiles = true, printDiskSpace = false, displayGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -101,6 +114,7 @@ int RunCheck(int argc, char** argv)
                 std::fprintf(stderr, "kivpack check: unknown display class '%s'\n", argv[i]);
                 return 2;
             }
+            displayGiven = true;
         } else if (a == "--windows" && i + 1 < argc) {
             if (!ParseWindowsVersion(argv[++i], &target.osMajor, &target.osMinor)) {
                 std::fprintf(stderr, "kivpack check: '%s' is not a version MAJOR.MINOR\n", argv[i]);
@@ -110,6 +124,10 @@ int RunCheck(int argc, char** argv)
             strict = true;
         } else if (a == "--nt") {
             target.windowsNt = true;
+        } else if (a == "--no-files") {
+            withFiles = false;
+        } else if (a == "--print-diskspace") {
+            printDiskSpace = true;
         } else if (a[0] == '-' || script) {
             std::fputs(Usage, stderr);
             return 2;
@@ -117,24 +135,51 @@ int RunCheck(int argc, char** argv)
             script = argv[i];
         }
     }
-    if (!script) {
+    if (!script || (printDiskSpace && !withFiles)) {
+        if (script) std::fputs("kivpack check: --print-diskspace needs the source files; leave out --no-files\n", stderr);
         std::fputs(Usage, stderr);
         return 2;
     }
     unsigned fault = LoadScript(script, target);
-    if (fault)
-        std::fprintf(stderr, "%s\n", FaultLine(script, fault).c_str());
-    else
-        PrintSummary(script, target);
+    std::string summary = fault ? std::string() : Summary(script, target);
     ReleaseScriptTables();
-    unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target);
+    if (fault) std::fprintf(stderr, "%s\n", FaultLine(script, fault).c_str());
+
+    // What the loader lets through but the installation cannot carry out.
+    PayloadPlan plan;
+    std::string error;
+    bool planned = !fault && PlanPayload(script, target, plan, error, PlanChecks::LoaderOnly);
+    if (!fault && !planned) std::fprintf(stderr, "%s\n", error.c_str());
+    std::vector<lint::Finding> errors;
+    if (planned) {
+        errors = lint::InstallationErrors(plan);
+        if (withFiles)
+            for (lint::Finding& missing : lint::MissingSources(plan)) errors.push_back(missing);
+        std::stable_sort(errors.begin(), errors.end(),
+                         [](const lint::Finding& a, const lint::Finding& b) { return a.line < b.line; });
+    }
+    for (const lint::Finding& e : errors) std::fprintf(stderr, "%s\n", TextForTerminal(e.text).c_str());
+    bool failed = fault || !planned || !errors.empty();
+
+    if (printDiskSpace) {
+        if (failed) return 1;
+        lint::InstalledBytes bytes = lint::CountInstalledBytes(plan);
+        if (!bytes.known) return CommandFailed(script + std::string(": ") + bytes.problem);
+        std::printf("%llu\n", (unsigned long long)lint::DiskSpaceFigure(bytes, displayGiven ? (int)target.displayClass : -1));
+        return 0;
+    }
+    if (!failed) std::printf("%s\n", summary.c_str());
+    unsigned warnings = fault == ScriptTextFault ? 0 : lint::ReportWarnings(target, withFiles, planned ? &plan : nullptr);
     // The uninstaller's and the help file's warnings are advice about files
     // beside the script, which a script is often checked without; --strict
     // leaves them out.
-    PayloadPlan plan;
-    std::string warning, error;
-    if (!fault && PlanPayload(script, target, plan, error)) warning = UninstallerWarning(script, plan);
-    if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    if (!fault) WarnAboutHelpFile(script, target);
-    return fault ? 1 : lint::WarningExit(warnings, strict);
+    if (planned) {
+        std::string warning = UninstallerWarning(script, plan);
+        if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+    }
+    if (planned && withFiles) {
+        HelpFileReport help = InspectHelpFile(plan);
+        if (help.found) PrintHelpWarnings(help);
+    }
+    return failed ? 1 : lint::WarningExit(warnings, strict);
 }

@@ -101,7 +101,7 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     if (!kivpack::os::MakeTemporaryDirectory("kivpack-", installer.temporaryDir, error)) return false;
     std::string scriptPath = kivpack::os::JoinPath(installer.temporaryDir, installer.scriptName);
     if (!WriteFileAtomically(scriptPath, text, error)) return false;
-    if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error)) return false;
+    if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error, PlanChecks::LoaderOnly)) return false;
     return true;
 }
 

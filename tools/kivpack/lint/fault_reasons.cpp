@@ -10,6 +10,9 @@
 namespace lint {
 namespace {
 
+// The longest name or text an entry of the loader's tables holds.
+const size_t MaxAtomText = 255;
+
 // A name the installer reads a section under (a [Disk n] of any number).
 bool IsSectionTheInstallerReads(const std::string& name)
 {
@@ -101,9 +104,68 @@ FaultReason MissingKey(const ScriptScan& scan, const std::string& section, const
     return r;
 }
 
+// The line the loader stopped at: the first key of `section` whose line,
+// cut as the loader cuts it into its message, is `messageArg`.
+const ScanKey* FaultyKey(const ScriptScan& scan, const std::string& section, const std::string& messageArg)
+{
+    const ScanSection* s = scan.Find(section);
+    if (!s) return nullptr;
+    for (const ScanKey& k : s->keys)
+        if (k.hasValue && !k.shadowed && (k.name + "=" + k.value).substr(0, PathSize - 1) == messageArg) return &k;
+    return nullptr;
+}
+
+std::string Field(const std::string& text, unsigned n)
+{
+    size_t start = 0;
+    for (; n && start != std::string::npos; --n) {
+        start = text.find(',', start);
+        if (start != std::string::npos) ++start;
+    }
+    if (start == std::string::npos) return std::string();
+    return text.substr(start, text.find(',', start) == std::string::npos ? std::string::npos
+                                                                          : text.find(',', start) - start);
+}
+
+// The first name or text of the line, in the order the loader keeps them in
+// its tables, that is longer than a table entry holds; empty when none is.
+std::string OverlongName(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::vector<std::pair<const char*, std::string>> pieces;
+    if (section.compare(0, 5, "Disk ") == 0) {
+        std::string destination = Field(value, 0);
+        size_t slash = destination.find('\\');
+        pieces = {{"source name", key},
+                  {"destination name", slash == std::string::npos ? key : destination.substr(slash + 1)},
+                  {"description", Field(value, 1)}};
+    } else if (SameName(section, "fonts") || (section.size() > 6 && SameName(section.substr(section.size() - 6), " Fonts"))) {
+        pieces = {{"font file", value}, {"font name", key}};
+    } else if (SameName(section, "Exit List")) {
+        pieces = {{"window class", key}, {"list of titles", value}};
+    } else if (SameName(section, "Old Program Manager Groups")) {
+        pieces = {{"version", key}, {"group name", value}};
+    } else if (SameName(section, "Program Manager Group")) {
+        pieces = {{"item's file name", key}, {"item's title", Field(value, 0)}};
+    } else if (SameName(section, "Delete List")) {
+        pieces = {{"file name", value.substr(value.rfind('\\') + 1)}};
+    } else if (SameName(section, "Target Subdirectories")) {
+        pieces = {{"directory name", value}};
+    }
+    for (const auto& p : pieces)
+        if (p.second.size() > MaxAtomText)
+            return std::string("the ") + p.first + " '" + p.second.substr(0, 20) + "...' is " +
+                   std::to_string(p.second.size()) + " characters; a name or text in the installer's tables holds at "
+                   "most 255";
+    return std::string();
+}
+
 // A value that breaks its grammar: `key` and `value` as the loader saw them.
 std::string BadValue(const std::string& section, const std::string& key, const std::string& value)
 {
+    std::string tooLong = OverlongName(section, key, value);
+    if (!tooLong.empty()) return tooLong;
+    if (SameName(section, "Program Manager Group"))
+        return "a group item needs its title first: the value begins with a comma";
     if (SameName(section, "Basic Information")) {
         if (SameName(key, KeyNames[KeyHelpFileName]))
             return "HelpFileName with a comma needs the source name before it and the installed name after it";
@@ -171,7 +233,13 @@ FaultReason ExplainFault(unsigned dialog)
         std::string line = State.MessageArg;
         size_t equals = line.find('=');
         std::string key = line.substr(0, equals), value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        r.line = scan.LineOf(section, key);
+        // The message cuts a long line; the script has it whole.
+        const ScanKey* k = FaultyKey(scan, section, line);
+        if (k) {
+            key = k->name;
+            value = k->value.substr(0, PathSize - 1);
+        }
+        r.line = k ? k->line : scan.LineOf(section, key);
         r.reason = BadValue(section, key, value);
         break;
     }

@@ -2,11 +2,13 @@
 // as it will be packed (code page 1252), the line and the reason behind a
 // fault, and warnings about what the installer would silently skip.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 #include "tools/kivpack/lint/script_scan.h"
 #include "tools/kivpack/text_encoding.h"
 
+struct PayloadPlan;
 struct ScriptTarget;
 
 namespace lint {
@@ -38,17 +40,54 @@ struct FaultReason {
 };
 FaultReason ExplainFault(unsigned dialog);
 
-struct Warning {
+// A line of the script and what is said about it.
+struct Finding {
     unsigned line;
     std::string text;
 };
-// Everything the installer would read past or cut without a word, in line
-// order, for the current script on `target`.
-std::vector<Warning> ScriptWarnings(const ScriptTarget& target);
+using Warning = Finding;
+
+// Everything the installer would read past or cut without a word, and what
+// it would do that breaks the installation or damages the system, in line
+// order, for the current script on `target`. `withFiles`: the product's
+// source files are looked at too (for the bytes the script installs).
+// `plan`: the script's PayloadPlan when the caller has it, else it is read
+// again.
+std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles = true,
+                                    const PayloadPlan* plan = nullptr);
 
 // Prints the warnings as "file:line: warning: ..." on stderr and a note about
 // the script's encoding on stdout; returns the number of warnings.
-unsigned ReportWarnings(const ScriptTarget& target);
+unsigned ReportWarnings(const ScriptTarget& target, bool withFiles = true, const PayloadPlan* plan = nullptr);
+
+// What the loader lets through but stops the installation: a file line into
+// a directory below Target that no [Target Subdirectories] line creates.
+// Each finding's text is the whole message, "SCRIPT:LINE: [Disk n] LINE: ...".
+std::vector<Finding> InstallationErrors(const PayloadPlan& plan);
+
+// The help file and the source of every file line that kivpack build would
+// not find, each with build's message; an uninstaller line without a source
+// is not missing (build generates its file).
+std::vector<Finding> MissingSources(const PayloadPlan& plan);
+
+// The bytes the installer writes for `plan` on each display class: every
+// file line of that class (appended parts add to their file, lines in the
+// Windows and system directories count too), up to the first disk that
+// holds no file of the class, where the installer stops. `problem` says why
+// the sizes are not known (a source missing, no uninstaller stub).
+struct InstalledBytes {
+    bool known = false;
+    uint64_t display[3] = {0, 0, 0};  // EGA, VGA, 8514
+    std::string problem;
+};
+InstalledBytes CountInstalledBytes(const PayloadPlan& plan);
+
+// The least DiskSpace for `bytes`: the largest of the three classes, or the
+// one of `displayClass` (0 to 2).
+uint64_t DiskSpaceFigure(const InstalledBytes& bytes, int displayClass = -1);
+
+// "an EGA", "a VGA", "an 8514": the display class with its article.
+std::string DisplayWithArticle(unsigned displayClass);
 
 // The exit code of a command that succeeded with `warnings` warnings.
 inline int WarningExit(unsigned warnings, bool strict) { return strict && warnings ? 1 : 0; }

@@ -142,6 +142,12 @@ const ScanKey* ScriptScan::FindKey(const std::string& section, const std::string
     return nullptr;
 }
 
+const ScanKey* ScriptScan::FindGiven(const std::string& section, const std::string& key) const
+{
+    const ScanKey* k = FindKey(section, key);
+    return k && k->hasValue && !k->value.empty() ? k : nullptr;
+}
+
 unsigned ScriptScan::LineOf(const std::string& section, const std::string& key) const
 {
     if (!key.empty())

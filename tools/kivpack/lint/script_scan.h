@@ -33,6 +33,9 @@ struct ScriptScan {
     const ScanSection* Find(const std::string& name) const;
     // The key of that name that the installer reads in that section, or null.
     const ScanKey* FindKey(const std::string& section, const std::string& key) const;
+    // That key when the installer reads a value from it: it has one, and
+    // the value is not empty (the installer takes both alike).
+    const ScanKey* FindGiven(const std::string& section, const std::string& key) const;
     // The line of the key, else of its section's header, else 0.
     unsigned LineOf(const std::string& section, const std::string& key = std::string()) const;
 };

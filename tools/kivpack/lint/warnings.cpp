@@ -1,4 +1,5 @@
-// Warnings: what the installer reads past, leaves out or cuts without a word.
+// Warnings: what the installer reads past, leaves out or cuts without a word;
+// the parts of warning_parts.h add what breaks an installation.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "platform/text.h"
 #include "script/keywords.h"
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/lint/warning_parts.h"
 #include "tools/kivpack/script_reader.h"
 
 namespace lint {
@@ -176,10 +178,7 @@ void CheckKeyList(Collector& out, const ScanSection& s)
 void CheckSkippedKeys(Collector& out, const ScriptScan& scan)
 {
     const std::string basic = "Basic Information";
-    auto given = [&](const std::string& section, const char* key) -> const ScanKey* {
-        const ScanKey* k = scan.FindKey(section, key);
-        return k && k->hasValue && !k->value.empty() ? k : nullptr;
-    };
+    auto given = [&](const std::string& section, const char* key) { return scan.FindGiven(section, key); };
     if (const ScanKey* k = given(basic, "WindowsVersion")) {
         size_t point = k->value.find('.');
         if (point == std::string::npos)
@@ -256,7 +255,7 @@ void CheckCount(Collector& out, const std::vector<const ScanKey*>& rows, size_t 
 
 } // namespace
 
-std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
+std::vector<Warning> ScriptWarnings(const ScriptTarget& target, bool withFiles, const PayloadPlan* given)
 {
     const ScriptSource& source = CurrentScript();
     const ScriptScan& scan = source.scan;
@@ -344,10 +343,6 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
             CheckSized(out, s, BasicKeys, sizeof BasicKeys / sizeof BasicKeys[0]);
         } else if (SameName(s.name, "Run")) {
             CheckSized(out, s, RunKeys, sizeof RunKeys / sizeof RunKeys[0]);
-            for (const ScanKey* k : rows)
-                if (SameName(k->name, "File") || SameName(k->name, "Win31File") || SameName(k->name, "Win95File") ||
-                    SameName(k->name, "WinNTFile"))
-                    notInstalled(*k, k->value, "the program");
         } else if (SameName(s.name, "Delete List")) {
             CheckNumbered(out, s, "File");
         } else if (SameName(s.name, "Target Subdirectories")) {
@@ -390,19 +385,22 @@ std::vector<Warning> ScriptWarnings(const ScriptTarget& target)
         }
     }
     CheckCount(out, fonts, 32, "font");
+    PayloadPlan plan = given ? *given : CurrentPlan();
+    AddDiskSpaceWarnings(out.list, plan, withFiles);
+    AddDamageWarnings(out.list, plan);
     std::stable_sort(out.list.begin(), out.list.end(),
                      [](const Warning& a, const Warning& b) { return a.line < b.line; });
     return out.list;
 }
 
-unsigned ReportWarnings(const ScriptTarget& target)
+unsigned ReportWarnings(const ScriptTarget& target, bool withFiles, const PayloadPlan* plan)
 {
     const ScriptSource& source = CurrentScript();
     if (!source.readable) return 0;
     if (source.conversion.encoding == SourceEncoding::Utf8)
         std::printf("%s: %s text, packed as code page 1252\n", source.path.c_str(),
                     EncodingName(source.conversion.encoding));
-    std::vector<Warning> warnings = ScriptWarnings(target);
+    std::vector<Warning> warnings = ScriptWarnings(target, withFiles, plan);
     for (const Warning& w : warnings)
         std::fprintf(stderr, "%s:%u: warning: %s\n", source.path.c_str(), w.line, TextForTerminal(w.text).c_str());
     return (unsigned)warnings.size();
