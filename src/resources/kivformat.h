@@ -8,6 +8,7 @@
 //  | .rsrc                       |
 //  |   RT_DIALOG   1000 .. 2900  |   dialog templates of the stub
 //  |   RT_STRING   8000 .. 8011  |   texts (blocks 501, 502 of 16 strings)
+//  |   RT_STRING   8015          |   the stub's release (below)
 //  |   RT_STRING  10000 ..       |   optional byte caps of payload resources
 //  |   RT_ICON / RT_GROUP_ICON   |   icon 3000
 //  |   RT_BITMAP   500           |   optional fonts-only picture
@@ -90,6 +91,15 @@
 #define IDS_TASKBAR_SHORTCUTS 8009
 #define IDS_INSTALLING_IN 8010
 #define IDS_DISK_DIR 8011
+// The release of KivInstall that a stub (kivinstall.exe, kivuninst.exe)
+// belongs to and which stub it is, "KivInstall 0.1.0 installer" or
+// "KivInstall 0.1.0 uninstaller", from the project's version at its build.
+// kivpack reads it from the stub before packing and packs only stubs of its
+// own release; packing keeps it, so a packed installer still says which
+// release its stub came from. No program loads it. A version resource
+// (VERSIONINFO) written into a packed installer describes the vendor's
+// product, not the stub, and is never read for this.
+#define IDS_STUB_VERSION 8015
 
 #define KIV_SZDD_HEADER_SIZE 14
 #define KIV_SZDD_MODE_A 0x41

@@ -1,14 +1,12 @@
 // kivpack build: the script, the help file and every payload file, each
 // SZDD-compressed, written as resources of type 256 into a copy of the stub.
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/help_text.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe/pe.h"
@@ -22,8 +20,9 @@
 namespace {
 
 const char Usage[] =
-    "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--bitmap FILE.BMP] [--icon FILE.ICO]\n"
-    "                    [--date YYYY-MM-DD[ HH:MM[:SS]]] [--strict]\n"
+    "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE]\n"
+    "                    [--bitmap FILE.BMP] [--icon FILE.ICO] [--date YYYY-MM-DD[ HH:MM[:SS]]]\n"
+    "                    [--depfile FILE] [--strict]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
@@ -38,7 +37,33 @@ const char Usage[] =
     "(resource 258/1); the installer checks it as it expands. Every installed\n"
     "file is dated with --date, else SOURCE_DATE_EPOCH, else the time of the\n"
     "build; the same inputs and date give the same bytes. --strict: a warning\n"
-    "about the script fails the build.\n";
+    "about the script fails the build. --depfile writes FILE, a make rule of\n"
+    "OUT on every file the build read, for build systems that rebuild when one\n"
+    "changes. The stubs are --stub and --uninstaller-stub, else the files that\n"
+    "$KIVPACK_STUB and $KIVPACK_UNINSTALLER name, else kivinstall.exe and\n"
+    "kivuninst.exe in ../share/kivinstall/ from kivpack's own folder, beside\n"
+    "kivpack, or in the build tree.\n";
+
+// A make rule: `target` depends on every file of `inputs`. Spaces, '#' and
+// '$' are escaped as make and Ninja read them.
+bool WriteDepfile(const std::string& path, const std::string& target, const std::vector<std::string>& inputs,
+                  std::string& error)
+{
+    auto escape = [](const std::string& name) {
+        std::string full = kivpack::os::AbsolutePath(name), out;
+        for (char c : full) {
+            if (c == '\\') c = '/';
+            if (c == ' ' || c == '#') out += '\\';
+            if (c == '$') out += '$';
+            out += c;
+        }
+        return out;
+    };
+    std::string rule = escape(target) + ":";
+    for (const std::string& input : inputs) rule += " \\\n  " + escape(input);
+    rule += "\n";
+    return kivpack::os::WriteWholeFile(path, rule.data(), rule.size(), error);
+}
 
 bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
                 uint16_t language, std::string& error)
@@ -56,7 +81,7 @@ bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<
 
 int RunBuild(int argc, char** argv)
 {
-    std::string script, out, stub, bitmap, icon, date;
+    std::string script, out, stub, uninstallerStub, bitmap, icon, date, depfile;
     bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -68,8 +93,10 @@ int RunBuild(int argc, char** argv)
             date = argv[++i];
         } else if (a == "--strict") {
             strict = true;
-        } else if ((a == "-o" || a == "--stub" || a == "--bitmap" || a == "--icon") && i + 1 < argc) {
-            (a == "-o" ? out : a == "--stub" ? stub : a == "--bitmap" ? bitmap : icon) = argv[++i];
+        } else if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub" || a == "--bitmap" || a == "--icon" ||
+                    a == "--depfile") && i + 1 < argc) {
+            (a == "-o" ? out : a == "--stub" ? stub : a == "--uninstaller-stub" ? uninstallerStub
+             : a == "--bitmap" ? bitmap : a == "--icon" ? icon : depfile) = argv[++i];
         } else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
             return 2;
@@ -92,7 +119,7 @@ int RunBuild(int argc, char** argv)
     if (out.empty()) out = plan.scriptDir + "setup.exe";
     std::string warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    GeneratedUninstaller uninstaller(script, stub);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub);
 
     kivpack::PeImage image;
     std::string stubPath;
@@ -157,6 +184,15 @@ int RunBuild(int argc, char** argv)
     std::vector<uint8_t> packed;
     if (!kivpack::WritePeWithResources(image, resources, packed, error)) return CommandFailed(stubPath + ": " + error);
     if (!WriteFileAtomically(out, packed, error)) return CommandFailed(error);
+    if (!depfile.empty()) {
+        std::vector<std::string> read = {stubPath};
+        for (const Input& input : inputs)
+            if (input.path != uninstaller.GeneratedPath()) read.push_back(input.path);
+        if (!uninstaller.StubUsed().empty()) read.push_back(uninstaller.StubUsed());
+        for (const std::string& extra : {bitmap, icon})
+            if (!extra.empty()) read.push_back(extra);
+        if (!WriteDepfile(depfile, out, read, error)) return CommandFailed(error);
+    }
     std::printf("%s: %zu files packed from %s, %zu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
                 packed.size());
     return 0;

@@ -2,18 +2,15 @@
 // container, with the naming rules of the classic compress and expand tools.
 // Every output is written under a temporary name beside its destination and
 // renamed only when complete, so a failure never leaves a partial file.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "engine/szdd.h"
+#include "platform/text.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/progress.h"
 #include "tools/kivpack/szdd_compress.h"
 
@@ -50,15 +47,6 @@ struct Options {
     std::string out;
     bool hasOut = false;
 };
-
-// The temporary file being written, removed if the process is interrupted.
-char PendingTemporary[4096];
-
-void RemovePendingAndExit(int signal)
-{
-    if (PendingTemporary[0]) unlink(PendingTemporary);
-    _exit(128 + signal);
-}
 
 // 0: parsed; 2: usage error (reported); -1: --help (printed).
 int ParseOptions(int argc, char** argv, const char* help, Options& options)
@@ -97,122 +85,22 @@ int ParseOptions(int argc, char** argv, const char* help, Options& options)
 
 bool IsDirectory(const std::string& path)
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string BaseName(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    kivpack::os::FileStatus st;
+    return kivpack::os::Status(path, st) && st.directory;
 }
 
 // Where the output of `input` goes: the derived `name` beside the input, in
 // the -o directory, or the -o file itself.
 std::string OutputPath(const Options& options, const std::string& input, const std::string& name)
 {
-    if (!options.hasOut) {
-        std::size_t slash = input.find_last_of('/');
-        return slash == std::string::npos ? name : input.substr(0, slash + 1) + name;
-    }
-    if (IsDirectory(options.out)) return options.out + "/" + name;
+    if (!options.hasOut) return kivpack::os::DirectoryOf(input) + name;
+    if (IsDirectory(options.out)) return kivpack::os::JoinPath(options.out, name);
     return options.out;
-}
-
-bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-// An output under construction: a temporary file beside the destination that
-// becomes the destination by Commit, or disappears.
-class PendingOutput {
-public:
-    explicit PendingOutput(std::string destination) : destination_(std::move(destination)) {}
-    ~PendingOutput() { Discard(); }
-
-    bool Open(std::string& error)
-    {
-        temporary_ = destination_ + ".XXXXXX";
-        std::vector<char> name(temporary_.begin(), temporary_.end());
-        name.push_back(0);
-        int fd = mkstemp(name.data());
-        if (fd < 0) {
-            error = destination_ + ": " + std::strerror(errno);
-            temporary_.clear();
-            return false;
-        }
-        temporary_ = name.data();
-        if (temporary_.size() < sizeof PendingTemporary)
-            std::memcpy(PendingTemporary, temporary_.c_str(), temporary_.size() + 1);
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        file_ = fdopen(fd, "wb");
-        if (!file_) {
-            close(fd);
-            error = destination_ + ": " + std::strerror(errno);
-            return false;
-        }
-        return true;
-    }
-
-    FILE* File() { return file_; }
-
-    bool Commit(std::string& error)
-    {
-        int failed = std::ferror(file_);
-        if (std::fclose(file_) != 0) failed = 1;
-        file_ = nullptr;
-        if (failed || std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-            error = destination_ + ": " + (errno ? std::strerror(errno) : "cannot be written");
-            return false;
-        }
-        temporary_.clear();
-        PendingTemporary[0] = 0;
-        return true;
-    }
-
-    void Discard()
-    {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-        if (!temporary_.empty()) unlink(temporary_.c_str());
-        temporary_.clear();
-        PendingTemporary[0] = 0;
-    }
-
-private:
-    std::string destination_;
-    std::string temporary_;
-    FILE* file_ = nullptr;
-};
-
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& error)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    data.clear();
-    unsigned char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
-    bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) {
-        error = path + ": read error";
-        return false;
-    }
-    return true;
 }
 
 bool CompressOne(const Options& options, const std::string& input, std::string& error)
 {
-    std::string base = BaseName(input);
+    std::string base = kivpack::os::BaseName(input);
     unsigned char recorded = 0;
     std::string name = base + ".szdd";
     if (options.rename) {
@@ -224,12 +112,12 @@ bool CompressOne(const Options& options, const std::string& input, std::string& 
         name = base.substr(0, base.size() - 1) + "_";
     }
     std::string output = OutputPath(options, input, name);
-    if (SameFile(input, output)) {
+    if (kivpack::os::SameFile(input, output)) {
         error = input + ": the output would overwrite the input";
         return false;
     }
     std::vector<unsigned char> data, packed;
-    if (!ReadWholeFile(input, data, error)) return false;
+    if (!kivpack::os::ReadWholeFile(input, data, error)) return false;
     ProgressBar bar(base, data.size());
     if (!SzddCompress(data.data(), data.size(), recorded, packed, error,
                       [&](std::size_t done, std::size_t) { bar.Update(done); })) {
@@ -237,13 +125,7 @@ bool CompressOne(const Options& options, const std::string& input, std::string& 
         return false;
     }
     bar.Finish();
-    PendingOutput pending(output);
-    if (!pending.Open(error)) return false;
-    if (std::fwrite(packed.data(), 1, packed.size(), pending.File()) != packed.size()) {
-        error = output + ": " + std::strerror(errno);
-        return false;
-    }
-    return pending.Commit(error);
+    return kivpack::os::WriteWholeFile(output, packed.data(), packed.size(), error);
 }
 
 unsigned ReadFromFile(void* context, unsigned char* buffer, unsigned count)
@@ -266,7 +148,7 @@ const char* ExpandFailure(int status)
 
 bool ExpandOne(const Options& options, const std::string& input, std::string& error)
 {
-    FILE* in = std::fopen(input.c_str(), "rb");
+    FILE* in = kivpack::os::OpenForReading(input);
     if (!in) {
         error = input + ": " + std::strerror(errno);
         return false;
@@ -281,11 +163,11 @@ bool ExpandOne(const Options& options, const std::string& input, std::string& er
         error = input + ": " + ExpandFailure(status);
         return false;
     }
-    std::string base = BaseName(input);
+    std::string base = kivpack::os::BaseName(input);
     std::string name;
     const std::string suffix = ".szdd";
     bool hasSuffix = base.size() > suffix.size() &&
-                     strcasecmp(base.c_str() + base.size() - suffix.size(), suffix.c_str()) == 0;
+                     TextEqualNoCase(base.c_str() + base.size() - suffix.size(), suffix.c_str());
     // A file that is not SZDD is its own expansion: with no other output
     // named, the copy would be the file itself, which is left as it is.
     if (!expander.IsSzdd && !options.hasOut && !hasSuffix) {
@@ -307,15 +189,15 @@ bool ExpandOne(const Options& options, const std::string& input, std::string& er
         name = has ? base.substr(0, base.size() - suffix.size()) : base;
     }
     std::string output = OutputPath(options, input, name);
-    if (SameFile(input, output)) {
+    if (kivpack::os::SameFile(input, output)) {
         error = input + ": the output would overwrite the input";
         return false;
     }
-    PendingOutput pending(output);
+    kivpack::os::OutputFile pending(output);
     if (!pending.Open(error)) return false;
-    struct stat st;
+    kivpack::os::FileStatus st;
     std::uint64_t total = expander.IsSzdd ? expander.ExpandedLength
-                          : fstat(fileno(in), &st) == 0 ? (std::uint64_t)st.st_size : 0;
+                          : kivpack::os::Status(input, st) ? st.size : 0;
     ProgressBar bar(base, total);
     static unsigned char chunk[1 << 16];
     for (;;) {
@@ -325,10 +207,7 @@ bool ExpandOne(const Options& options, const std::string& input, std::string& er
             return false;
         }
         if (n == 0) break;
-        if (std::fwrite(chunk, 1, (std::size_t)n, pending.File()) != (std::size_t)n) {
-            error = output + ": " + std::strerror(errno);
-            return false;
-        }
+        if (!pending.Write(chunk, (std::size_t)n, error)) return false;
         bar.Update(expander.Produced);
     }
     bar.Finish();
@@ -346,8 +225,6 @@ int RunFiles(int argc, char** argv, const char* help,
                      argv[0]);
         return 2;
     }
-    std::signal(SIGINT, RemovePendingAndExit);
-    std::signal(SIGTERM, RemovePendingAndExit);
     int result = 0;
     for (const std::string& file : options.files) {
         std::string error;

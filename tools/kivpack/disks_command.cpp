@@ -1,14 +1,12 @@
 // kivpack disks: a disk-mode set, one folder per installation disk.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/help_text.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/progress.h"
@@ -20,7 +18,7 @@
 namespace {
 
 const char Usage[] =
-    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--strict]\n"
+    "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE] [--strict]\n"
     "\n"
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
@@ -29,7 +27,7 @@ const char Usage[] =
     "compressed help file. SETUP.EXE carries the CRC-32 of every file by disk\n"
     "and name, which the installer checks as it expands them, and the help\n"
     "file's topics as text, as 'kivpack build' does. --strict: a warning about\n"
-    "the script is an error.\n";
+    "the script is an error. The stubs are found as 'kivpack build' finds them.\n";
 
 // `record` gets the CRC-32 of the file as read.
 bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
@@ -55,7 +53,7 @@ bool IsPlainName(const std::string& name)
 
 int RunDisks(int argc, char** argv)
 {
-    std::string script, out, stub;
+    std::string script, out, stub, uninstallerStub;
     bool strict = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -65,8 +63,8 @@ int RunDisks(int argc, char** argv)
         }
         if (a == "--strict")
             strict = true;
-        else if ((a == "-o" || a == "--stub") && i + 1 < argc)
-            (a == "-o" ? out : stub) = argv[++i];
+        else if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub") && i + 1 < argc)
+            (a == "-o" ? out : a == "--stub" ? stub : uninstallerStub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
             return 2;
@@ -98,7 +96,7 @@ int RunDisks(int argc, char** argv)
                                                  "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
-    GeneratedUninstaller uninstaller(script, stub);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
@@ -108,11 +106,9 @@ int RunDisks(int argc, char** argv)
         sources.push_back(path);
     }
 
-    if (mkdir(out.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(out + ": " + std::strerror(errno));
-    for (unsigned d = 1; d <= plan.diskCount; ++d) {
-        std::string dir = out + "/DISK" + std::to_string(d);
-        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return CommandFailed(dir + ": " + std::strerror(errno));
-    }
+    if (!kivpack::os::MakeDirectory(out, error)) return CommandFailed(error);
+    for (unsigned d = 1; d <= plan.diskCount; ++d)
+        if (!kivpack::os::MakeDirectory(out + "/DISK" + std::to_string(d), error)) return CommandFailed(error);
     std::string first = out + "/DISK1/";
     const std::string& text = lint::CurrentScript().packed;
     std::vector<uint8_t> bytes(text.begin(), text.end());

@@ -1,16 +1,13 @@
 // kivpack list and kivpack extract: what a packed installer holds, and its
 // files back out under their destination names.
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include "engine/payload_crc.h"
 #include "engine/szdd.h"
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/script_reader.h"
@@ -47,8 +44,8 @@ struct Installer {
     ~Installer()
     {
         if (temporaryDir.empty()) return;
-        std::remove((temporaryDir + "/" + scriptName).c_str());
-        rmdir(temporaryDir.c_str());
+        kivpack::os::RemoveFile(kivpack::os::JoinPath(temporaryDir, scriptName));
+        kivpack::os::RemoveEmptyDirectory(temporaryDir);
     }
 };
 
@@ -88,7 +85,8 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     std::u16string name;
     std::string ansi;
     if (kivpack::FindString(image.resources, IDS_SCRIPT_FILE_NAME, kivpack::ImageLanguage(image.resources), name) &&
-        kivpack::Utf16ToAnsi(name, ansi) && !ansi.empty() && ansi.find('/') == std::string::npos)
+        kivpack::Utf16ToAnsi(name, ansi) && !ansi.empty() && ansi.find_first_of("/\\:") == std::string::npos &&
+        ansi != "." && ansi != "..")
         installer.scriptName = ansi;
     auto script = installer.payload.find(KIV_SCRIPT_RESOURCE);
     if (script == installer.payload.end()) {
@@ -100,13 +98,8 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
         error = path + ": install script: " + error;
         return false;
     }
-    char pattern[] = "/tmp/kivpack-XXXXXX";
-    if (!mkdtemp(pattern)) {
-        error = "cannot make a temporary directory";
-        return false;
-    }
-    installer.temporaryDir = pattern;
-    std::string scriptPath = installer.temporaryDir + "/" + installer.scriptName;
+    if (!kivpack::os::MakeTemporaryDirectory("kivpack-", installer.temporaryDir, error)) return false;
+    std::string scriptPath = kivpack::os::JoinPath(installer.temporaryDir, installer.scriptName);
     if (!WriteFileAtomically(scriptPath, text, error)) return false;
     if (!PlanPayload(scriptPath, ScriptTarget(), installer.plan, error, PlanChecks::LoaderOnly)) return false;
     return true;
@@ -146,12 +139,12 @@ bool RecordedCrc(const Installer& installer, uint16_t id, unsigned& crc)
     return FindPayloadCrc(installer.crcTable.data(), unsigned(installer.crcTable.size()), id, 0, nullptr, &crc) != 0;
 }
 
-bool MakeParents(const std::string& path)
+// The folders of `relative` below `dir` (which exists or is made).
+bool MakeParents(const std::string& dir, const std::string& relative, std::string& error)
 {
-    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-        std::string dir = path.substr(0, at);
-        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
+    if (!kivpack::os::MakeDirectory(dir, error)) return false;
+    for (size_t at = relative.find('/'); at != std::string::npos; at = relative.find('/', at + 1))
+        if (!kivpack::os::MakeDirectory(dir + "/" + relative.substr(0, at), error)) return false;
     return true;
 }
 
@@ -262,7 +255,7 @@ int RunExtract(int argc, char** argv)
     }
     for (size_t i = 0; i < order.size(); ++i) {
         std::string path = dir + "/" + order[i];
-        if (!MakeParents(path)) return CommandFailed(path + ": cannot create its directory");
+        if (!MakeParents(dir, order[i], error)) return CommandFailed(error);
         if (!WriteFileAtomically(path, wholes[i], error)) return CommandFailed(error);
         std::printf("%s\n", path.c_str());
     }

@@ -1,10 +1,5 @@
 #include "tools/kivpack/payload.h"
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -13,6 +8,7 @@
 #include "script/loader.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
+#include "tools/kivpack/os/os.h"
 #include "ui/dialog_help.h"
 #include "tools/kivpack/script_reader.h"
 
@@ -114,33 +110,10 @@ std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::st
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    return true;
+    return kivpack::os::ReadWholeFile(path, data, error);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, std::string& error)
 {
-    std::string temporary = path + ".kivpack-tmp";
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return kivpack::os::WriteWholeFile(path, data.data(), data.size(), error);
 }

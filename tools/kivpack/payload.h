@@ -54,8 +54,9 @@ std::vector<PayloadFile> ListPayloadFiles(const std::string& script, unsigned di
 // (lint::SourceProblem says which).
 std::string FindSourceFile(const PayloadPlan& plan, unsigned disk, const std::string& name);
 
-// Reads and writes whole files; writing goes to a temporary name that is
-// renamed over `path` only when every byte is written.
+// Reads and writes whole files; writing goes to a temporary file created new
+// beside `path` that is renamed over it only when every byte is written
+// (os::OutputFile).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data, std::string& error);
 

@@ -1,5 +1,5 @@
 #include "tools/kivpack/progress.h"
-#include <unistd.h>
+#include "tools/kivpack/os/os.h"
 #include <cstdio>
 #include <utility>
 
@@ -13,7 +13,7 @@ const std::size_t LabelWidth = 32;
 } // namespace
 
 ProgressBar::ProgressBar(std::string label, std::uint64_t total)
-    : label_(std::move(label)), total_(total), enabled_(isatty(fileno(stderr)) == 1),
+    : label_(std::move(label)), total_(total), enabled_(kivpack::os::IsTerminal(stderr)),
       start_(std::chrono::steady_clock::now()), lastDraw_(start_)
 {
     if (label_.size() > LabelWidth) label_ = "..." + label_.substr(label_.size() - (LabelWidth - 3));

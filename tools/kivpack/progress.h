@@ -1,5 +1,5 @@
 // A progress bar for long work, drawn on standard error only when it is a
-// terminal and only once the work has taken more than a second, so that
+// terminal (a console window on Windows) and only once the work has taken more than a second, so that
 // short runs and redirected output stay quiet.
 #pragma once
 #include <chrono>

@@ -1,4 +1,5 @@
 #include "tools/kivpack/resource_stamp.h"
+#include "tools/kivpack/os/os.h"
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -56,8 +57,7 @@ bool ChooseResourceStamp(const std::string& dateOption, ResourceStamp& stamp, st
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
         char* end = nullptr;
         long long seconds = std::strtoll(epoch, &end, 10);
-        std::time_t when = (std::time_t)seconds;
-        if (!*epoch || *end || !gmtime_r(&when, &t)) {
+        if (!*epoch || *end || !kivpack::os::CalendarTime(seconds, false, t)) {
             error = std::string("SOURCE_DATE_EPOCH '") + epoch + "' is not a number of seconds";
             return false;
         }
@@ -67,8 +67,7 @@ bool ChooseResourceStamp(const std::string& dateOption, ResourceStamp& stamp, st
         }
         return true;
     }
-    std::time_t now = std::time(nullptr);
-    return localtime_r(&now, &t) && FromTm(t, stamp, error);
+    return kivpack::os::CalendarTime(std::time(nullptr), true, t) && FromTm(t, stamp, error);
 }
 
 bool WriteResourceStamp(kivpack::ResourceSet& resources, uint16_t language, const ResourceStamp& stamp,

@@ -1,9 +1,7 @@
 #include "tools/kivpack/script_reader.h"
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include "platform/host/host_platform.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -11,6 +9,7 @@
 #include "script/keywords.h"
 #include "script/loader.h"
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/text_encoding.h"
 
 namespace {
@@ -37,15 +36,10 @@ const char* DialogFormat(unsigned dialog)
 unsigned LoadScript(const std::string& scriptPath, const ScriptTarget& target)
 {
     ResetInstallerState();
-    char full[PATH_MAX];
-    std::string path = scriptPath;
-    if (realpath(scriptPath.c_str(), full))
-        path = full;
-    else if (!path.empty() && path[0] != '/' && getcwd(full, sizeof full))
-        path = std::string(full) + "/" + path;
-    size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string path = kivpack::os::AbsolutePath(scriptPath);
+    std::string dir = kivpack::os::DirectoryOf(path);
+    std::string name = kivpack::os::BaseName(path);
+    if (dir.empty()) dir = "./";
     if (!lint::PrepareScript(scriptPath, path)) return ScriptTextFault;
     HostSetScriptFileName(name.c_str());
     TextCopy(State.SourceDir, sizeof State.SourceDir, dir.c_str());

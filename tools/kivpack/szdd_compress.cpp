@@ -128,10 +128,12 @@ void SzddFindMatches(const unsigned char* data, std::size_t size, std::vector<un
 bool SzddCompress(const unsigned char* data, std::size_t size, unsigned char lastCharacter,
                   std::vector<unsigned char>& out, std::string& error, const SzddProgress& progress)
 {
+#if SIZE_MAX > 0xFFFFFFFFu
     if (size > 0xFFFFFFFFull) {
         error = "too large for the SZDD container (4 GiB at most)";
         return false;
     }
+#endif
     try {
         std::vector<unsigned char> length;
         std::vector<unsigned short> distance;

@@ -1,10 +1,8 @@
 #include "tools/kivpack/text_encoding.h"
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include "platform/host/host_platform.h"
+#include "tools/kivpack/os/os.h"
 
 namespace {
 
@@ -142,16 +140,8 @@ bool ConvertToAnsi(const std::vector<uint8_t>& bytes, std::string& ansi, TextCon
 
 bool ReadTextAsAnsi(const std::string& path, std::string& ansi, TextConversion& info, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
+    std::vector<uint8_t> bytes;
+    if (!kivpack::os::ReadWholeFile(path, bytes, error)) return false;
     if (!ConvertToAnsi(bytes, ansi, info)) {
         error = path + ":" + std::to_string(info.badLine) + ": " + info.problem;
         return false;

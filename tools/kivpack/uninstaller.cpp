@@ -2,11 +2,10 @@
 // file line that asks for one.
 #include "tools/kivpack/uninstaller.h"
 #include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 #include "tools/kivpack/commands.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
@@ -22,40 +21,18 @@ const char Usage[] =
     "(resource 12000, SZDD-compressed). Started from the directory the product\n"
     "was installed in, it removes what the script put there. 'kivpack build' and\n"
     "'kivpack disks' pack it themselves for a file line whose destination is\n"
-    "uninst.exe in Target when no such source file is beside the script.\n";
-
-std::string DirectoryOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-bool LoadUninstallerStub(const std::string& explicitPath, const std::string& installerStub,
-                         kivpack::PeImage& image, std::string& error)
-{
-    std::vector<std::string> candidates;
-    if (!explicitPath.empty()) {
-        candidates.push_back(explicitPath);
-    } else if (const char* env = std::getenv("KIVPACK_UNINSTALLER")) {
-        candidates.push_back(env);
-    } else {
-        const char* installer = std::getenv("KIVPACK_STUB");
-        std::string hint = !installerStub.empty() ? installerStub : installer ? installer : "";
-        if (!hint.empty()) candidates.push_back(DirectoryOf(hint) + "kivuninst.exe");
-        std::string own = KivpackDirectory();
-        candidates.push_back(own + "kivuninst.exe");
-        candidates.push_back(own + "../win32/kivuninst.exe");
-    }
-    std::string used;
-    return ReadStubCandidate(candidates, "kivpack: no uninstaller stub found (give --stub or set KIVPACK_UNINSTALLER)",
-                             image, used, error);
-}
+    "uninst.exe in Target when no such source file is beside the script.\n"
+    "--stub (or --uninstaller-stub, as build and disks call it) names the\n"
+    "uninstaller stub; else $KIVPACK_UNINSTALLER, else kivuninst.exe in\n"
+    "../share/kivinstall/ from kivpack's own folder, beside kivpack, or in the\n"
+    "build tree.\n";
 
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
-                      const std::string& installerStub, std::vector<uint8_t>& out, std::string& error)
+                      const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
+                      std::string& error)
 {
     kivpack::PeImage image;
-    if (!LoadUninstallerStub(explicitStub, installerStub, image, error)) return false;
+    if (!LoadUninstallerStub(explicitStub, installerStub, image, usedStub, error)) return false;
     std::vector<uint8_t> script;
     if (!ReadWholeFile(scriptPath, script, error)) return false;
     kivpack::ResourceSet resources = image.resources;
@@ -71,10 +48,11 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
 
 } // namespace
 
-bool MakeUninstaller(const std::string& scriptPath, const std::string& installerStub, std::vector<uint8_t>& out,
+bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
+                     const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error)
 {
-    return BuildUninstaller(scriptPath, "", installerStub, out, error);
+    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, out, usedStub, error);
 }
 
 bool IsUninstallerLine(const PayloadFile& file)
@@ -87,7 +65,8 @@ bool IsUninstallerLine(const PayloadFile& file)
 
 GeneratedUninstaller::~GeneratedUninstaller()
 {
-    if (!path_.empty()) std::remove(path_.c_str());
+    if (!path_.empty()) kivpack::os::RemoveFile(path_);
+    if (!folder_.empty()) kivpack::os::RemoveEmptyDirectory(folder_);
 }
 
 bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error)
@@ -95,23 +74,12 @@ bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourc
     if (!sourcePath.empty() || !IsUninstallerLine(file)) return true;
     if (path_.empty()) {
         std::vector<uint8_t> bytes;
-        if (!MakeUninstaller(script_, stub_, bytes, error)) return false;
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kivpack-uninst-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back(0);
-        int fd = mkstemp(name.data());
-        if (fd < 0) {
-            error = pattern + ": cannot create a temporary file";
-            return false;
-        }
-        path_ = name.data();
-        bool ok = write(fd, bytes.data(), bytes.size()) == (ssize_t)bytes.size();
-        ok = close(fd) == 0 && ok;
-        if (!ok) {
-            error = path_ + ": cannot write the generated uninstaller";
-            return false;
-        }
+        if (!MakeUninstaller(script_, uninstallerStub_, stub_, bytes, stubUsed_, error)) return false;
+        // A folder of its own, so that the file's name is ours alone.
+        if (!kivpack::os::MakeTemporaryDirectory("kivpack-uninst-", folder_, error)) return false;
+        std::string path = kivpack::os::JoinPath(folder_, "uninst.exe");
+        if (!kivpack::os::WriteWholeFile(path, bytes.data(), bytes.size(), error)) return false;
+        path_ = path;
     }
     std::printf("[%s] %s: the generated uninstaller\n", file.section.c_str(), file.line.c_str());
     sourcePath = path_;
@@ -137,7 +105,7 @@ int RunUninstaller(int argc, char** argv)
             std::fputs(Usage, stdout);
             return 0;
         }
-        if ((a == "-o" || a == "--stub") && i + 1 < argc)
+        if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub") && i + 1 < argc)
             (a == "-o" ? out : stub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
             std::fputs(Usage, stderr);
@@ -154,7 +122,8 @@ int RunUninstaller(int argc, char** argv)
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
-    if (!BuildUninstaller(script, stub, "", bytes, error) || !WriteFileAtomically(out, bytes, error))
+    std::string used;
+    if (!BuildUninstaller(script, stub, "", bytes, used, error) || !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
     return 0;

@@ -7,9 +7,11 @@
 #include "tools/kivpack/payload.h"
 
 // A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD).
-// The stub is $KIVPACK_UNINSTALLER when set, else kivuninst.exe beside
-// `installerStub` (when one was named), beside kivpack or in ../win32/ from it.
-bool MakeUninstaller(const std::string& scriptPath, const std::string& installerStub, std::vector<uint8_t>& out,
+// The stub is `uninstallerStub` when given, else as LoadUninstallerStub
+// finds it (kivuninst.exe beside a named `installerStub` first).
+// `usedStub` names the stub read.
+bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
+                     const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error);
 
 // Whether the file line puts uninst.exe into the target directory (any case).
@@ -19,8 +21,9 @@ bool IsUninstallerLine(const PayloadFile& file);
 // temporary file on first use and deleted when this goes out of scope.
 class GeneratedUninstaller {
 public:
-    GeneratedUninstaller(const std::string& scriptPath, const std::string& installerStub)
-        : script_(scriptPath), stub_(installerStub) {}
+    GeneratedUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
+                         const std::string& installerStub)
+        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub) {}
     ~GeneratedUninstaller();
     GeneratedUninstaller(const GeneratedUninstaller&) = delete;
     GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
@@ -30,9 +33,13 @@ public:
     // `sourcePath` is what the script's directory holds; a vendor's own file
     // is kept. False, with `error`, when the uninstaller cannot be made.
     bool SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error);
+    // The uninstaller stub read; empty when none was needed.
+    const std::string& StubUsed() const { return stubUsed_; }
+    // The temporary file that holds it; empty before it is made.
+    const std::string& GeneratedPath() const { return path_; }
 
 private:
-    std::string script_, stub_, path_;
+    std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
 };
 
 // The warning (empty when none) that a script with an UninstallName but no

@@ -1,8 +1,5 @@
 // File access on the host: the disk, overlaid by in-memory files that tests
 // and fuzzers register under a path name.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <map>
 
@@ -50,9 +47,9 @@ bool ReadHostFile(const char* path, std::string& bytes)
         bytes = memory->second;
         return true;
     }
-    struct stat info;
-    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    FILE* file = std::fopen(path, "rb");
+    kivpack::os::FileStatus info;
+    if (!kivpack::os::Status(path, info) || !info.regular) return false;
+    FILE* file = kivpack::os::OpenForReading(path);
     if (!file) return false;
     char chunk[65536];
     size_t n;
@@ -67,8 +64,11 @@ int FileExists(const char* path)
 {
     if (!path || !*path) return 0;
     if (HostMemoryFileExists(path)) return 1;
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, R_OK) == 0;
+    kivpack::os::FileStatus info;
+    if (!kivpack::os::Status(path, info) || !info.regular) return false;
+    FILE* file = kivpack::os::OpenForReading(path);
+    if (file) std::fclose(file);
+    return file != nullptr;
 }
 
 void DeleteFileQuietly(const char* path)
@@ -78,5 +78,5 @@ void DeleteFileQuietly(const char* path)
         HostRemoveMemoryFile(path);
         return;
     }
-    unlink(path);
+    kivpack::os::RemoveFile(path);
 }

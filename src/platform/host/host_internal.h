@@ -4,6 +4,9 @@
 #include <string>
 
 #include "platform/host/host_platform.h"
+// The files of the host are kivpack's: its seam to the system (a POSIX
+// system or Windows, for kivpack.exe) reads and lists them.
+#include "tools/kivpack/os/os.h"
 
 // The host behaves as a Windows system whose ANSI code page is 1252 (the
 // conversions are in host_platform.h). Text crosses the seam as 8-bit

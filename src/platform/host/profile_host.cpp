@@ -31,7 +31,6 @@
 #include <ctime>
 #include <vector>
 
-#include <sys/stat.h>
 #include "platform/host/host_internal.h"
 #include "platform/platform.h"
 
@@ -138,10 +137,9 @@ Profile ParseProfile(const Wide& text)
     return profile;
 }
 
-bool SameFileVersion(const struct stat& a, const struct stat& b)
+bool SameFileVersion(const kivpack::os::FileStatus& a, const kivpack::os::FileStatus& b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    return a.device == b.device && a.file == b.file && a.size == b.size && a.modifiedNs == b.modifiedNs;
 }
 
 // A change to the file is always seen. A file in memory is read on every
@@ -154,12 +152,12 @@ bool SameFileVersion(const struct stat& a, const struct stat& b)
 const Profile& LoadProfile(const char* file)
 {
     static std::string lastBytes, lastPath;
-    static struct stat lastInfo;
+    static kivpack::os::FileStatus lastInfo;
     static Profile lastProfile;
     static bool haveLast = false, lastSettled = false;
     static const Profile none;
-    struct stat info;
-    bool onDisk = file && !HostMemoryFileExists(file) && stat(file, &info) == 0 && S_ISREG(info.st_mode);
+    kivpack::os::FileStatus info;
+    bool onDisk = file && !HostMemoryFileExists(file) && kivpack::os::Status(file, info) && info.regular;
     if (onDisk && lastSettled && lastPath == file && SameFileVersion(info, lastInfo)) return lastProfile;
     std::string bytes;
     if (!ReadHostFile(file, bytes)) return none;
@@ -169,7 +167,7 @@ const Profile& LoadProfile(const char* file)
         haveLast = true;
     }
     lastPath = onDisk ? file : "";
-    lastSettled = onDisk && time(nullptr) - info.st_mtim.tv_sec >= 2;
+    lastSettled = onDisk && time(nullptr) - info.modifiedNs / 1000000000 >= 2;
     if (onDisk) lastInfo = info;
     return lastProfile;
 }

@@ -1,13 +1,11 @@
 // kivpack helpfile: compile help source into a WinHelp file, dump a help
 // file's topics, or write a starting source.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
-#include <unistd.h>
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/help/help_file.h"
+#include "tools/kivpack/os/os.h"
 #include "tools/kivpack/text_encoding.h"
 
 namespace {
@@ -34,23 +32,17 @@ const char HelpfileHelp[] =
 
 bool ReadWhole(const std::string& path, std::string& data)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!kivpack::os::ReadWholeFile(path, bytes, error)) return false;
+    data.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
-// Writes under a temporary name and renames, so no partial output is left.
-bool WriteWhole(const std::string& path, const void* data, size_t size)
+int WriteWhole(const std::string& path, const void* data, size_t size)
 {
-    std::string temporary = path + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    std::remove(temporary.c_str());
-    return false;
+    std::string error;
+    return kivpack::os::WriteWholeFile(path, data, size, error) ? 0 : CommandFailed(error);
 }
 
 int Usage(const char* what)
@@ -109,7 +101,7 @@ int RunHelpfile(int argc, char** argv)
     if (tmpl) {
         std::string text = kivpack::help::HelpTemplateSource();
         if (!hasOut) return std::fputs(text.c_str(), stdout) < 0;
-        return WriteWhole(out, text.data(), text.size()) ? 0 : CommandFailed(out + ": cannot be written");
+        return WriteWhole(out, text.data(), text.size());
     }
     if (!hasOut) return Usage("the help file to write is missing (-o OUT.HLP)");
     // A source saved as UTF-8, as Linux editors write it, is compiled as the
@@ -124,5 +116,5 @@ int RunHelpfile(int argc, char** argv)
         for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
         return 1;
     }
-    return WriteWhole(out, file.data(), file.size()) ? 0 : CommandFailed(out + ": cannot be written");
+    return WriteWhole(out, file.data(), file.size());
 }

@@ -2,7 +2,7 @@
 // directories that nothing creates, sources that are not there, disks at
 // which the copying stops, and a DiskSpace below what the script installs.
 #include <algorithm>
-#include <sys/stat.h>
+#include "tools/kivpack/os/os.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "script/installer_state.h"
@@ -167,14 +167,14 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
     std::vector<uint64_t> sizes;
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
-        struct stat st;
-        if (!path.empty() && stat(path.c_str(), &st) == 0) {
-            sizes.push_back((uint64_t)st.st_size);
+        kivpack::os::FileStatus st;
+        if (!path.empty() && kivpack::os::Status(path, st)) {
+            sizes.push_back(st.size);
         } else if (path.empty() && IsUninstallerLine(f)) {
             if (!uninstaller) {
                 std::vector<uint8_t> image;
-                std::string error;
-                if (!MakeUninstaller(plan.scriptPath, "", image, error)) {
+                std::string error, stub;
+                if (!MakeUninstaller(plan.scriptPath, "", "", image, stub, error)) {
                     bytes.problem = error;
                     return bytes;
                 }

@@ -1,28 +1,44 @@
 #include "tools/kivpack/lint/source_lookup.h"
-#include <dirent.h>
 #include <map>
-#include <sys/stat.h>
 #include "tools/kivpack/lint/script_lint.h"
+#include "tools/kivpack/os/os.h"
 
 namespace lint {
 namespace {
 
-// The regular files of a folder, read once per run.
-const std::vector<std::string>& FolderFiles(const std::string& folder)
+struct FolderEntry {
+    std::string name;
+    bool directory;
+};
+
+// The files and folders of a folder, read once per run.
+const std::vector<FolderEntry>& FolderEntries(const std::string& folder)
 {
-    static std::map<std::string, std::vector<std::string>> cache;
+    static std::map<std::string, std::vector<FolderEntry>> cache;
     auto found = cache.find(folder);
     if (found != cache.end()) return found->second;
-    std::vector<std::string>& files = cache[folder];
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            struct stat st;
-            std::string name = entry->d_name;
-            if (stat((folder + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back(name);
-        }
-        closedir(dir);
-    }
-    return files;
+    std::vector<FolderEntry>& list = cache[folder];
+    std::vector<kivpack::os::DirectoryEntry> entries;
+    std::string error;
+    if (kivpack::os::ListDirectory(folder, entries, error))
+        for (const kivpack::os::DirectoryEntry& e : entries)
+            if (e.status.regular || e.status.directory) list.push_back({e.name, e.status.directory});
+    return list;
+}
+
+// The names of `name` split at its backslashes: a path below a folder, as a
+// source name may give one. Empty when a part is empty, "." or "..".
+std::vector<std::string> PathParts(const std::string& name)
+{
+    std::vector<std::string> parts(1);
+    for (char c : name)
+        if (c == '\\')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    for (const std::string& p : parts)
+        if (p.empty() || p == "." || p == "..") return {};
+    return parts;
 }
 
 std::string List(const std::vector<std::string>& folders)
@@ -46,29 +62,39 @@ std::vector<std::string> SourceFolders(const std::string& scriptDir, unsigned di
 SourceLookup LocateSource(const std::vector<std::string>& folders, const std::string& name)
 {
     SourceLookup result;
-    if (name.empty() || name.find('/') != std::string::npos) {
+    std::vector<std::string> parts = PathParts(name);
+    if (parts.empty() || name.find('/') != std::string::npos) {
         result.problem = "the source name '" + name + "' is not a plain file name";
         return result;
     }
     std::vector<std::string> all;
-    for (const std::string& folder : folders) {
-        std::vector<std::string> matches;
-        for (const std::string& file : FolderFiles(folder)) {
-            if (SameName(file, name)) matches.push_back(file);
-            all.push_back(file);
-        }
-        if (matches.size() > 1) {
-            result.problem = "'" + matches[0] + "' and '" + matches[1] + "' in " + folder +
-                             " differ only in letter case, which Windows cannot tell apart; keep one of them";
-            return result;
-        }
-        if (matches.size() == 1) {
-            result.path = folder + matches[0];
-            return result;
+    for (const std::string& top : folders) {
+        // Each part is found in the folder the parts before it lead to; all
+        // but the last are folders.
+        std::string folder = top;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            bool last = i + 1 == parts.size();
+            std::vector<std::string> matches;
+            for (const FolderEntry& e : FolderEntries(folder)) {
+                if (e.directory != !last) continue;
+                if (SameName(e.name, parts[i])) matches.push_back(e.name);
+                if (last) all.push_back(e.name);
+            }
+            if (matches.size() > 1) {
+                result.problem = "'" + matches[0] + "' and '" + matches[1] + "' in " + folder +
+                                 " differ only in letter case, which Windows cannot tell apart; keep one of them";
+                return result;
+            }
+            if (matches.empty()) break;
+            folder += matches[0] + (last ? "" : "/");
+            if (last) {
+                result.path = folder;
+                return result;
+            }
         }
     }
     result.problem = "the source file '" + name + "' is in none of the folders searched: " + List(folders);
-    std::string hint = DidYouMean(name, all);
+    std::string hint = DidYouMean(parts.back(), all);
     if (!hint.empty()) result.problem += "; " + hint;
     return result;
 }

@@ -12,8 +12,10 @@ struct SourceLookup {
 };
 
 // Looks for `name` in each of `folders` (each ending in '/') in turn. A name
-// that matches two files of one folder, differing only in case, is a
-// problem, not a guess.
+// may hold backslashes: a path below the folder ("BIN\\APP.EXE"), each part
+// found as Windows would find it; "." and ".." parts are refused. A name that
+// matches two files of one folder, differing only in case, is a problem, not
+// a guess.
 SourceLookup LocateSource(const std::vector<std::string>& folders, const std::string& name);
 
 // The folders searched for a file of disk `disk` (0: the help file) of the

@@ -1,0 +1,210 @@
+// The seam on Linux and other POSIX systems.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include "tools/kivpack/os/os.h"
+#include "tools/kivpack/os/os_internal.h"
+
+namespace kivpack {
+namespace os {
+namespace {
+
+// The temporaries being written, which the signal handler removes.
+PendingList<char, PATH_MAX> Pending;
+
+void RemovePendingAndDie(int signal)
+{
+    Pending.RemoveAll([](const char* path) { unlink(path); });
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+int ClaimSlot(const std::string& path)
+{
+    static std::atomic<bool> handlersInstalled{false};
+    if (!handlersInstalled.exchange(true))
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, RemovePendingAndDie);
+    return Pending.Claim(path);
+}
+
+void Fill(const struct stat& st, FileStatus& status)
+{
+    status.regular = S_ISREG(st.st_mode);
+    status.directory = S_ISDIR(st.st_mode);
+    status.size = (std::uint64_t)st.st_size;
+    status.modifiedNs = (std::int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+    status.device = (std::uint64_t)st.st_dev;
+    status.file = (std::uint64_t)st.st_ino;
+}
+
+} // namespace
+
+bool IsSeparator(char c) { return c == '/'; }
+bool IsAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+std::string AbsolutePath(const std::string& path)
+{
+    char full[PATH_MAX];
+    if (realpath(path.c_str(), full)) return full;
+    if (!path.empty() && !IsAbsolute(path) && getcwd(full, sizeof full)) return JoinPath(full, path);
+    return path;
+}
+
+std::string ExecutableDirectory()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "./";
+    path[n] = 0;
+    return DirectoryOf(path);
+}
+
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool CalendarTime(std::int64_t seconds, bool local, std::tm& out)
+{
+    std::time_t when = (std::time_t)seconds;
+    if ((std::int64_t)when != seconds) return false;
+    return local ? localtime_r(&when, &out) != nullptr : gmtime_r(&when, &out) != nullptr;
+}
+
+bool Status(const std::string& path, FileStatus& status)
+{
+    status = FileStatus();
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return false;
+    status.link = S_ISLNK(st.st_mode);
+    if (status.link && stat(path.c_str(), &st) != 0) return true;  // a dangling link: only `link`
+    Fill(st, status);
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entries, std::string& error)
+{
+    entries.clear();
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) {
+        error = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    while (dirent* e = readdir(dir)) {
+        DirectoryEntry entry;
+        entry.name = e->d_name;
+        if (entry.name == "." || entry.name == "..") continue;
+        Status(JoinPath(folder, entry.name), entry.status);
+        entries.push_back(entry);
+    }
+    closedir(dir);
+    return true;
+}
+
+bool MakeDirectory(const std::string& path, std::string& error)
+{
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    FileStatus st;
+    if (errno == EEXIST && Status(path, st) && st.directory) return true;
+    error = path + ": " + std::strerror(errno);
+    return false;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveEmptyDirectory(const std::string& path) { return rmdir(path.c_str()) == 0; }
+
+bool MakeTemporaryDirectory(const char* prefix, std::string& path, std::string& error)
+{
+    std::string base = Environment("TMPDIR");
+    std::vector<char> name;
+    for (const std::string& folder : {base, std::string("/tmp")}) {
+        if (folder.empty()) continue;
+        std::string pattern = JoinPath(folder, std::string(prefix) + "XXXXXX");
+        name.assign(pattern.begin(), pattern.end());
+        name.push_back(0);
+        if (mkdtemp(name.data())) {
+            path = name.data();
+            return true;
+        }
+    }
+    error = std::string("cannot make a temporary folder: ") + std::strerror(errno);
+    return false;
+}
+
+FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+void ForgetTemporary(int& slot) { Pending.Release(slot); }
+
+bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bool& exists, std::string& reason)
+{
+    // The mode is that of any new file; the umask applies. It is listed for
+    // the signal handler only once it is ours.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    handle = fd;
+    slot = ClaimSlot(path);
+    return true;
+}
+
+bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written, std::string& reason)
+{
+    ssize_t n;
+    do n = write((int)handle, data, size);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        reason = std::strerror(n < 0 ? errno : ENOSPC);
+        return false;
+    }
+    written = (std::size_t)n;
+    return true;
+}
+
+bool CloseFile(std::intptr_t handle, std::string& reason)
+{
+    if (close((int)handle) == 0) return true;
+    reason = std::strerror(errno);
+    return false;
+}
+
+bool RenameOver(const std::string& from, const std::string& to, std::string& reason)
+{
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    reason = std::strerror(errno);
+    return false;
+}
+
+void RemoveTemporary(const std::string& path, int& slot)
+{
+    unlink(path.c_str());
+    ForgetTemporary(slot);
+}
+
+bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+void PrepareProcess(int argc, char** argv, std::vector<std::string>& arguments)
+{
+    arguments.assign(argv, argv + argc);
+}
+
+} // namespace os
+} // namespace kivpack
