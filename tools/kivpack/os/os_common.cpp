@@ -86,6 +86,44 @@ bool OutputFile::Write(const void* data, std::size_t size, std::string& error)
     return true;
 }
 
+bool OutputFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size, std::string& error)
+{
+    const char* at = static_cast<const char*>(data);
+    while (handle_ != -1 && size > 0) {
+        std::size_t done = 0;
+        std::string reason;
+        if (!WriteSomeAt(handle_, offset, at, size, done, reason)) {
+            error = target_ + ": " + reason;
+            failed_ = true;
+            Discard();
+            return false;
+        }
+        at += done;
+        offset += done;
+        size -= done;
+    }
+    if (handle_ == -1) error = target_ + ": not open for writing";
+    return handle_ != -1;
+}
+
+bool OutputFile::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::string& error) const
+{
+    char* at = static_cast<char*>(data);
+    while (handle_ != -1 && size > 0) {
+        std::size_t done = 0;
+        std::string reason = "shorter than what was written";
+        if (!ReadSomeAt(handle_, offset, at, size, done, reason) || done == 0) {
+            error = target_ + ": reading back a temporary: " + reason;
+            return false;
+        }
+        at += done;
+        offset += done;
+        size -= done;
+    }
+    if (handle_ == -1) error = target_ + ": not open";
+    return handle_ != -1;
+}
+
 bool OutputFile::Commit(std::string& error)
 {
     if (handle_ == -1) {
