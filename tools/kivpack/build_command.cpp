@@ -106,27 +106,6 @@ private:
     kivpack::os::OutputFile& file_;
 };
 
-std::string Grouped(uint64_t n)
-{
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
-// The refusal of a product too large for one installer, with its figures.
-std::string TooLarge(const std::string& out, size_t files, uint64_t expanded, uint64_t imageAtLeast, bool sure)
-{
-    return "kivpack build: " + out + ": too large for one installer: its " + std::to_string(files) +
-           " files of " + Grouped(expanded) + " bytes make an image of " + (sure ? "at least " : "more than ") +
-           Grouped(imageAtLeast) + " bytes, and Windows loads an installer of at most " +
-           Grouped(kivpack::kMaxLoadableImage) +
-           " bytes in every case.\nLay the product out on disks with 'kivpack disks', or pack fewer files"
-           " in each installer.";
-}
-
 } // namespace
 
 int RunBuild(int argc, char** argv)
@@ -260,14 +239,14 @@ int RunBuild(int argc, char** argv)
         smallest += SzddSmallestSize(job.size);
     }
     if (base + smallest > kivpack::kMaxLoadableImage)
-        return CommandFailed(TooLarge(out, plan.files.size(), expanded, base + smallest, true));
+        return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
 
     // While the files are compressed: the bytes written so far, and the
     // least the rest can take.
     std::atomic<uint64_t> packedSoFar(0);
     uint64_t doneExact = 0, restSmallest = smallest;
     auto overLimit = [&](uint64_t atLeast, std::string& e) {
-        e = TooLarge(out, plan.files.size(), expanded, atLeast, false);
+        e = TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, atLeast, false);
         return false;
     };
     PackHooks hooks;
@@ -305,7 +284,7 @@ int RunBuild(int argc, char** argv)
     if (!kivpack::LayOutResourceTree(resources, 0, head, dataAt, treeSize, error))
         return CommandFailed(stubPath + ": " + error);
     if (kivpack::ResourceSectionRva(image) + treeSize > kivpack::kMaxLoadableImage)
-        return CommandFailed(TooLarge(out, plan.files.size(), expanded, kivpack::ResourceSectionRva(image) + treeSize,
+        return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, kivpack::ResourceSectionRva(image) + treeSize,
                                       true));
 
     kivpack::os::OutputFile packed(out);

@@ -10,6 +10,10 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/help_text.h"
+#include "tools/kivpack/os/os.h"
+#include "tools/kivpack/packing.h"
+#include "tools/kivpack/pe/pe.h"
+#include "tools/kivpack/szdd_compress.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/text_encoding.h"
@@ -180,6 +184,21 @@ int RunCheck(int argc, char** argv)
     if (planned && withFiles) {
         HelpFileReport help = InspectHelpFile(plan);
         if (help.found) PrintHelpWarnings(help);
+        // The image of 'kivpack build': the least its files can take.
+        uint64_t expanded = 0, smallest = 0;
+        kivpack::os::FileStatus status;
+        for (const PayloadFile& f : plan.files) {
+            std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+            if (path.empty() || !kivpack::os::Status(path, status)) continue;
+            expanded += status.size;
+            smallest += SzddSmallestSize(status.size);
+        }
+        if (smallest > kivpack::kMaxLoadableImage) {
+            std::fprintf(stderr, "%s\n",
+                         TooLargeForOneInstaller(std::string(script) + ": warning: 'kivpack build' would refuse it",
+                                                 plan.files.size(), expanded, smallest, true).c_str());
+            ++warnings;
+        }
     }
     return failed ? 1 : lint::WarningExit(warnings, strict);
 }

@@ -8,7 +8,9 @@
 #include <mutex>
 #include <thread>
 #include "engine/payload_crc.h"
+#include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/os/os.h"
+#include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/progress.h"
 #include "tools/kivpack/szdd_compress.h"
 
@@ -181,4 +183,15 @@ bool PackAll(std::vector<PackJob>& jobs, unsigned threads, const PackHooks& hook
         return false;
     }
     return true;
+}
+
+std::string TooLargeForOneInstaller(const std::string& what, size_t files, uint64_t expanded, uint64_t atLeast,
+                                    bool sure)
+{
+    return what + ": too large for one installer: its " + std::to_string(files) + " files of " +
+           lint::Grouped(expanded) + " bytes make an image of " + (sure ? "at least " : "more than ") +
+           lint::Grouped(atLeast) + " bytes, and Windows loads an installer of at most " +
+           lint::Grouped(kivpack::kMaxLoadableImage) +
+           " bytes in every case.\nLay the product out on disks with 'kivpack disks', or pack fewer files"
+           " in each installer.";
 }

@@ -47,3 +47,10 @@ bool MeasureJobs(std::vector<PackJob>& jobs, std::string& error);
 // that does not hold `size` bytes as it is read (it changed since) fails.
 bool PackAll(std::vector<PackJob>& jobs, unsigned threads, const PackHooks& hooks, ProgressBar& bar,
              std::string& error);
+
+// The refusal of a product too large for one installer, `what` first, with
+// its figures (`files` files of `expanded` bytes make an image of at least
+// `atLeast` bytes, or more, when `sure` is false and compression is not
+// done) and what to do instead.
+std::string TooLargeForOneInstaller(const std::string& what, size_t files, uint64_t expanded, uint64_t atLeast,
+                                    bool sure);
