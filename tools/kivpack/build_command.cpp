@@ -234,9 +234,10 @@ int RunBuild(int argc, char** argv)
     if (!kivpack::LayOutResourceTree(resources, 0, head, dataAt, treeSize, error))
         return CommandFailed(stubPath + ": " + error);
     const uint64_t base = kivpack::ResourceSectionRva(image) + treeSize;
-    for (const PackJob& job : jobs) {
-        expanded += job.size;
-        smallest += SzddSmallestSize(job.size);
+    // The figures the refusal gives are those of the product's files.
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (i >= 2) expanded += jobs[i].size;
+        smallest += SzddSmallestSize(jobs[i].size);
     }
     if (base + smallest > kivpack::kMaxLoadableImage)
         return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
@@ -271,7 +272,7 @@ int RunBuild(int argc, char** argv)
             return overLimit(base + doneExact + restSmallest, e);
         return true;
     };
-    ProgressBar bar("packing", expanded);
+    ProgressBar bar("packing", expanded + jobs[0].size + jobs[1].size);
     if (!PackAll(jobs, threads, hooks, bar, error)) return CommandFailed(error);
     bar.Finish();
 

@@ -140,10 +140,12 @@ uint64_t ResourceSectionRva(const PeImage& image);
 // From Vista on, system DLLs are placed at random between 0x50000000 and
 // 0x78000000, ntdll among them, the same in every process, so the image must
 // end below 0x50000000 wherever they fall: 0x4FC00000 bytes from 0x400000.
-// Under Wine, which keeps its own libraries high as well, an image of that
-// size loads too. 1 GiB keeps a quarter of that room free for what may be
-// loaded low in a process (injected DLLs, a shell extension, an IME) and
-// for the stack and heaps placed after the image is mapped.
+// Wine keeps its own libraries higher still: the stub with a SizeOfImage of
+// 0x7A000000 starts there as Windows 95, XP and 10 alike, so Wine shows no
+// limit below the systems' own. 1 GiB keeps a fifth of the room that every
+// system leaves free for what may be loaded low in a process (injected DLLs,
+// a shell extension, an IME) and for the stack and heaps placed after the
+// image is mapped.
 constexpr uint64_t kMaxLoadableImage = 0x40000000;
 
 // The same, written to `sink` as it is made, so that resource data from a
