@@ -175,6 +175,17 @@ make helpcount.exe 'A.TXT=Target\n' --payload 12002 benign.txt --raw 257 1 helpt
     grep -q 'it declares 4294967295 topics' helpcount.out && ok "list counts the help topics that lie whole" ||
     fail "help count: $(cat helpcount.out)"
 
+# --- smaller things: a failed build's words, the help file as UTF-8 -------------
+printf 'UNINST.EXE=Target,Uninstaller\nNOWHERE.TXT=Target\n' >>product/INSTALL.INI
+"$kivpack" build product/INSTALL.INI -o never.exe --stub "$stub" --uninstaller-stub "${KIV_WIN32_DIR:-}/kivuninst.exe" \
+    >never.out 2>never.err
+[ $? -eq 1 ] && grep -q "NOWHERE.TXT" never.err && ! grep -q "generated uninstaller" never.out && [ ! -e never.exe ] &&
+    ok "a failed build does not claim the generated uninstaller" || fail "failed build: $(cat never.out never.err)"
+printf '%% Caf\303\251 help\n# 3904 \303\200 propos\nD\303\251j\303\240 vu.\n' >accents.txt
+"$kivpack" helpfile accents.txt -o accents.hlp >/dev/null 2>&1 && "$kivpack" helpfile --dump accents.hlp >dump.out 2>&1 &&
+    grep -q '^% Café help$' dump.out && grep -q '^# 3904 À propos$' dump.out && grep -q '^Déjà vu\.$' dump.out &&
+    ok "helpfile --dump prints code page 1252 as UTF-8" || fail "dump: $(cat dump.out)"
+
 # --- under Wine: the two-faced installer installs by the user's language ----------
 # FindResourceA, as the installer calls it for a payload: neutral, then the
 # user's language, then the first.
