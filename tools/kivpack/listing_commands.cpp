@@ -393,7 +393,7 @@ int RunList(int argc, char** argv)
     Installer installer;
     std::string error;
     bool diskMode = false;
-    if (!OpenInstaller(argv[1], installer, error, &diskMode)) return CommandFailed(TextForTerminal(error, true));
+    if (!OpenInstaller(argv[1], installer, error, &diskMode)) return CommandFailed(error);
     if (diskMode) {
         ListDiskMode(installer);
         ListHelpText(installer);
@@ -456,12 +456,12 @@ int RunExtract(int argc, char** argv)
         size_t dot = base.rfind('.');
         if (dot != std::string::npos && dot > 0) base.resize(dot);
         if (base.empty() || base[0] == '.' || base == exe)
-            return CommandFailed(TextForTerminal(exe + ": no directory can be named for it; name one with -d"));
+            return CommandFailed(exe + ": no directory can be named for it; name one with -d");
         dir = base;
     }
     Installer installer;
     std::string error;
-    if (!OpenInstaller(exe, installer, error)) return CommandFailed(TextForTerminal(error, true));
+    if (!OpenInstaller(exe, installer, error)) return CommandFailed(error);
 
     // Every output and its parts, in the order the installer writes them.
     Extraction plan;
@@ -478,13 +478,13 @@ int RunExtract(int argc, char** argv)
     }
     std::string clash = plan.Clash();
     if (!clash.empty())
-        return CommandFailed(TextForTerminal(exe + ": '" + clash + "' would be both a file and a folder"));
+        return CommandFailed(exe + ": '" + clash + "' would be both a file and a folder");
 
     // Every part expands, to its recorded checksum.
     for (const Output& out : plan.outputs)
         for (uint16_t id : out.parts) {
             const kivpack::InstallerPayload* payload = installer.Payload(id);
-            std::string what = TextForTerminal(exe + ": resource " + std::to_string(id) + " (" + Describe(installer, id) + ")");
+            std::string what = exe + ": " + TextForTerminal("resource " + std::to_string(id) + " (" + Describe(installer, id) + ")");
             if (!payload) return CommandFailed(what + ": missing");
             Sink nowhere;
             uint32_t crc;
@@ -500,27 +500,26 @@ int RunExtract(int argc, char** argv)
 
     // What is in the way: a link or a file where a folder goes, a file that
     // is there already, a folder where a file goes.
-    std::string shownDir = TextForTerminal(dir);
     Found top = Look(dir);
     if (!named && top != Found::Nothing && !(force && top == Found::Folder))
-        return CommandFailed(shownDir + ": exists already; name the directory to write into with -d, or give --force");
+        return CommandFailed(dir + ": exists already; name the directory to write into with -d, or give --force");
     if (top != Found::Nothing && top != Found::Folder && !(named && top == Found::Link && Look(dir + "/.") == Found::Folder))
-        return CommandFailed(shownDir + ": not a directory");
+        return CommandFailed(dir + ": not a directory");
     for (const std::string& folder : plan.folders) {
         std::string path = kivpack::os::JoinPath(dir, folder);
         Found f = Look(path);
-        if (f == Found::Link) return CommandFailed(TextForTerminal(path) + ": a symbolic link; extract enters none");
+        if (f == Found::Link) return CommandFailed(path + ": a symbolic link; extract enters none");
         if (f != Found::Nothing && f != Found::Folder)
-            return CommandFailed(TextForTerminal(path) + ": not a folder, and a folder goes there");
+            return CommandFailed(path + ": not a folder, and a folder goes there");
     }
     std::vector<bool> existed;
     for (const Output& out : plan.outputs) {
         std::string path = kivpack::os::JoinPath(dir, out.relative);
         Found f = Look(path);
         if (f == Found::Folder || f == Found::Other)
-            return CommandFailed(TextForTerminal(path) + ": not a file, and a file goes there");
+            return CommandFailed(path + ": not a file, and a file goes there");
         if (f != Found::Nothing && !force)
-            return CommandFailed(TextForTerminal(path) + ": exists already; give --force to replace it");
+            return CommandFailed(path + ": exists already; give --force to replace it");
         existed.push_back(f != Found::Nothing);
     }
 
@@ -541,23 +540,23 @@ int RunExtract(int argc, char** argv)
     };
     // A directory named for the installer is one this run makes, so that
     // nobody else's folder of that name is written into.
-    if (!enter(dir, named, !named && !force)) return CommandFailed(TextForTerminal(error, true));
+    if (!enter(dir, named, !named && !force)) return CommandFailed(error);
     for (const std::string& folder : plan.folders)
-        if (!enter(kivpack::os::JoinPath(dir, folder), false, false)) return CommandFailed(TextForTerminal(error, true));
+        if (!enter(kivpack::os::JoinPath(dir, folder), false, false)) return CommandFailed(error);
     for (size_t i = 0; i < plan.outputs.size(); ++i) {
         const Output& out = plan.outputs[i];
         std::string path = kivpack::os::JoinPath(dir, out.relative);
         kivpack::os::OutputFile file(path);
-        if (!file.Open(error)) return CommandFailed(TextForTerminal(error, true));
+        if (!file.Open(error)) return CommandFailed(error);
         for (uint16_t id : out.parts) {
             Sink sink;
             sink.file = &file;
             uint32_t crc;
             uint64_t length;
             if (!ExpandPayload(*installer.Payload(id), sink, crc, length, error))
-                return CommandFailed(TextForTerminal(path + ": " + error));
+                return CommandFailed(path + ": " + error);
         }
-        if (!file.Commit(error)) return CommandFailed(TextForTerminal(error, true));
+        if (!file.Commit(error)) return CommandFailed(error);
         if (!existed[i]) made.files.push_back(path);
         std::printf("%s\n", TextForTerminal(path).c_str());
     }
