@@ -9,6 +9,7 @@
 # installer with a payload in two languages installs different bytes for
 # users of different languages, which is why list refuses it.
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 
 kivpack="${KIV_HOST_DIR:-}/kivpack"
 tool="${KIV_HOST_DIR:-}/pe_write_tool"
@@ -22,12 +23,8 @@ cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
 cd "$work" || exit 1
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-ok() { echo "ok: $*"; }
+KIV_WORK=$work
+source "$here/lib_checks.sh"
 
 basic='[Basic Information]
 HelpFileName=P.HLP
@@ -50,7 +47,7 @@ make() {
     printf '%s\n[Disk 1]\nDiskName=D\n' "$basic" >"$out.ini"
     printf "$lines" >>"$out.ini"
     "$tool" "$stub" "$out" --payload 12000 "$out.ini" --payload 12001 help.hlp "$@" >/dev/null ||
-        fail "pe_write_tool could not make $out"
+        kiv_fail "pe_write_tool could not make $out"
 }
 
 # controls FILE: the control characters in FILE other than its line ends.
@@ -67,15 +64,15 @@ refused() {
     local rc=$?
     after=$(find . -not -name "$name.*" | sort)
     if [ "$rc" -ne 1 ]; then
-        fail "$name: exit code $rc, expected 1: $(cat "$name.err")"
+        kiv_fail "$name: exit code $rc, expected 1: $(cat "$name.err")"
     elif ! grep -qF -- "$text" "$name.err"; then
-        fail "$name: message '$(cat "$name.err")' lacks '$text'"
+        kiv_fail "$name: message '$(cat "$name.err")' lacks '$text'"
     elif [ -n "$(controls "$name.out")$(controls "$name.err")" ]; then
-        fail "$name: a control character reaches the terminal"
+        kiv_fail "$name: a control character reaches the terminal"
     elif [ "$before" != "$after" ]; then
-        fail "$name: the run changed the directory: $(diff <(echo "$before") <(echo "$after") | tr '\n' ' ')"
+        kiv_fail "$name: the run changed the directory: $(diff <(echo "$before") <(echo "$after") | tr '\n' ' ')"
     else
-        ok "$name"
+        kiv_pass "$name"
     fi
 }
 
@@ -93,14 +90,14 @@ refused list-two-crc "the payload checksum table exists in 2 languages" -- list 
 # One language other than the image's own is no ambiguity: every user gets it.
 make german.exe 'A.TXT=Target\n' --lang 407 --payload 12002 benign.txt
 "$kivpack" list german.exe >german.out 2>&1 && grep -q '^12002 .* \[Disk 1\] A.TXT -> Target\\A.TXT$' german.out &&
-    ok "a payload in one language of its own is listed" || fail "german.exe: $(cat german.out)"
+    kiv_pass "a payload in one language of its own is listed" || kiv_fail "german.exe: $(cat german.out)"
 
 # The byte cap of string (id - 2000): the installer takes 4 bytes of 16.
 make capped.exe 'S.TXT=Target\n' --payload 12002 sixteen.txt --cap 12002 4
 "$kivpack" list capped.exe >capped.out 2>&1 && grep -qE '^12002 +4 \(capped\) +4 ' capped.out &&
-    ok "list shows the capped size" || fail "capped list: $(cat capped.out)"
+    kiv_pass "list shows the capped size" || kiv_fail "capped list: $(cat capped.out)"
 "$kivpack" extract capped.exe -d capped >/dev/null 2>capped.err && [ "$(cat capped/Target/S.TXT)" = 0123 ] &&
-    ok "extract writes the 4 bytes the installer writes" || fail "capped extract: $(cat capped.err) $(cat capped/Target/S.TXT)"
+    kiv_pass "extract writes the 4 bytes the installer writes" || kiv_fail "capped extract: $(cat capped.err) $(cat capped/Target/S.TXT)"
 
 # --- names ------------------------------------------------------------------------
 make dot.exe 'A.TXT=Target\\.ssh\\authorized_keys\nB.TXT=Target\n' --payload 12002 evil.txt --payload 12003 benign.txt
@@ -110,28 +107,28 @@ refused extract-climb "the name 'a/../../VICTIM.TXT' is refused: it climbs out o
 make escape.exe 'A.TXT=Target\\\033]0;pwned\007\033[2Jall files verified.TXT\n' --payload 12002 evil.txt
 refused extract-escape "is refused: it holds a control character" -- extract escape.exe -d out
 grep -qF '\x1B]0;pwned\x07\x1B[2Jall files verified.TXT' extract-escape.err &&
-    ok "the refused name is shown with its escapes visible" || fail "escape message: $(cat extract-escape.err)"
+    kiv_pass "the refused name is shown with its escapes visible" || kiv_fail "escape message: $(cat extract-escape.err)"
 "$kivpack" list escape.exe >escape-list.out 2>&1
 [ -z "$(controls escape-list.out)" ] && grep -qF 'Target\\x1B]0;pwned' escape-list.out &&
-    ok "list shows the escape sequence as text" || fail "list of escape.exe: $(controls escape-list.out)"
+    kiv_pass "list shows the escape sequence as text" || kiv_fail "list of escape.exe: $(controls escape-list.out)"
 long=$(printf 'N%.0s' $(seq 1 250))
 accents=$(printf '\351%.0s' $(seq 1 130))
 make long.exe "A.TXT=Target\\\\$long\n" --payload 12002 benign.txt
 "$kivpack" extract long.exe -d long >/dev/null 2>long.err && cmp -s "long/Target/$long" benign.txt &&
-    ok "a name of 250 bytes is written" || fail "long name: $(cat long.err)"
+    kiv_pass "a name of 250 bytes is written" || kiv_fail "long name: $(cat long.err)"
 make longer.exe "A.TXT=Target\nB.TXT=Target\\\\$accents\n" --payload 12002 benign.txt --payload 12003 benign.txt
 refused extract-longer "is refused: a part of it is longer than 255 bytes" -- extract longer.exe -d out
 
 # Case folded as Windows folds it, appended parts joined, display classes.
 make fold.exe 'D1=Target\\SUB\\DATA.BIN\nD2=Target\\sub\\data.bin,,Append\nD3=Target\\Sub\\Other.txt\nE=Target\\EGA.TXT,,EGA\n' \
     --payload 12002 benign.txt --payload 12003 evil.txt --payload 12004 sixteen.txt --payload 12005 benign.txt
-"$kivpack" extract fold.exe -d fold >fold.out 2>&1 || fail "extract fold.exe: $(cat fold.out)"
+"$kivpack" extract fold.exe -d fold >fold.out 2>&1 || kiv_fail "extract fold.exe: $(cat fold.out)"
 [ "$(cd fold && find . -type f | sort | tr '\n' ' ')" = "./HELP.HLP ./INSTALL.INI ./Target/SUB/DATA.BIN ./Target/SUB/Other.txt " ] &&
     [ "$(cat fold/Target/SUB/DATA.BIN)" = "$(cat benign.txt evil.txt)" ] && cmp -s fold/HELP.HLP help.hlp &&
-    cmp -s fold/INSTALL.INI fold.exe.ini && ok "SUB and sub are one folder, the appended part joins, EGA lines stay out" ||
-    fail "fold: $(cd fold && find . | sort | tr '\n' ' ')"
+    cmp -s fold/INSTALL.INI fold.exe.ini && kiv_pass "SUB and sub are one folder, the appended part joins, EGA lines stay out" ||
+    kiv_fail "fold: $(cd fold && find . | sort | tr '\n' ' ')"
 "$kivpack" extract fold.exe -d fold-ega --display ega >/dev/null 2>&1 && [ -f fold-ega/Target/EGA.TXT ] &&
-    ok "--display ega extracts the EGA line" || fail "extract --display ega"
+    kiv_pass "--display ega extracts the EGA line" || kiv_fail "extract --display ega"
 make clash.exe 'A=Target\\A\nB=Target\\a\\B\n' --payload 12002 benign.txt --payload 12003 evil.txt
 refused extract-clash "'Target/A' would be both a file and a folder" -- extract clash.exe -d out
 
@@ -140,51 +137,51 @@ make good.exe 'A.TXT=Target\\DOCS\\A.TXT\n' --payload 12002 benign.txt --string 
 mkdir victim linked-out
 ln -s ../victim linked-out/Target
 refused extract-link "linked-out/Target: a symbolic link; extract enters none" -- extract good.exe -d linked-out
-[ -z "$(ls victim)" ] && ok "nothing lands in the folder a planted link names" || fail "victim: $(ls victim)"
+[ -z "$(ls victim)" ] && kiv_pass "nothing lands in the folder a planted link names" || kiv_fail "victim: $(ls victim)"
 mkdir real
 ln -s real named-link
 "$kivpack" extract good.exe -d named-link >/dev/null 2>named.err && cmp -s real/Target/DOCS/A.TXT benign.txt &&
-    [ -f real/INSTALL.INI ] && ok "the directory named with -d may itself be a link" || fail "named link: $(cat named.err)"
+    [ -f real/INSTALL.INI ] && kiv_pass "the directory named with -d may itself be a link" || kiv_fail "named link: $(cat named.err)"
 refused extract-again "real/INSTALL.INI: exists already; give --force to replace it" -- extract good.exe -d real
 echo "mine" >victim/file
 rm real/Target/DOCS/A.TXT
 ln -s ../../../victim/file real/Target/DOCS/A.TXT
 "$kivpack" extract good.exe -d real --force >/dev/null 2>force.err && [ "$(cat victim/file)" = mine ] &&
     [ ! -L real/Target/DOCS/A.TXT ] && cmp -s real/Target/DOCS/A.TXT benign.txt &&
-    ok "--force replaces a planted link and writes nothing through it" || fail "--force: $(cat force.err)"
+    kiv_pass "--force replaces a planted link and writes nothing through it" || kiv_fail "--force: $(cat force.err)"
 "$kivpack" extract good.exe >default.out 2>&1 && [ -f good/INSTALL.INI ] && [ -f good/HELP.HLP ] &&
-    cmp -s good/Target/DOCS/A.TXT benign.txt && ok "extract writes into a new directory named for the installer" ||
-    fail "default directory: $(cat default.out)"
+    cmp -s good/Target/DOCS/A.TXT benign.txt && kiv_pass "extract writes into a new directory named for the installer" ||
+    kiv_fail "default directory: $(cat default.out)"
 refused extract-default-again "good: exists already; name the directory to write into with -d, or give --force" -- extract good.exe
 "$kivpack" list good.exe >good.out 2>&1 && grep -q '^12000 .* install script INSTALL.INI$' good.out &&
-    ok "a script name that climbs is not shown as the script's" || fail "good list: $(cat good.out)"
+    kiv_pass "a script name that climbs is not shown as the script's" || kiv_fail "good list: $(cat good.out)"
 
 # --- a disk set's SETUP.EXE, a damaged help-text count -------------------------
 mkdir product
 printf '%s\n[Disk 1]\nDiskName=D\nA.TXT=Target\n' "$basic" >product/INSTALL.INI
 cp benign.txt product/A.TXT
 cp help.hlp product/P.HLP
-"$kivpack" disks product/INSTALL.INI -o set --stub "$stub" >/dev/null 2>disks.err || fail "disks: $(cat disks.err)"
+"$kivpack" disks product/INSTALL.INI -o set --stub "$stub" >/dev/null 2>disks.err || kiv_fail "disks: $(cat disks.err)"
 "$kivpack" list set/DISK1/SETUP.EXE >set.out 2>&1 && grep -q 'a disk-mode installer' set.out &&
     grep -qE "^ +1  $(python3 -c 'import zlib; print("%08x" % zlib.crc32(open("benign.txt", "rb").read()))')  A.TXT$" set.out &&
-    ok "list reads a disk set's SETUP.EXE" || fail "list SETUP.EXE: $(cat set.out)"
+    kiv_pass "list reads a disk set's SETUP.EXE" || kiv_fail "list SETUP.EXE: $(cat set.out)"
 refused extract-setup "it is a disk-mode installer, whose files are on its disks" -- extract set/DISK1/SETUP.EXE -d out
 printf '\377\377\377\377\001\000\000\000\030\000\000\000Topic\000Some text\000' >helptext.bin
 make helpcount.exe 'A.TXT=Target\n' --payload 12002 benign.txt --raw 257 1 helptext.bin
 "$kivpack" list helpcount.exe >helpcount.out 2>&1 && grep -q '^help text: 1 topics' helpcount.out &&
-    grep -q 'it declares 4294967295 topics' helpcount.out && ok "list counts the help topics that lie whole" ||
-    fail "help count: $(cat helpcount.out)"
+    grep -q 'it declares 4294967295 topics' helpcount.out && kiv_pass "list counts the help topics that lie whole" ||
+    kiv_fail "help count: $(cat helpcount.out)"
 
 # --- smaller things: a failed build's words, the help file as UTF-8 -------------
 printf 'UNINST.EXE=Target,Uninstaller\nNOWHERE.TXT=Target\n' >>product/INSTALL.INI
 "$kivpack" build product/INSTALL.INI -o never.exe --stub "$stub" --uninstaller-stub "${KIV_WIN32_DIR:-}/kivuninst.exe" \
     >never.out 2>never.err
 [ $? -eq 1 ] && grep -q "NOWHERE.TXT" never.err && ! grep -q "generated uninstaller" never.out && [ ! -e never.exe ] &&
-    ok "a failed build does not claim the generated uninstaller" || fail "failed build: $(cat never.out never.err)"
+    kiv_pass "a failed build does not claim the generated uninstaller" || kiv_fail "failed build: $(cat never.out never.err)"
 printf '%% Caf\303\251 help\n# 3904 \303\200 propos\nD\303\251j\303\240 vu.\n' >accents.txt
 "$kivpack" helpfile accents.txt -o accents.hlp >/dev/null 2>&1 && "$kivpack" helpfile --dump accents.hlp >dump.out 2>&1 &&
     grep -q '^% Café help$' dump.out && grep -q '^# 3904 À propos$' dump.out && grep -q '^Déjà vu\.$' dump.out &&
-    ok "helpfile --dump prints code page 1252 as UTF-8" || fail "dump: $(cat dump.out)"
+    kiv_pass "helpfile --dump prints code page 1252 as UTF-8" || kiv_fail "dump: $(cat dump.out)"
 
 # --- under Wine: the two-faced installer installs by the user's language ----------
 # FindResourceA, as the installer calls it for a payload: neutral, then the
@@ -203,14 +200,15 @@ if command -v wine >/dev/null && [ -f "$probe" ]; then
     benign=$(tr -d '\r' <probe-en_US.out | awk '$1 == "res" && $2 == 256 && $3 == 12002 && $4 == 409 {print $5, $6}')
     evil=$(tr -d '\r' <probe-en_US.out | awk '$1 == "res" && $2 == 256 && $3 == 12002 && $4 == 407 {print $5, $6}')
     if [ -n "$en" ] && [ "$en" = "$benign" ] && [ "$de" = "$evil" ] && [ "$en" != "$de" ]; then
-        ok "an English user's installer takes the benign payload, a German user's the other: list refuses it"
+        kiv_pass "an English user's installer takes the benign payload, a German user's the other: list refuses it"
     else
-        fail "Wine's lookup of payload 12002: English '$en' (benign '$benign'), German '$de' (evil '$evil')"
+        kiv_fail "Wine's lookup of payload 12002: English '$en' (benign '$benign'), German '$de' (evil '$evil')"
     fi
 else
     echo "note: wine or resource_probe.exe missing: the Wine check did not run"
-    [ -n "${CI:-}" ] && fail "the Wine check must run in CI"
+    [ -n "${CI:-}" ] && kiv_fail "the Wine check must run in CI"
 fi
 
-echo "$failures failure(s)"
+failures=$(cat "$work/failures" 2>/dev/null | wc -l)
+echo "kivpack_hostile: $(wc -l <"$work/checks") checks, $failures failed"
 [ "$failures" -eq 0 ]
