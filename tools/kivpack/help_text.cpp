@@ -17,16 +17,24 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v)
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-// Up to the first NUL, "\n" as CR LF, and a CR LF already present kept as one.
+// Appends `text` as the installer shows it: "\n" as CR LF, and a CR LF
+// already present kept as one. False at a NUL, where the stored text ends.
+bool AppendForEditControl(std::string& out, const std::string& text)
+{
+    for (char c : text) {
+        if (!c) return false;
+        if (c == '\r') continue;
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return true;
+}
+
 std::string ForEditControl(const std::string& text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
-    for (size_t i = 0; i < text.size() && text[i]; ++i) {
-        if (text[i] == '\r') continue;
-        if (text[i] == '\n') out += '\r';
-        out += text[i];
-    }
+    AppendForEditControl(out, text);
     return out;
 }
 
@@ -37,7 +45,71 @@ bool HasTopic(const std::vector<HelpTextTopic>& topics, uint32_t context)
     return false;
 }
 
+struct StyleRun {
+    size_t length;
+    uint16_t style;
+    uint32_t target;
+};
+
+// The runs of `topic` over the text that EncodeHelpText stores for it, the
+// trailing plain ones left out; none when its paragraphs do not give that
+// text.
+std::vector<StyleRun> TopicRuns(const HelpTextTopic& topic, const std::vector<HelpTextTopic>& topics)
+{
+    std::vector<StyleRun> runs;
+    std::string text;
+    bool open = true;
+    auto add = [&](const std::string& piece, uint16_t style, uint32_t target) {
+        const size_t before = text.size();
+        if (open) open = AppendForEditControl(text, piece);
+        const size_t length = text.size() - before;
+        if (!length) return;
+        if (!runs.empty() && runs.back().style == style && runs.back().target == target)
+            runs.back().length += length;
+        else
+            runs.push_back({length, style, target});
+    };
+    for (size_t p = 0; p < topic.paragraphs.size(); ++p) {
+        if (p) add("\n\n", 0, 0);
+        for (const kivpack::help::Run& r : topic.paragraphs[p].runs) {
+            const bool jump = r.jump && HasTopic(topics, r.target);
+            add(r.text,
+                uint16_t((r.bold ? KIV_HELP_STYLE_BOLD : 0) | (r.italic ? KIV_HELP_STYLE_ITALIC : 0) |
+                         (jump ? KIV_HELP_STYLE_JUMP : 0)),
+                jump ? r.target : 0);
+        }
+    }
+    if (text != ForEditControl(topic.text)) return {};
+    while (!runs.empty() && !runs.back().style) runs.pop_back();
+    return runs;
+}
+
 } // namespace
+
+std::vector<uint8_t> EncodeHelpStyles(const std::vector<HelpTextTopic>& topics)
+{
+    std::vector<uint8_t> out;
+    PutLe32(out, uint32_t(topics.size()));
+    for (const HelpTextTopic& t : topics) {
+        std::vector<uint8_t> record;
+        for (const StyleRun& run : TopicRuns(t, topics)) {
+            // A run longer than a length field holds goes in pieces.
+            for (size_t left = run.length; left;) {
+                const size_t piece = left < 0xFFFF ? left : 0xFFFF;
+                record.push_back(uint8_t(piece));
+                record.push_back(uint8_t(piece >> 8));
+                record.push_back(uint8_t(run.style));
+                record.push_back(uint8_t(run.style >> 8));
+                PutLe32(record, run.target);
+                left -= piece;
+            }
+        }
+        PutLe32(out, t.context);
+        PutLe32(out, uint32_t(KIV_HELP_TEXT_HEADER_SIZE + record.size()));
+        out.insert(out.end(), record.begin(), record.end());
+    }
+    return out;
+}
 
 std::vector<uint8_t> EncodeHelpText(const std::vector<HelpTextTopic>& topics)
 {
@@ -84,7 +156,7 @@ HelpFileReport InspectHelpFile(const PayloadPlan& plan)
         // Context 0 is a topic that the file's map does not reach: the
         // installer never asks for it.
         if (t.context == 0) continue;
-        report.topics.push_back({t.context, t.title, t.text});
+        report.topics.push_back({t.context, t.title, t.text, t.paragraphs});
     }
     std::string missing;
     for (uint32_t context : {plan.startHelpContext, ReadmeContext}) {
@@ -100,16 +172,18 @@ HelpFileReport InspectHelpFile(const PayloadPlan& plan)
 
 void SetHelpText(kivpack::ResourceSet& resources, const std::vector<HelpTextTopic>& topics, uint16_t language)
 {
-    const kivpack::ResourceName type = kivpack::ResourceName::Id(KIV_HELP_TEXT_TYPE);
-    const kivpack::ResourceName name = kivpack::ResourceName::Id(KIV_HELP_TEXT_RESOURCE);
-    resources.RemoveAll(type, name);
-    if (topics.empty()) return;
-    kivpack::Resource r;
-    r.type = type;
-    r.name = name;
-    r.language = language;
-    r.data = EncodeHelpText(topics);
-    resources.Set(std::move(r));
+    auto replace = [&](uint16_t type, uint16_t name, std::vector<uint8_t> (*encode)(const std::vector<HelpTextTopic>&)) {
+        kivpack::Resource r;
+        r.type = kivpack::ResourceName::Id(type);
+        r.name = kivpack::ResourceName::Id(name);
+        resources.RemoveAll(r.type, r.name);
+        if (topics.empty()) return;
+        r.language = language;
+        r.data = encode(topics);
+        resources.Set(std::move(r));
+    };
+    replace(KIV_HELP_TEXT_TYPE, KIV_HELP_TEXT_RESOURCE, EncodeHelpText);
+    replace(KIV_HELP_STYLE_TYPE, KIV_HELP_STYLE_RESOURCE, EncodeHelpStyles);
 }
 
 void PrintHelpWarnings(const HelpFileReport& report)
