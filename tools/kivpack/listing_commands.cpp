@@ -40,6 +40,7 @@ struct Installer {
     std::string temporaryDir;
     PayloadPlan plan;
     uint32_t helpTextTopics = 0;  // the count at the head of the help-text resource
+    size_t helpTextBytes = 0, helpStyleBytes = 0;  // the sizes of the help-text and help-style resources
 
     ~Installer()
     {
@@ -79,8 +80,12 @@ bool OpenInstaller(const std::string& path, Installer& installer, std::string& e
     for (const kivpack::Resource& r : image.resources.Entries())
         if (!r.type.isString && r.type.id == KIV_PAYLOAD_TYPE && !r.name.isString)
             installer.payload[r.name.id] = r.data;
-        else if (!r.type.isString && r.type.id == KIV_HELP_TEXT_TYPE && r.data.size() >= 4)
+        else if (!r.type.isString && r.type.id == KIV_HELP_TEXT_TYPE && r.data.size() >= 4) {
             installer.helpTextTopics = r.data[0] | r.data[1] << 8 | r.data[2] << 16 | uint32_t(r.data[3]) << 24;
+            installer.helpTextBytes = r.data.size();
+        } else if (!r.type.isString && r.type.id == KIV_HELP_STYLE_TYPE) {
+            installer.helpStyleBytes = r.data.size();
+        }
     if (const std::vector<uint8_t>* table = kivpack::FindPayloadCrcTable(image.resources)) installer.crcTable = *table;
     std::u16string name;
     std::string ansi;
@@ -176,8 +181,9 @@ int RunList(int argc, char** argv)
             std::printf("%5u  %10s  %10s  %8s  [%s] %s (missing)\n", f.resourceId, "-", "-", "-", f.section.c_str(),
                         f.sourceName.c_str());
     if (installer.helpTextTopics)
-        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer\n",
-                    installer.helpTextTopics);
+        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer "
+                    "(%zu bytes; their bold, italic and jumps %zu bytes)\n",
+                    installer.helpTextTopics, installer.helpTextBytes, installer.helpStyleBytes);
     else
         std::printf("help text: none, so Help asks the help viewer on every Windows\n");
     return 0;
