@@ -272,6 +272,8 @@ void CreateRichText(HWND dialog)
     DestroyWindow(field);
     SendMessageA(rich, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
     SendMessageA(rich, EM_SETEVENTMASK, 0, ENM_LINK);
+    // A topic longer than the control's default limit is shown whole.
+    SendMessageA(rich, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
     View.Text = rich;
     View.Rich = true;
 }

@@ -7,30 +7,13 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "tools/kivpack/help/help_model.h"
+#include "tools/kivpack/help/help_resources.h"
 
 struct PayloadPlan;
 namespace kivpack {
 class ResourceSet;
 }
 
-struct HelpTextTopic {
-    uint32_t context = 0;
-    std::string title;
-    std::string text;  // paragraphs separated by "\n\n"
-    // The paragraphs of `text` as styled runs; none leaves the topic plain.
-    std::vector<kivpack::help::Paragraph> paragraphs;
-};
-
-// Encodes `topics` as the help-text resource: texts with CR LF line ends,
-// titles and texts cut at their first NUL (the installer reads them as C
-// strings).
-std::vector<uint8_t> EncodeHelpText(const std::vector<HelpTextTopic>& topics);
-// Encodes the styles of `topics` as the help-style resource: for each topic,
-// runs over the bytes that EncodeHelpText stores for its text. A jump to a
-// context that no topic of `topics` has is stored as plain text; a topic
-// whose paragraphs do not give its text exactly is stored without runs.
-std::vector<uint8_t> EncodeHelpStyles(const std::vector<HelpTextTopic>& topics);
 // What a script's help file gives the installer.
 struct HelpFileReport {
     bool found = false;             // the source file exists
