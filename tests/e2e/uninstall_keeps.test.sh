@@ -13,7 +13,8 @@
 # - the removal keeps the edited file, the user's file with its folder, the
 #   shared file, the group with the other items, every key of SYSTEM.INI but
 #   the product's own, and everything behind the link; the closing dialog
-#   names each of them, in the case in which they were installed;
+#   names each of them, in the case in which they were installed; a file
+#   assembled from appended parts, unchanged, is removed;
 # - the intruder's file never runs, and the uninstaller's own file is gone;
 # - started by hand with the path of an uninstaller of the same bytes, a
 #   copy of the uninstaller deletes nothing: it was not started by it.
@@ -24,7 +25,6 @@ INSTALLER=$(kiv_exe kivinstall.exe) || exit 1
 HOLDER=$(kiv_exe kivholder.exe) || exit 1
 ENTRY=$(kiv_exe kiventry.exe) || exit 1
 PROGRAMS="$KIV_C/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-TEMPDIR="$KIV_C/users/$(id -un)/AppData/Local/Temp"
 SYSDIR=$KIV_WINDIR/syswow64
 [ -d "$SYSDIR" ] || SYSDIR=$KIV_WINDIR/system32
 mkdir -p "$KIV_C/e2e"
@@ -44,13 +44,18 @@ write_product() {
         printf '[Target Subdirectories]\r\nSubdirectory1=Data\r\nSubdirectory2=Linked\r\n\r\n'
         printf '[Program Manager Group]\r\nGroupName=Shared Tools %s\r\nALPHA.EXE=Alpha\r\n\r\n' "$tag"
         printf '[Disk 1]\r\nDiskName=Alpha Disk 1\r\nALPHA.EXE=Target,Alpha\r\n'
-        printf 'README.TXT=Target,ReadMe.txt,Read me\r\nNOTES.TXT=Target\\Data\\Notes.txt,Notes\r\n'
+        printf 'READ1.TXT=Target\\ReadMe.txt,Read me\r\nNOTES.TXT=Target\\Data\\Notes.txt,Notes\r\n'
+        printf 'LINKED.TXT=Target\\Linked\\Notes.txt,Linked notes\r\n'
+        printf 'JOIN1.TXT=Target\\Joined.txt,Joined\r\nJOIN2.TXT=Target\\Joined.txt,Joined,Append\r\n'
         printf 'ASHARE%s.DLL=System,Shared library\r\nUNINST.EXE=Target,Uninstaller\r\n' "$tag"
     } >"$dir/INSTALL.INI"
     printf 'help\r\n' >"$dir/H.HLP"
     echo alpha >"$dir/ALPHA.EXE"
-    echo 'read me' >"$dir/README.TXT"
+    echo 'read me' >"$dir/READ1.TXT"
     echo notes >"$dir/NOTES.TXT"
+    echo 'linked notes' >"$dir/LINKED.TXT"
+    echo 'first part' >"$dir/JOIN1.TXT"
+    echo 'second part' >"$dir/JOIN2.TXT"
     echo shared >"$dir/ASHARE$tag.DLL"
     "$KIV_PACK" build "$dir/INSTALL.INI" -o "$dir/setup$tag.exe" --stub "$INSTALLER" >"$KIV_ART/build$tag.out" 2>&1 ||
         kiv_die "kivpack build $tag: $(cat "$KIV_ART/build$tag.out")"
@@ -78,6 +83,7 @@ product() {
     kiv_wait "setup$tag"
     kiv_expect_eq "$(kiv_ini_get "$KIV_WINDIR/system.ini" Settings Directory)" "C:\\Alpha$tag" "SYSTEM.INI names the product"
     kiv_expect_file "$group/Alpha.lnk" "the product's item is in the shared group"
+    kiv_expect_eq "$(cat "$target/Joined.txt")" "first part"$'\n'"second part" "the appended parts are joined"
 
     kiv_case "$tag: what the user and another product did since"
     echo 'my own notes' >>"$target/ReadMe.txt"
@@ -86,19 +92,21 @@ product() {
     cp "$group/Alpha.lnk" "$group/Beta.lnk"
     mkdir -p "$KIV_C/Elsewhere$tag"
     echo 'elsewhere' >"$KIV_C/Elsewhere$tag/Notes.txt"
-    rmdir "$target/Linked"
+    kiv_expect_file "$target/Linked/Notes.txt" "the installation put a file into the folder that becomes a link"
+    rm -r "$target/Linked"
     ln -s "$KIV_C/Elsewhere$tag" "$target/Linked"
     # The link holds a file of the product's name and place.
     mkdir -p "$KIV_C/Elsewhere$tag/Data"
 
     kiv_case "$tag: the removal, with an intruder at the copy"
     rm -f "$KIV_C/e2e/swap$tag" "$KIV_C/e2e/swap$tag.log"
-    kiv_start "swap$tag" --limit 120 'C:\e2e\kivholder.exe' swap "$(kiv_winpath "$TEMPDIR")" '~KIVUNST.EXE' \
+    kiv_start "swap$tag" --limit 120 'C:\e2e\kivholder.exe' swap TEMP '~KIVUNST.EXE' \
         'C:\e2e\intruder.exe' "C:\\e2e\\swap$tag" 100
     for _ in $(seq 100); do [ -f "$KIV_C/e2e/swap$tag" ] && break; sleep 0.2; done
     kiv_start "uninst$tag" "C:\\Alpha$tag\\uninst.exe"
     kiv_drive wait-dialog --title "$title" --text "Are you sure you want to remove Alpha $tag" --timeout 30 -- \
-        press --id 1 -- wait-dialog --title "$title" --text "Alpha $tag was removed." --timeout 30
+        press --id 1
+    kiv_drive wait-dialog --title "$title" --text "Alpha $tag was removed." --timeout 30
     local message
     message=$(kiv_out_text 1001)
     kiv_screenshot "closing-$tag"
@@ -109,7 +117,7 @@ product() {
     rm -f "$KIV_C/e2e/swap$tag"
     kiv_wait "swap$tag"
     kiv_expect_file_has "$KIV_C/e2e/swap$tag.log" "seen " "the intruder found the uninstaller's copy"
-    kiv_expect_eq "$(find "$TEMPDIR" "$KIV_C/e2e" -name '*.ran' | head -3)" "" "the intruder's file never ran"
+    kiv_expect_eq "$(find "$KIV_C/users" "$KIV_C/e2e" -name '*.ran' | head -3)" "" "the intruder's file never ran"
 
     kiv_case "$tag: what stays, and the closing dialog names it"
     kiv_expect_no_file "$target/ALPHA.EXE" "the product's program is removed"
@@ -117,9 +125,10 @@ product() {
     kiv_expect_file "$target/ReadMe.txt" "the edited file stays"
     kiv_expect_file_has "$target/ReadMe.txt" "my own notes" "with the user's text"
     kiv_expect_file "$target/Data/Mine.txt" "the user's file stays"
+    kiv_expect_no_file "$target/Joined.txt" "a file assembled from appended parts, unchanged, is removed"
     kiv_expect_file "$SYSDIR/ASHARE$tag.DLL" "the shared file stays"
     kiv_expect_file "$KIV_C/Elsewhere$tag/Notes.txt" "the file behind the link stays"
-    kiv_expect_file "$KIV_C/Elsewhere$tag/Data" "the folder behind the link stays"
+    kiv_expect_rc 0 test -d "$KIV_C/Elsewhere$tag/Data"
     kiv_expect_no_file "$group/Alpha.lnk" "the product's item is removed"
     kiv_expect_file "$group/My Own Tool.lnk" "the user's item stays"
     kiv_expect_file "$group/Beta.lnk" "another product's item stays"
@@ -130,11 +139,15 @@ product() {
     kiv_expect_eq "$(tr -d '\r' <"$KIV_WINDIR/system.ini" | grep -vi '^\(Directory\|Version\|FirstTime\)=')" \
         "$(tr -d '\r' <"$KIV_WORK/system.ini.$tag")" "every other line of SYSTEM.INI stays"
     local wintarget="C:\\Alpha$tag"
-    kiv_expect_contains "$message" "Changed since the installation, kept:"$'\n'"$wintarget\\ReadMe.txt" \
+    kiv_expect_contains "$message" "Changed since the installation, kept:\\n$wintarget\\ReadMe.txt" \
         "the closing dialog names the edited file"
-    kiv_expect_contains "$message" "$(kiv_winpath "$SYSDIR")\\ASHARE$tag.DLL" "the closing dialog names the shared file"
-    kiv_expect_contains "$message" "$wintarget\\Data"$'\n' "the closing dialog names the user's folder, as installed"
-    kiv_expect_contains "$message" "$wintarget\\Linked" "the closing dialog names the link"
+    kiv_expect_contains "$message" "Shared file kept in the Windows and System directories, as other programs may use it:\\nC:\\windows\\" \
+        "the closing dialog names the shared file"
+    kiv_expect_contains "$message" "\\ASHARE$tag.DLL" "by its name"
+    kiv_expect_contains "$message" "Folders kept because they hold other files:\\n$wintarget\\Data\\n$wintarget\\n" \
+        "the closing dialog names the user's folder and the target, as installed"
+    kiv_expect_contains "$message" "Link kept, and nothing behind it removed:\\n$wintarget\\Linked" \
+        "the closing dialog names the link"
     kiv_expect_contains "$message" "Shared Tools $tag" "the closing dialog names the group kept"
     kiv_expect_eq "$(echo "$message" | grep -c 'shared files\|1 files\|1 folders')" 0 "plurals agree with their counts"
 }

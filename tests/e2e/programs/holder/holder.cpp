@@ -7,7 +7,8 @@
 //   before the window goes, and each WM_FONTCHANGE takes FONT_SECONDS
 //   (default 0), so a program that sends those messages waits that long.
 // kivholder.exe swap DIR NAME PAYLOAD READY [SECONDS]
-//   Plays the program that waits for a file NAME to appear in DIR or in one
+//   Plays the program that waits for a file NAME to appear in DIR (TEMP: the
+//   temporary directory) or in one
 //   of its subdirectories and puts PAYLOAD in its place, by writing over it
 //   and by renaming a copy over it, again and again. It writes READY at once
 //   and appends a line to READY.log for the first sight of each such file
@@ -130,7 +131,13 @@ void Attack(const char* path, const char* payload, const char* staged, char* las
 
 int Swap(const char* directory, const char* name, const char* payload)
 {
-    char pattern[MAX_PATH], path[MAX_PATH], staged[MAX_PATH], lastSeen[MAX_PATH] = "";
+    char pattern[MAX_PATH], path[MAX_PATH], staged[MAX_PATH], lastSeen[MAX_PATH] = "", temp[MAX_PATH];
+    if (lstrcmpA(directory, "TEMP") == 0) {
+        DWORD n = GetTempPathA(sizeof temp, temp);
+        if (!n || n >= sizeof temp) return 1;
+        if (temp[n - 1] == '\\') temp[n - 1] = 0;
+        directory = temp;
+    }
     wsprintfA(pattern, "%s\\*", directory);
     wsprintfA(staged, "%s\\kivswap.tmp", directory);
     WriteReady(ReadyPath, "swapping");
