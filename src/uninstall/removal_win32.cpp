@@ -24,8 +24,7 @@ namespace {
 // The directories the removal may try, and what it kept, for the closing
 // dialog.
 DirectoryList Directories;
-KeptList SharedKept, ChangedKept, LinksKept, FoldersKept;
-int GroupKept;
+KeptList SharedKept, ChangedKept, LinksKept, FoldersKept, GroupKeptList;
 char OwnPath[PathSize];
 
 int Exists(const char* path)
@@ -236,24 +235,15 @@ void ComposeClosingMessage()
     if (!LoadStringA((HINSTANCE)State.Instance, IDS_REMOVED, format, sizeof format)) TextCopy(format, sizeof format, "%s");
     FormatText(text, WorkBufferSize, format, State.ProductName);
     LoadText(IDS_KEPT_MORE, more);
-    struct Kind {
-        const KeptList* List;
-        unsigned Singular, Plural;
-    };
-    const Kind kinds[] = {
-        {&ChangedKept, IDS_KEPT_CHANGED, IDS_KEPT_CHANGED},
-        {&SharedKept, IDS_KEPT_SHARED, IDS_KEPT_SHARED_MANY},
-        {&LinksKept, IDS_KEPT_LINK, IDS_KEPT_LINKS},
-        {&FoldersKept, IDS_KEPT_FOLDER, IDS_KEPT_FOLDERS},
-    };
-    for (const Kind& kind : kinds)
-        AppendKeptList(text, WorkBufferSize, *kind.List, LoadText(kind.Singular, singular),
-                       LoadText(kind.Plural, plural), more);
-    if (GroupKept) {
-        KeptList group;
-        group.Count = 0;
-        AddKept(group, State.GroupName, SystemCompareNoCase);
-        AppendKeptList(text, WorkBufferSize, group, LoadText(IDS_KEPT_GROUP, singular), singular, more);
+    // One string id per list for both numbers where the heading has none.
+    for (unsigned kind = 0; kind < 5; ++kind) {
+        KeptList* list = kind == 0 ? &ChangedKept : kind == 1 ? &SharedKept : kind == 2 ? &LinksKept
+                       : kind == 3 ? &FoldersKept : &GroupKeptList;
+        const unsigned id = kind == 0 ? IDS_KEPT_CHANGED : kind == 1 ? IDS_KEPT_SHARED : kind == 2 ? IDS_KEPT_LINK
+                          : kind == 3 ? IDS_KEPT_FOLDER : IDS_KEPT_GROUP;
+        const unsigned many = kind == 1 ? IDS_KEPT_SHARED_MANY : kind == 2 ? IDS_KEPT_LINKS
+                            : kind == 3 ? IDS_KEPT_FOLDERS : id;
+        AppendKeptList(text, WorkBufferSize, *list, LoadText(id, singular), LoadText(many, plural), more);
     }
 }
 
@@ -338,14 +328,13 @@ int RemoveProduct()
     if (n >= sizeof OwnPath) n = sizeof OwnPath - 1;
     OwnPath[n] = 0;
     Directories.Count = 0;
-    SharedKept.Count = ChangedKept.Count = LinksKept.Count = FoldersKept.Count = 0;
-    GroupKept = 0;
+    SharedKept.Count = ChangedKept.Count = LinksKept.Count = FoldersKept.Count = GroupKeptList.Count = 0;
     HCURSOR saved = SetCursor(LoadCursorA(0, IDC_WAIT));
     LoadInstalledTable();
     CloseRunningCopies();
     int done = RemoveRecordedFiles() && RemoveFonts();
     if (done) {
-        GroupKept = DeleteProgramGroup();
+        if (DeleteProgramGroup()) AddKept(GroupKeptList, State.GroupName, SystemCompareNoCase);
         RemoveProductSettings();
         RemoveUninstallEntry();
         RemoveDirectoriesAndReport();

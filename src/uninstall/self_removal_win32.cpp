@@ -91,59 +91,32 @@ void DirectoryOf(char* directory, const char* path)
 // The copy's folder on Windows NT: full control for SYSTEM (S-1-5-18) and
 // Administrators (S-1-5-32-544), reading and running for the owner (OWNER
 // RIGHTS, S-1-3-4, which also takes away the owner's implied right to change
-// the list), for the folder and what it will hold; nothing inherited from
-// the temporary directory. Laid out by hand: the calls that would build it
-// are not all there on every system the program runs on.
-struct FolderSecurity {
-    SECURITY_DESCRIPTOR Descriptor;
-    DWORD List[18];
+// the list), each for the folder and what it will hold; nothing inherited
+// from the temporary directory. Laid out as the access list's format
+// defines it: the calls that would build it are not there on every system
+// the program runs on.
+#define FOLDER_ACE(size, mask) ACCESS_ALLOWED_ACE_TYPE, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, size, 0, \
+    (mask) & 0xFF, ((mask) >> 8) & 0xFF, ((mask) >> 16) & 0xFF, ((mask) >> 24) & 0xFF
+const unsigned char FolderAclBytes[72] __attribute__((aligned(4))) = {
+    ACL_REVISION, 0, 72, 0, 3, 0, 0, 0,
+    FOLDER_ACE(20, FILE_ALL_ACCESS), 1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0,
+    FOLDER_ACE(24, FILE_ALL_ACCESS), 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0,
+    FOLDER_ACE(20, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), 1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0,
 };
-
-unsigned char* PutAce(unsigned char* at, DWORD mask, unsigned char authority, unsigned subCount, DWORD sub0,
-                      DWORD sub1)
-{
-    const unsigned size = 8 + 8 + 4 * subCount;
-    at[0] = ACCESS_ALLOWED_ACE_TYPE;
-    at[1] = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-    at[2] = (unsigned char)size, at[3] = 0;
-    MemoryCopy(at + 4, &mask, 4);
-    MemoryZero(at + 8, 8);
-    at[8] = 1, at[9] = (unsigned char)subCount, at[15] = authority;
-    MemoryCopy(at + 16, &sub0, 4);
-    if (subCount > 1) MemoryCopy(at + 20, &sub1, 4);
-    return at + size;
-}
-
-void BuildFolderSecurity(FolderSecurity& security)
-{
-    MemoryZero(&security, sizeof security);
-    unsigned char* list = (unsigned char*)security.List;
-    unsigned char* at = list + 8;
-    at = PutAce(at, FILE_ALL_ACCESS, 5, 1, 18, 0);
-    at = PutAce(at, FILE_ALL_ACCESS, 5, 2, 32, 544);
-    at = PutAce(at, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 3, 1, 4, 0);
-    const unsigned size = (unsigned)(at - list);
-    list[0] = ACL_REVISION;
-    list[2] = (unsigned char)size, list[3] = 0;
-    list[4] = 3;
-    security.Descriptor.Revision = SECURITY_DESCRIPTOR_REVISION;
-    security.Descriptor.Control = SE_DACL_PRESENT | SE_DACL_PROTECTED;
-    security.Descriptor.Dacl = (PACL)list;
-}
 
 // Creates a folder of a name that did not exist, in `folder`.
 int MakeOwnFolder(char* folder, const char* temp)
 {
-    FolderSecurity security;
+    SECURITY_DESCRIPTOR descriptor;
+    MemoryZero(&descriptor, sizeof descriptor);
+    descriptor.Revision = SECURITY_DESCRIPTOR_REVISION;
+    descriptor.Control = SE_DACL_PRESENT | SE_DACL_PROTECTED;
+    descriptor.Dacl = (PACL)FolderAclBytes;
     SECURITY_ATTRIBUTES attributes;
-    SECURITY_ATTRIBUTES* use = 0;
-    if (State.PlatformKind == PlatformWinNt) {
-        BuildFolderSecurity(security);
-        attributes.nLength = sizeof attributes;
-        attributes.lpSecurityDescriptor = &security.Descriptor;
-        attributes.bInheritHandle = FALSE;
-        use = &attributes;
-    }
+    attributes.nLength = sizeof attributes;
+    attributes.lpSecurityDescriptor = &descriptor;
+    attributes.bInheritHandle = FALSE;
+    SECURITY_ATTRIBUTES* use = State.PlatformKind == PlatformWinNt ? &attributes : 0;
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 12);
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
         seed = seed * 1103515245u + 12345u;
@@ -200,7 +173,10 @@ int StartCopy(const char* self)
         HANDLE original = CreateFileA(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0);
         const int same = SameContents(held, original);
         if (original != INVALID_HANDLE_VALUE) CloseHandle(original);
-        SECURITY_ATTRIBUTES inherited = {sizeof inherited, 0, TRUE};
+        SECURITY_ATTRIBUTES inherited;
+        inherited.nLength = sizeof inherited;
+        inherited.lpSecurityDescriptor = 0;
+        inherited.bInheritHandle = TRUE;
         HANDLE takenOver = same ? CreateEventA(&inherited, TRUE, FALSE, 0) : 0;
         if (takenOver) {
             char* command = State.WorkBuffer;

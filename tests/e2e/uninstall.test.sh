@@ -195,7 +195,7 @@ product() {
     local message
     message=$(kiv_out_text 1001)
     kiv_expect_contains "$message" \
-        "Shared file kept in the Windows and System directories, as other programs may use it:\\nC:\\windows\\HBSHARE$tag.INI" \
+        "Shared file kept, as other programs may use it:\\nC:\\windows\\HBSHARE$tag.INI" \
         "the closing dialog names the shared file kept"
     # The entry's command names the directory in lower case; the dialog
     # spells the folders as they were made.
@@ -255,7 +255,7 @@ kiv_expect_same_file "$P/own.x/Target/UNINST.EXE" "$P/own/UNINST.EXE"
 kiv_expect_rc 0 "$KIV_PACK" uninstaller "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/uninst.exe"
 "$KIV_PACK" list "$P/uninst.exe" >"$P/list.out" 2>&1
 kiv_expect_file_has "$P/list.out" "install script UNINST.INI" "kivpack uninstaller: the script is resource 12000"
-[ "$(stat -c %s "$UNINSTALLER")" -le 32768 ] && kiv_pass "kivuninst.exe is at most 32 KiB" ||
+[ "$(stat -c %s "$UNINSTALLER")" -le 40960 ] && kiv_pass "kivuninst.exe is at most 40 KiB (bench/ measures it against the goal of 36 KiB)" ||
     kiv_fail "kivuninst.exe is $(stat -c %s "$UNINSTALLER") bytes"
 "$KIV_PACK" disks "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/set" --stub "$INSTALLER" >"$P/disks.out" 2>&1
 kiv_expect_file_has "$P/disks.out" "UNINST.EXE=Target,Uninstaller: the generated uninstaller" "disks generates it too"

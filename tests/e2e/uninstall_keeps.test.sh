@@ -141,12 +141,12 @@ product() {
     local wintarget="C:\\Alpha$tag"
     kiv_expect_contains "$message" "Changed since the installation, kept:\\n$wintarget\\ReadMe.txt" \
         "the closing dialog names the edited file"
-    kiv_expect_contains "$message" "Shared file kept in the Windows and System directories, as other programs may use it:\\nC:\\windows\\" \
+    kiv_expect_contains "$message" "Shared file kept, as other programs may use it:\\nC:\\windows\\" \
         "the closing dialog names the shared file"
     kiv_expect_contains "$message" "\\ASHARE$tag.DLL" "by its name"
     kiv_expect_contains "$message" "Folders kept because they hold other files:\\n$wintarget\\Data\\n$wintarget\\n" \
         "the closing dialog names the user's folder and the target, as installed"
-    kiv_expect_contains "$message" "Link kept, and nothing behind it removed:\\n$wintarget\\Linked" \
+    kiv_expect_contains "$message" "Link kept, not followed:\\n$wintarget\\Linked" \
         "the closing dialog names the link"
     kiv_expect_contains "$message" "Shared Tools $tag" "the closing dialog names the group kept"
     kiv_expect_eq "$(echo "$message" | grep -c 'shared files\|1 files\|1 folders')" 0 "plurals agree with their counts"
