@@ -73,6 +73,14 @@ echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) 
 lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
 echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"
 echo "| 7 | kivpack build of the corpus on a terminal ($(g build.progress_updates) progress updates drawn) | wall $(s "$(g build.terminal.wall)") | off a terminal: $(s "$(g build.quiet.wall)"); kivpack compress of the same files: $(s "$(g compress.ours.wall)") | $(x "$(g build.terminal.wall)" "$(g build.quiet.wall)") the quiet build; $(x "$(g build.terminal.wall)" "$(g compress.ours.wall)") compress alone | |"
+echo "| 7 | kivpack build of the corpus with all $(g build.cores) cores (default -j), load average $(g build.load) at the start | wall $(s "$(g build.quiet.wall)"), cpu $(s "$(g build.quiet.cpu)") | -j 1: wall $(s "$(g build.j1.wall)") | $(x "$(g build.j1.wall)" "$(g build.quiet.wall)") as fast as -j 1 | >= 1.7 x on 2 cores |"
+fb=$(g scale.file.bytes)
+for p in p600 p3000; do
+    rss=$(g scale.$p.rss_kb)
+    goal=$(awk -v f="$fb" 'BEGIN {if (f == "") print ""; else print (2 * f + 64e6) / 1024}')
+    echo "| 10 | kivpack build, $( [ $p = p600 ] && echo 600 MB, 12 || echo 3 GB, 60) files of $(mb "$fb"): peak resident memory | $(awk -v k="$rss" 'BEGIN {if (k == "") print "-"; else printf "%.1f MB", k * 1024 / 1e6}'), wall $(s "$(g scale.$p.wall)"), installer $(mb "$(g scale.$p.bytes)") | largest file $(mb "$fb") | $(bench_ratio "$rss" "$(awk -v f="$fb" 'BEGIN {if (f != "") print f / 1024}')") x the largest file; $(bench_ratio "$rss" "$goal") x the goal | <= 2 x largest + 64 MB |"
+done
+echo "| 10 | kivpack build refusing 11.1 GB (sparse) that no compression brings under 1 GiB | wall $(s "$(g scale.refuse.wall)") | kivpack check of the same script and files: $(s "$(g scale.check.wall)") | $(x "$(g scale.check.wall)" "$(g scale.refuse.wall)") the check's speed | < 1 s |"
 ho=$(g help.ours.wall) hh=$(g help.halibut.wall)
 echo "| 8 | kivpack helpfile, $(mb "$(g help.source.bytes)") source, 800 topics | wall $(s "$ho"), $(g help.ours.bytes) B | halibut, same text: wall $(s "$hh"), $(g help.halibut.bytes) B | speed $(x "$hh" "$ho"); size ours/halibut $(bench_ratio "$(g help.ours.bytes)" "$(g help.halibut.bytes)" 3) | |"
 ru=$(g remove.uninstaller.wall) rd=$(g remove.deletefile.wall)

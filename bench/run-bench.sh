@@ -18,6 +18,8 @@
 #   7. kivpack build of the corpus, on a terminal
 #   8. kivpack helpfile on a 1 MB help source against halibut
 #   9. the corpus removed under Wine by its uninstaller against DeleteFileA
+#  10. kivpack build of products of 600 MB and 3 GB: peak memory against the
+#      largest file; the time to refuse one too large for an installer
 # Work and results go to build/bench/full (or quick): results.md holds the
 # table, results.txt the raw figures, bench.log everything printed. --parts
 # runs only the parts listed, "steps" among them: a trace of one
@@ -49,7 +51,7 @@ export BENCH_REPS
 source bench/lib.sh
 source bench/scripts.sh
 source bench/nsis.sh
-part() { [[ " ${BENCH_PARTS:-1 2 3 4 5 6 7 8 9} " == *" $1 "* ]]; }
+part() { [[ " ${BENCH_PARTS:-1 2 3 4 5 6 7 8 9 10} " == *" $1 "* ]]; }
 HOST=$ROOT/build/host
 WIN32=$ROOT/build/win32
 OUT=$ROOT/build/bench/$mode
@@ -205,6 +207,11 @@ if part 7; then
 fi
 bench_best build.quiet : "${build_cmd[@]}" || exit 1
 bench_put build.setup.bytes "$(stat -c %s "$W/setup.exe")"
+# One thread against all of them (the default), the same bytes.
+bench_best build.j1 : "${build_cmd[@]}" -j 1 -o "$W/setup-j1.exe" || exit 1
+cmp -s "$W/setup.exe" "$W/setup-j1.exe" || { echo "bench: -j 1 packed other bytes" >&2; exit 1; }
+bench_put build.cores "$(nproc)"
+bench_put build.load "$(cut -d' ' -f1 /proc/loadavg)"
 if [ -n "${BENCH_STUB_B:-}" ]; then
     "$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup-b.exe" --stub "$BENCH_STUB_B" >/dev/null || exit 1
     export BENCH_STUB_B BENCH_SETUP_B=$W/setup-b.exe
@@ -219,6 +226,12 @@ fi
 if part 8; then
     bench_say "8. kivpack helpfile on a help source of about 1 MB, and halibut on the same text"
     KIVPACK=$KIVPACK bash bench/help.sh 2>&1 | tee -a "$BENCH_LOG"
+fi
+
+# 10. Products of gigabytes.
+if part 10; then
+    bench_say "10. kivpack build of products of 600 MB and 3 GB, and the refusal of one of 11 GB"
+    bash bench/scale.sh "$KIVPACK" "$WIN32/kivinstall.exe" "$W/scale" 2>&1 | tee -a "$BENCH_LOG"
 fi
 
 # 3 (Wine's LZCopy), 4 and 6 under Wine.

@@ -1,6 +1,9 @@
 // kivpack build: the script, the help file and every payload file, each
 // SZDD-compressed, written as resources of type 256 into a copy of the stub.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
@@ -8,6 +11,7 @@
 #include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/os/os.h"
 #include "tools/kivpack/help_text.h"
+#include "tools/kivpack/packing.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/progress.h"
@@ -22,7 +26,7 @@ namespace {
 const char Usage[] =
     "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE]\n"
     "                    [--bitmap FILE.BMP] [--icon FILE.ICO] [--date YYYY-MM-DD[ HH:MM[:SS]]]\n"
-    "                    [--depfile FILE] [--strict]\n"
+    "                    [--depfile FILE] [--strict] [-j N]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
@@ -42,7 +46,12 @@ const char Usage[] =
     "changes. The stubs are --stub and --uninstaller-stub, else the files that\n"
     "$KIVPACK_STUB and $KIVPACK_UNINSTALLER name, else kivinstall.exe and\n"
     "kivuninst.exe in ../share/kivinstall/ from kivpack's own folder, beside\n"
-    "kivpack, or in the build tree.\n";
+    "kivpack, or in the build tree. -j N compresses N files at a time (default:\n"
+    "one per processor); the output is the same for every N. Files are\n"
+    "compressed into temporary files beside OUT, so memory stays small; an\n"
+    "installer whose image would pass 1 GiB, more than Windows can load in\n"
+    "every case, is refused as soon as that is certain: before any work when\n"
+    "even the best compression could not bring it under.\n";
 
 // A make rule: `target` depends on every file of `inputs`. Spaces, '#' and
 // '$' are escaped as make and Ninja read them.
@@ -65,17 +74,37 @@ bool WriteDepfile(const std::string& path, const std::string& target, const std:
     return kivpack::os::WriteWholeFile(path, rule.data(), rule.size(), error);
 }
 
-bool AddPayload(kivpack::ResourceSet& resources, uint16_t id, const std::vector<uint8_t>& data,
-                uint16_t language, std::string& error)
-{
-    kivpack::Resource r;
-    r.type = kivpack::ResourceName::Id(KIV_PAYLOAD_TYPE);
-    r.name = kivpack::ResourceName::Id(id);
-    r.language = language;
-    if (!SzddCompress(data.data(), data.size(), 0, r.data, error)) return false;
-    resources.Set(std::move(r));
-    return true;
-}
+// Where a worker's compressed files go: one scratch file beside the output,
+// read back as the image is written and then removed.
+class Spool : public kivpack::ResourceSource {
+public:
+    explicit Spool(const std::string& out) : file(out) {}
+    bool ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const override
+    {
+        return file.ReadAt(offset, data, size, error);
+    }
+    kivpack::os::OutputFile file;
+    bool open = false;
+    uint64_t size = 0;
+};
+
+class OutputSink : public kivpack::ImageSink {
+public:
+    explicit OutputSink(kivpack::os::OutputFile& file) : file_(file) {}
+    bool Write(const uint8_t* data, size_t size, std::string& error) override
+    {
+        written += size;
+        return file_.Write(data, size, error);
+    }
+    bool Patch(uint64_t offset, const uint8_t* data, size_t size, std::string& error) override
+    {
+        return file_.WriteAt(offset, data, size, error);
+    }
+    uint64_t written = 0;
+
+private:
+    kivpack::os::OutputFile& file_;
+};
 
 } // namespace
 
@@ -83,13 +112,19 @@ int RunBuild(int argc, char** argv)
 {
     std::string script, out, stub, uninstallerStub, bitmap, icon, date, depfile;
     bool strict = false;
+    unsigned threads = DefaultThreads();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if (a == "--date" && i + 1 < argc) {
+        if (a == "-j" && i + 1 < argc) {
+            if (!ParseThreads(argv[++i], threads)) {
+                std::fprintf(stderr, "kivpack build: -j takes a number of threads from 1 to 256\n");
+                return 2;
+            }
+        } else if (a == "--date" && i + 1 < argc) {
             date = argv[++i];
         } else if (a == "--strict") {
             strict = true;
@@ -152,28 +187,17 @@ int RunBuild(int argc, char** argv)
         inputs.push_back({f.resourceId, path});
     }
 
-    std::vector<std::vector<uint8_t>> contents(inputs.size());
-    uint64_t total = 0;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!ReadWholeFile(inputs[i].path, contents[i], error)) return CommandFailed(error);
-        total += contents[i].size();
-    }
+    // The inputs, their sizes, and every resource but the payloads' data,
+    // so that the image's bounds are known before anything is compressed.
+    std::vector<PackJob> jobs(inputs.size());
     const std::string& ansi = lint::CurrentScript().packed;
-    contents[0].assign(ansi.begin(), ansi.end());
-    ProgressBar bar("packing", total);
-    uint64_t done = 0;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!AddPayload(resources, inputs[i].id, contents[i], language, error))
-            return CommandFailed(inputs[i].path + ": " + error);
-        done += contents[i].size();
-        bar.Update(done);
-    }
-    bar.Finish();
+    jobs[0].text.assign(ansi.begin(), ansi.end());
+    for (size_t i = 1; i < inputs.size(); ++i) jobs[i].source = inputs[i].path;
+    if (!MeasureJobs(jobs, error)) return CommandFailed(error);
     SetHelpText(resources, help.topics, language);
     std::vector<kivpack::PayloadCrcRecord> crcs;
-    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
+    for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({0, inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
-
     if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
@@ -181,9 +205,98 @@ int RunBuild(int argc, char** argv)
     if (!icon.empty() && (!ReadWholeFile(icon, file, error) || !kivpack::SetProgramIcon(resources, file, error)))
         return CommandFailed(icon + ": " + error);
 
-    std::vector<uint8_t> packed;
-    if (!kivpack::WritePeWithResources(image, resources, packed, error)) return CommandFailed(stubPath + ": " + error);
-    if (!WriteFileAtomically(out, packed, error)) return CommandFailed(error);
+    // Payloads are read back from the workers' spools; each spool and its
+    // offset are filled in as they are compressed.
+    unsigned workers = std::min<size_t>(threads, jobs.size());
+    std::vector<std::unique_ptr<Spool>> spools;
+    for (unsigned w = 0; w < workers; ++w) spools.emplace_back(new Spool(out));
+    std::vector<unsigned> spoolOf(jobs.size(), 0);
+    std::vector<uint64_t> offsetOf(jobs.size(), 0);
+    auto setPayloads = [&](const std::vector<uint64_t>& sizes) {
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            kivpack::Resource r;
+            r.type = kivpack::ResourceName::Id(KIV_PAYLOAD_TYPE);
+            r.name = kivpack::ResourceName::Id(inputs[i].id);
+            r.language = language;
+            r.source = spools[spoolOf[i]].get();
+            r.sourceOffset = offsetOf[i];
+            r.sourceSize = uint32_t(std::min<uint64_t>(sizes[i], 0xFFFFFFFFu));
+            resources.Set(std::move(r));
+        }
+    };
+    // The image with every payload empty: what the data comes on top of.
+    uint64_t expanded = 0, smallest = 0;
+    std::vector<uint64_t> sizes(jobs.size(), 0);
+    setPayloads(sizes);
+    std::vector<uint8_t> head;
+    std::vector<uint64_t> dataAt;
+    uint64_t treeSize = 0;
+    if (!kivpack::LayOutResourceTree(resources, 0, head, dataAt, treeSize, error))
+        return CommandFailed(stubPath + ": " + error);
+    const uint64_t base = kivpack::ResourceSectionRva(image) + treeSize;
+    // The figures the refusal gives are those of the product's files.
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (i >= 2) expanded += jobs[i].size;
+        smallest += SzddSmallestSize(jobs[i].size);
+    }
+    if (base + smallest > kivpack::kMaxLoadableImage)
+        return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
+
+    // While the files are compressed: the bytes written so far, and the
+    // least the rest can take.
+    std::atomic<uint64_t> packedSoFar(0);
+    uint64_t doneExact = 0, restSmallest = smallest;
+    auto overLimit = [&](uint64_t atLeast, std::string& e) {
+        e = TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, atLeast, false);
+        return false;
+    };
+    PackHooks hooks;
+    hooks.begin = [&](size_t i, unsigned w, std::string& e) {
+        Spool& spool = *spools[w];
+        if (!spool.open && !(spool.open = spool.file.Open(e))) return false;
+        spoolOf[i] = w;
+        offsetOf[i] = spool.size;
+        return true;
+    };
+    hooks.write = [&](size_t, unsigned w, const unsigned char* data, size_t n, std::string& e) {
+        uint64_t total = packedSoFar += n;
+        if (base + total > kivpack::kMaxLoadableImage) return overLimit(base + total, e);
+        spools[w]->size += n;
+        return spools[w]->file.Write(data, n, e);
+    };
+    hooks.end = [&](size_t, unsigned, std::string&) { return true; };
+    hooks.done = [&](size_t i, std::string& e) {
+        doneExact += jobs[i].packed;
+        restSmallest -= SzddSmallestSize(jobs[i].size);
+        if (base + doneExact + restSmallest > kivpack::kMaxLoadableImage)
+            return overLimit(base + doneExact + restSmallest, e);
+        return true;
+    };
+    ProgressBar bar("packing", expanded + jobs[0].size + jobs[1].size);
+    if (!PackAll(jobs, threads, hooks, bar, error)) return CommandFailed(error);
+    bar.Finish();
+
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        sizes[i] = jobs[i].packed;
+        crcs[i].crc = jobs[i].crc;
+    }
+    setPayloads(sizes);
+    if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
+    if (!kivpack::LayOutResourceTree(resources, 0, head, dataAt, treeSize, error))
+        return CommandFailed(stubPath + ": " + error);
+    if (kivpack::ResourceSectionRva(image) + treeSize > kivpack::kMaxLoadableImage)
+        return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, kivpack::ResourceSectionRva(image) + treeSize,
+                                      true));
+
+    kivpack::os::OutputFile packed(out);
+    OutputSink sink(packed);
+    if (!packed.Open(error)) return CommandFailed(error);
+    if (!kivpack::WritePeWithResources(image, resources, sink, error)) {
+        packed.Discard();
+        return CommandFailed((error.compare(0, out.size(), out) == 0 ? "" : stubPath + ": ") + error);
+    }
+    for (auto& spool : spools) spool->file.Discard();
+    if (!packed.Commit(error)) return CommandFailed(error);
     if (!depfile.empty()) {
         std::vector<std::string> read = {stubPath};
         for (const Input& input : inputs)
@@ -194,7 +307,7 @@ int RunBuild(int argc, char** argv)
         if (!WriteDepfile(depfile, out, read, error)) return CommandFailed(error);
     }
     uninstaller.PrintNotes();
-    std::printf("%s: %zu files packed from %s, %zu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
-                packed.size());
+    std::printf("%s: %zu files packed from %s, %llu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
+                (unsigned long long)sink.written);
     return 0;
 }

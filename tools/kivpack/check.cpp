@@ -10,6 +10,10 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/help_text.h"
+#include "tools/kivpack/os/os.h"
+#include "tools/kivpack/packing.h"
+#include "tools/kivpack/pe/pe.h"
+#include "tools/kivpack/szdd_compress.h"
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/text_encoding.h"
@@ -38,8 +42,9 @@ const char Usage[] =
     "that names a file of Windows (WIN.INI, SYSTEM.INI, ...), a disk without a\n"
     "file for a display class (the copying stops there), a [Run] program that no\n"
     "file line puts in Target, and a DiskSpace (or EGA-, VGA-, 8514DiskSpace)\n"
-    "below the bytes the script installs on that display; with --strict any\n"
-    "warning makes the exit code 1. It also warns, still exiting 0, when the\n"
+    "below the bytes the script installs on that display, and files that even\n"
+    "compressed at best make an installer past the 1 GiB that 'kivpack build'\n"
+    "packs; with --strict any warning makes the exit code 1. It also warns, still exiting 0, when the\n"
     "help file is not a Windows Help file or has no topic for the readme (3904)\n"
     "or for the start dialog.\n"
     "\n"
@@ -180,6 +185,21 @@ int RunCheck(int argc, char** argv)
     if (planned && withFiles) {
         HelpFileReport help = InspectHelpFile(plan);
         if (help.found) PrintHelpWarnings(help);
+        // The image of 'kivpack build': the least its files can take.
+        uint64_t expanded = 0, smallest = 0;
+        kivpack::os::FileStatus status;
+        for (const PayloadFile& f : plan.files) {
+            std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+            if (path.empty() || !kivpack::os::Status(path, status)) continue;
+            expanded += status.size;
+            smallest += SzddSmallestSize(status.size);
+        }
+        if (smallest > kivpack::kMaxLoadableImage) {
+            std::fprintf(stderr, "%s\n",
+                         TooLargeForOneInstaller(std::string(script) + ": warning: 'kivpack build' would refuse it",
+                                                 plan.files.size(), expanded, smallest, true).c_str());
+            ++warnings;
+        }
     }
     return failed ? 1 : lint::WarningExit(warnings, strict);
 }

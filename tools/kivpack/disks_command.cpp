@@ -1,11 +1,13 @@
 // kivpack disks: a disk-mode set, one folder per installation disk.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include "resources/kivformat.h"
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/lint/script_lint.h"
 #include "tools/kivpack/lint/source_lookup.h"
 #include "tools/kivpack/help_text.h"
+#include "tools/kivpack/packing.h"
 #include "tools/kivpack/os/os.h"
 #include "tools/kivpack/pe/pe.h"
 #include "tools/kivpack/payload.h"
@@ -19,6 +21,7 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE] [--strict]\n"
+    "                    [-j N]\n"
     "\n"
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
@@ -27,21 +30,9 @@ const char Usage[] =
     "compressed help file. SETUP.EXE carries the CRC-32 of every file by disk\n"
     "and name, which the installer checks as it expands them, and the help\n"
     "file's topics as text, as 'kivpack build' does. --strict: a warning about\n"
-    "the script is an error. The stubs are found as 'kivpack build' finds them.\n";
-
-// `record` gets the CRC-32 of the file as read.
-bool CompressTo(const std::string& source, const std::string& destination, kivpack::PayloadCrcRecord& record,
-                std::string& error)
-{
-    std::vector<uint8_t> data, packed;
-    if (!ReadWholeFile(source, data, error)) return false;
-    record.crc = kivpack::PayloadCrc(data);
-    if (!SzddCompress(data.data(), data.size(), 0, packed, error)) {
-        error = source + ": " + error;
-        return false;
-    }
-    return WriteFileAtomically(destination, packed, error);
-}
+    "the script is an error. The stubs are found as 'kivpack build' finds them.\n"
+    "-j N compresses N files at a time (default: one per processor), each\n"
+    "straight into its place; the set is the same for every N.\n";
 
 // A source name is a file name on its disk: it may not name a directory.
 bool IsPlainName(const std::string& name)
@@ -55,13 +46,19 @@ int RunDisks(int argc, char** argv)
 {
     std::string script, out, stub, uninstallerStub;
     bool strict = false;
+    unsigned threads = DefaultThreads();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if (a == "--strict")
+        if (a == "-j" && i + 1 < argc) {
+            if (!ParseThreads(argv[++i], threads)) {
+                std::fprintf(stderr, "kivpack disks: -j takes a number of threads from 1 to 256\n");
+                return 2;
+            }
+        } else if (a == "--strict")
             strict = true;
         else if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub") && i + 1 < argc)
             (a == "-o" ? out : a == "--stub" ? stub : uninstallerStub) = argv[++i];
@@ -114,20 +111,44 @@ int RunDisks(int argc, char** argv)
     std::vector<uint8_t> bytes(text.begin(), text.end());
     // SETUP.EXE carries the checksum of every file, keyed by disk and name.
     std::vector<kivpack::PayloadCrcRecord> crcs(1 + plan.files.size());
+    std::vector<PackJob> jobs(1 + plan.files.size());
+    std::vector<std::string> destinations = {first + plan.helpSource};
+    jobs[0].source = help.path;
     crcs[0].disk = 1;
     crcs[0].sourceName = plan.helpSource;
-    if (!WriteFileAtomically(first + scriptName, bytes, error) ||
-        !CompressTo(help.path, first + plan.helpSource, crcs[0], error))
-        return CommandFailed(error);
-    ProgressBar bar("compressing", plan.files.size());
     for (size_t i = 0; i < plan.files.size(); ++i) {
         const PayloadFile& f = plan.files[i];
-        std::string destination = out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName;
+        jobs[i + 1].source = sources[i];
+        destinations.push_back(out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName);
         crcs[i + 1].disk = uint8_t(f.disk);
         crcs[i + 1].sourceName = f.sourceName;
-        if (!CompressTo(sources[i], destination, crcs[i + 1], error)) return CommandFailed(error);
-        bar.Update(i + 1);
     }
+    if (!MeasureJobs(jobs, error) || !WriteFileAtomically(first + scriptName, bytes, error))
+        return CommandFailed(error);
+    // Each file is compressed into its own place; a worker's file is
+    // committed when it is whole.
+    std::vector<std::unique_ptr<kivpack::os::OutputFile>> files(jobs.size());
+    uint64_t expanded = 0;
+    for (const PackJob& job : jobs) expanded += job.size;
+    PackHooks hooks;
+    hooks.begin = [&](size_t i, unsigned, std::string& e) {
+        files[i].reset(new kivpack::os::OutputFile(destinations[i]));
+        return files[i]->Open(e);
+    };
+    hooks.write = [&](size_t i, unsigned, const unsigned char* data, size_t n, std::string& e) {
+        return files[i]->Write(data, n, e);
+    };
+    hooks.end = [&](size_t i, unsigned, std::string& e) {
+        bool ok = files[i]->Commit(e);
+        files[i].reset();
+        return ok;
+    };
+    hooks.done = [&](size_t i, std::string&) {
+        crcs[i].crc = jobs[i].crc;
+        return true;
+    };
+    ProgressBar bar("compressing", expanded);
+    if (!PackAll(jobs, threads, hooks, bar, error)) return CommandFailed(error);
     bar.Finish();
     kivpack::ResourceSet resources = image.resources;
     // The help file's topics as text, as a packed installer carries them.

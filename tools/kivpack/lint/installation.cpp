@@ -19,16 +19,6 @@ const char* const DisplayKeys[] = {"EGADiskSpace", "VGADiskSpace", "8514DiskSpac
 // DiskSpace is read as a signed 32-bit number.
 const uint64_t LargestDiskSpace = 0x7FFFFFFF;
 
-std::string Grouped(uint64_t n)
-{
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 std::string Plural(size_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -92,6 +82,16 @@ void AddStopWarnings(std::vector<Warning>& out, const PayloadPlan& plan)
 }
 
 } // namespace
+
+std::string Grouped(uint64_t n)
+{
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
 
 std::string DisplayWithArticle(unsigned displayClass)
 {

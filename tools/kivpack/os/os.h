@@ -90,6 +90,11 @@ std::string LastErrorText();
 // destructor, a failure and an interruption of kivpack (Ctrl+C, SIGTERM)
 // remove the temporary. A link at the target's name is replaced, not
 // followed. One object per output; objects may live on different threads.
+//
+// WriteAt and ReadAt reach bytes already written, for a field filled in
+// last or for a scratch file that is read back and then discarded, never
+// committed. On Windows they move the point that Write appends at, so they
+// come after the last Write.
 class OutputFile {
 public:
     explicit OutputFile(std::string target);
@@ -99,6 +104,9 @@ public:
 
     bool Open(std::string& error);
     bool Write(const void* data, std::size_t size, std::string& error);
+    bool WriteAt(std::uint64_t offset, const void* data, std::size_t size, std::string& error);
+    // Exactly `size` bytes, or false: a short file is an error.
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size, std::string& error) const;
     bool Commit(std::string& error);
     void Discard();
     const std::string& Target() const { return target_; }

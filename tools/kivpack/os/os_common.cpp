@@ -64,26 +64,61 @@ bool OutputFile::Open(std::string& error)
     return false;
 }
 
+namespace {
+
+// Calls `step(offset, from, left, done, reason)` until `size` bytes from
+// `offset` are done: false at the first step that fails or does nothing.
+template <typename Step>
+bool WholeRange(std::uint64_t offset, std::size_t size, std::string& reason, Step step)
+{
+    for (std::size_t from = 0; from < size;) {
+        std::size_t done = 0;
+        if (!step(offset + from, from, size - from, done, reason) || done == 0) return false;
+        from += done;
+    }
+    return true;
+}
+
+} // namespace
+
 bool OutputFile::Write(const void* data, std::size_t size, std::string& error)
+{
+    return WriteAt(~std::uint64_t(0), data, size, error);
+}
+
+bool OutputFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size, std::string& error)
 {
     if (handle_ == -1) {
         error = target_ + ": not open for writing";
         return false;
     }
+    // No offset: at the end, where the file's own position is.
     const char* at = static_cast<const char*>(data);
-    while (size > 0) {
-        std::size_t written = 0;
-        std::string reason;
-        if (!WriteSome(handle_, at, size, written, reason)) {
-            error = target_ + ": " + reason;
-            failed_ = true;
-            Discard();
-            return false;
-        }
-        at += written;
-        size -= written;
-    }
-    return true;
+    std::string reason;
+    bool ok = WholeRange(offset, size, reason, [&](std::uint64_t where, std::size_t from, std::size_t left,
+                                                   std::size_t& done, std::string& r) {
+        return offset == ~std::uint64_t(0) ? WriteSome(handle_, at + from, left, done, r)
+                                           : WriteSomeAt(handle_, where, at + from, left, done, r);
+    });
+    if (ok) return true;
+    error = target_ + ": " + reason;
+    failed_ = true;
+    Discard();
+    return false;
+}
+
+bool OutputFile::ReadAt(std::uint64_t offset, void* data, std::size_t size, std::string& error) const
+{
+    char* at = static_cast<char*>(data);
+    std::string reason = "shorter than what was written";
+    if (handle_ != -1 && WholeRange(offset, size, reason, [&](std::uint64_t where, std::size_t from,
+                                                               std::size_t left, std::size_t& done,
+                                                               std::string& r) {
+            return ReadSomeAt(handle_, where, at + from, left, done, r);
+        }))
+        return true;
+    error = target_ + (handle_ == -1 ? ": not open" : ": reading back a temporary: " + reason);
+    return false;
 }
 
 bool OutputFile::Commit(std::string& error)

@@ -65,6 +65,12 @@ std::string RandomName();
 // off (once it is the target).
 bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bool& exists, std::string& reason);
 bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written, std::string& reason);
+// Reads or writes at a file offset; `done` may fall short of `size` (0 at the
+// end of the file, for a read).
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& done,
+                std::string& reason);
+bool WriteSomeAt(std::intptr_t handle, std::uint64_t offset, const char* data, std::size_t size, std::size_t& done,
+                 std::string& reason);
 bool CloseFile(std::intptr_t handle, std::string& reason);
 bool RenameOver(const std::string& from, const std::string& to, std::string& reason);  // replacing `to`
 void RemoveTemporary(const std::string& path, int& slot);

@@ -155,7 +155,7 @@ bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bo
 {
     // The mode is that of any new file; the umask applies. It is listed for
     // the signal handler only once it is ours.
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     exists = fd < 0 && errno == EEXIST;
     if (fd < 0) {
         reason = std::strerror(errno);
@@ -176,6 +176,34 @@ bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::si
         return false;
     }
     written = (std::size_t)n;
+    return true;
+}
+
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& done,
+                std::string& reason)
+{
+    ssize_t n;
+    do n = pread((int)handle, data, size, (off_t)offset);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    done = (std::size_t)n;
+    return true;
+}
+
+bool WriteSomeAt(std::intptr_t handle, std::uint64_t offset, const char* data, std::size_t size, std::size_t& done,
+                 std::string& reason)
+{
+    ssize_t n;
+    do n = pwrite((int)handle, data, size, (off_t)offset);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        reason = std::strerror(n < 0 ? errno : ENOSPC);
+        return false;
+    }
+    done = (std::size_t)n;
     return true;
 }
 

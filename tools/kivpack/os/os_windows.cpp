@@ -234,7 +234,7 @@ bool CreateNewFile(const std::string& path, std::intptr_t& handle, int& slot, bo
 {
     std::wstring wide = Wide(path);
     // CREATE_NEW never opens what is there, a link included.
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD code = GetLastError();
@@ -255,6 +255,42 @@ bool WriteSome(std::intptr_t handle, const char* data, std::size_t size, std::si
         return false;
     }
     written = n;
+    return true;
+}
+
+// A synchronous handle takes the offset in an OVERLAPPED and moves its file
+// pointer past what it read or wrote.
+static OVERLAPPED At(std::uint64_t offset)
+{
+    OVERLAPPED o = {};
+    o.Offset = DWORD(offset);
+    o.OffsetHigh = DWORD(offset >> 32);
+    return o;
+}
+
+bool ReadSomeAt(std::intptr_t handle, std::uint64_t offset, char* data, std::size_t size, std::size_t& done,
+                std::string& reason)
+{
+    DWORD chunk = size > 0x10000000 ? 0x10000000 : (DWORD)size, n = 0;
+    OVERLAPPED o = At(offset);
+    if (!ReadFile((HANDLE)handle, data, chunk, &n, &o) && GetLastError() != ERROR_HANDLE_EOF) {
+        reason = SystemText(GetLastError());
+        return false;
+    }
+    done = n;
+    return true;
+}
+
+bool WriteSomeAt(std::intptr_t handle, std::uint64_t offset, const char* data, std::size_t size, std::size_t& done,
+                 std::string& reason)
+{
+    DWORD chunk = size > 0x10000000 ? 0x10000000 : (DWORD)size, n = 0;
+    OVERLAPPED o = At(offset);
+    if (!WriteFile((HANDLE)handle, data, chunk, &n, &o) || n == 0) {
+        reason = SystemText(GetLastError());
+        return false;
+    }
+    done = n;
     return true;
 }
 

@@ -2,6 +2,8 @@
 // the section table and, through resources.cpp, the resource tree.
 #include "tools/kivpack/pe/image.h"
 
+#include <algorithm>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -159,17 +161,30 @@ bool RvaToFileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint32_t
 
 uint32_t ComputePeChecksum(const std::vector<uint8_t>& file, size_t checksumOffset)
 {
-    uint32_t sum = 0;
-    size_t n = file.size();
-    for (size_t i = 0; i < n; i += 2) {
-        if (i >= checksumOffset && i < checksumOffset + 4) continue;
-        uint32_t word = file[i];
-        if (i + 1 < n) word |= uint32_t(file[i + 1]) << 8;
-        sum += word;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return sum + uint32_t(n);
+    PeChecksum sum;
+    size_t skip = std::min(file.size(), checksumOffset);
+    size_t resume = std::min(file.size(), checksumOffset + 4);
+    static const uint8_t kZero[4] = {};
+    sum.Add(file.data(), skip);
+    sum.Add(kZero, resume - skip);
+    sum.Add(file.data() + resume, file.size() - resume);
+    return sum.Value();
+}
+
+void PeChecksum::Add(const uint8_t* data, size_t size)
+{
+    // A byte at an odd offset is the high half of its word.
+    for (size_t i = 0; i < size; ++i) sum_ += uint64_t(data[i]) << (8 * ((length_ + i) & 1));
+    length_ += size;
+}
+
+uint32_t PeChecksum::Value() const
+{
+    // Folding the carries back in at the end gives what folding them after
+    // every word gives: both are the ones' complement sum of the words.
+    uint64_t sum = sum_;
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint32_t(sum) + uint32_t(length_);
 }
 
 bool ReadPeImage(const std::vector<uint8_t>& file, PeImage& image, std::string& error)

@@ -91,6 +91,26 @@ bool RvaToFileOffset(const PeImage& image, uint32_t rva, uint32_t size, uint32_t
 // file's length.
 uint32_t ComputePeChecksum(const std::vector<uint8_t>& file, size_t checksumOffset);
 
+// The same sum over a file given in pieces, in order.
+class PeChecksum {
+public:
+    void Add(const uint8_t* data, size_t size);
+    uint32_t Value() const;
+
+private:
+    uint64_t sum_ = 0;
+    uint64_t length_ = 0;
+};
+
+// Where an image is written: its bytes in order, then a few bytes put back
+// at an earlier offset (the checksum, known last).
+class ImageSink {
+public:
+    virtual ~ImageSink() = default;
+    virtual bool Write(const uint8_t* data, size_t size, std::string& error) = 0;
+    virtual bool Patch(uint64_t offset, const uint8_t* data, size_t size, std::string& error) = 0;
+};
+
 // Writes `image` with `resources` as its resource section. When the image's
 // resource section is the last one, both in memory and in the file, it is
 // replaced in place; otherwise a new section ".rsrc" is appended after the
@@ -102,5 +122,36 @@ uint32_t ComputePeChecksum(const std::vector<uint8_t>& file, size_t checksumOffs
 // SizeOfInitializedData, the resource data directory and CheckSum.
 bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
                           std::vector<uint8_t>& out, std::string& error);
+// Where WritePeWithResources puts the resource section of `image`: the RVA
+// of the old section when it is replaced in place, else the first aligned
+// address after the last section. The image's SizeOfImage is then this plus
+// the tree's size, aligned to SectionAlignment.
+uint64_t ResourceSectionRva(const PeImage& image);
+
+// The largest SizeOfImage of a packed installer that kivpack writes: one
+// that every 32-bit Windows this installer runs on can map in one piece at
+// the stub's image base (0x400000). A 32-bit program has the addresses below
+// 2 GB. On Windows 95, 98 and ME the system's own DLLs live above 2 GB, so
+// the program has 0x400000 to 2 GB for itself, less its stack and heaps. On
+// NT up to XP the system DLLs have fixed preferred addresses, ntdll and
+// kernel32 at 0x7C800000 and above, and others (the common controls, lpk,
+// uxtheme, usp10, IMEs) from about 0x5A000000 up; an image over a DLL that
+// cannot move, or over all the room left for the others, fails to start.
+// From Vista on, system DLLs are placed at random between 0x50000000 and
+// 0x78000000, ntdll among them, the same in every process, so the image must
+// end below 0x50000000 wherever they fall: 0x4FC00000 bytes from 0x400000.
+// Wine keeps its own libraries higher still: the stub with a SizeOfImage of
+// 0x7A000000 starts there as Windows 95, XP and 10 alike, so Wine shows no
+// limit below the systems' own. 1 GiB keeps a fifth of the room that every
+// system leaves free for what may be loaded low in a process (injected DLLs,
+// a shell extension, an IME) and for the stack and heaps placed after the
+// image is mapped.
+constexpr uint64_t kMaxLoadableImage = 0x40000000;
+
+// The same, written to `sink` as it is made, so that resource data from a
+// ResourceSource never has to be in memory at once. On a failure the sink
+// holds part of an image, which the caller throws away.
+bool WritePeWithResources(const PeImage& image, const ResourceSet& resources, ImageSink& sink,
+                          std::string& error);
 
 } // namespace kivpack

@@ -106,6 +106,9 @@ bool ResourceSet::Set(Resource resource)
     if (at != entries_.end() && CompareKeys(*at, resource.type, resource.name, resource.language) == 0) {
         at->codePage = resource.codePage;
         at->data = std::move(resource.data);
+        at->source = resource.source;
+        at->sourceOffset = resource.sourceOffset;
+        at->sourceSize = resource.sourceSize;
         return true;
     }
     entries_.insert(at, std::move(resource));
@@ -304,8 +307,8 @@ void PutHeader(std::vector<uint8_t>& out, uint32_t at, const std::vector<Resourc
 
 } // namespace
 
-bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
-                       std::vector<uint8_t>& out, std::string& error)
+bool LayOutResourceTree(const ResourceSet& resources, uint32_t sectionRva, std::vector<uint8_t>& out,
+                        std::vector<uint64_t>& dataAt, uint64_t& treeSize, std::string& error)
 {
     // The set is already ordered by type, name and language.
     std::vector<TypeNode> types;
@@ -337,17 +340,19 @@ bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
         s.second = uint32_t(size);
         size += 2 + 2ull * s.first.size();
     }
-    std::vector<uint64_t> dataAt;
+    const uint64_t headSize = size;
+    dataAt.clear();
     for (const Resource& r : resources.Entries()) {
         size = AlignUp(size, 8);
         dataAt.push_back(size);
-        size += r.data.size();
+        size += r.Size();
         if (size > 0x7FFFFFFF) break;
     }
     if (size > 0x7FFFFFFF || sectionRva + size > 0xFFFFFFFFull)
         return Fail(error, "resources too large for one image");
+    treeSize = size;
 
-    out.assign(size_t(size), 0);
+    out.assign(size_t(headSize), 0);
     auto keyField = [&](const ResourceName& n) {
         return n.isString ? kHighBit | strings[n.text] : uint32_t(n.id);
     };
@@ -379,9 +384,8 @@ bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
                 Put32(out, nameTable + 16 + 8 * li, r.language);
                 Put32(out, nameTable + 20 + 8 * li, entry);
                 Put32(out, entry, sectionRva + uint32_t(dataAt[entryIndex]));
-                Put32(out, entry + 4, uint32_t(r.data.size()));
+                Put32(out, entry + 4, uint32_t(r.Size()));
                 Put32(out, entry + 8, r.codePage);
-                std::copy(r.data.begin(), r.data.end(), out.begin() + dataAt[entryIndex]);
                 ++entryIndex;
             }
         }
@@ -389,6 +393,25 @@ bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
     for (const auto& s : strings) {
         Put16(out, s.second, uint16_t(s.first.size()));
         for (size_t i = 0; i < s.first.size(); ++i) Put16(out, s.second + 2 + 2 * i, s.first[i]);
+    }
+    return true;
+}
+
+bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva, std::vector<uint8_t>& out,
+                       std::string& error)
+{
+    std::vector<uint64_t> dataAt;
+    uint64_t size;
+    if (!LayOutResourceTree(resources, sectionRva, out, dataAt, size, error)) return false;
+    out.resize(size_t(size), 0);
+    for (size_t i = 0; i < resources.Size(); ++i) {
+        size_t at = size_t(dataAt[i]);
+        auto copy = [&](const uint8_t* data, size_t n) {
+            std::copy(data, data + n, out.begin() + at);
+            at += n;
+            return true;
+        };
+        if (!ForEachDataPiece(resources.Entries()[i], copy, error)) return false;
     }
     return true;
 }

@@ -58,12 +58,28 @@ int CompareNames(const ResourceName& a, const ResourceName& b);
 bool operator==(const ResourceName& a, const ResourceName& b);
 bool operator!=(const ResourceName& a, const ResourceName& b);
 
+// Resource data kept outside memory (in a file written before the image),
+// read back in pieces as the image is written.
+class ResourceSource {
+public:
+    virtual ~ResourceSource() = default;
+    // Exactly `size` bytes at `offset`, or false with a message.
+    virtual bool ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const = 0;
+};
+
 struct Resource {
     ResourceName type;
     ResourceName name;
     uint16_t language = 0;
     uint32_t codePage = 0;
     std::vector<uint8_t> data;
+    // When `source` is set, the data are instead `sourceSize` bytes at
+    // `sourceOffset` of it; it must outlive every write of the resource.
+    const ResourceSource* source = nullptr;
+    uint64_t sourceOffset = 0;
+    uint32_t sourceSize = 0;
+
+    uint64_t Size() const { return source ? sourceSize : data.size(); }
 };
 
 // The resources of one image, kept unique by (type, name, language) and in
@@ -105,5 +121,28 @@ bool ReadResourceTree(const PeImage& image, uint32_t resourceRva, ResourceSet& o
 // sectionRva: data entries hold RVAs, so the bytes depend on it.
 bool BuildResourceTree(const ResourceSet& resources, uint32_t sectionRva,
                        std::vector<uint8_t>& out, std::string& error);
+
+// The same layout without the data: `head` gets the tables, data entries
+// and names, `dataAt` the offset of each resource's data from the start of
+// the tree (in the order of Entries(), each after the one before, the gaps
+// zero), and `size` the size of the whole tree.
+bool LayOutResourceTree(const ResourceSet& resources, uint32_t sectionRva, std::vector<uint8_t>& head,
+                        std::vector<uint64_t>& dataAt, uint64_t& size, std::string& error);
+
+// Hands `resource`'s data to `write` in pieces of at most 1 MiB.
+template <typename Write>
+bool ForEachDataPiece(const Resource& resource, Write write, std::string& error)
+{
+    if (!resource.source) return resource.data.empty() || write(resource.data.data(), resource.data.size());
+    std::vector<uint8_t> piece(size_t(resource.sourceSize < (1u << 20) ? resource.sourceSize : (1u << 20)));
+    for (uint64_t done = 0; done < resource.sourceSize;) {
+        size_t n = size_t(resource.sourceSize - done < piece.size() ? resource.sourceSize - done : piece.size());
+        if (!resource.source->ReadAt(resource.sourceOffset + done, piece.data(), n, error) ||
+            !write(piece.data(), n))
+            return false;
+        done += n;
+    }
+    return true;
+}
 
 } // namespace kivpack

@@ -124,12 +124,47 @@ void PutSectionHeader(std::vector<uint8_t>& out, size_t at, const char* name, ui
     Put32(out, at + 36, characteristics);
 }
 
+class VectorSink : public ImageSink {
+public:
+    explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
+    bool Write(const uint8_t* data, size_t size, std::string&) override
+    {
+        out_.insert(out_.end(), data, data + size);
+        return true;
+    }
+    bool Patch(uint64_t offset, const uint8_t* data, size_t size, std::string&) override
+    {
+        std::copy(data, data + size, out_.begin() + size_t(offset));
+        return true;
+    }
+
+private:
+    std::vector<uint8_t>& out_;
+};
+
 } // namespace
+
+uint64_t ResourceSectionRva(const PeImage& image)
+{
+    if (image.sections.empty()) return 0;
+    if (CanReplaceInPlace(image)) return image.sections[image.resourceSection].virtualAddress;
+    const PeSection& last = image.sections.back();
+    return AlignUp(uint64_t(last.virtualAddress) + MappedSize(last), image.sectionAlignment);
+}
 
 bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
                           std::vector<uint8_t>& out, std::string& error)
 {
     out.clear();
+    VectorSink sink(out);
+    if (WritePeWithResources(image, resources, sink, error)) return true;
+    out.clear();
+    return false;
+}
+
+bool WritePeWithResources(const PeImage& image, const ResourceSet& resources, ImageSink& sink,
+                          std::string& error)
+{
     if (image.sections.empty() || image.bytes.empty()) return Fail(error, "no image to write");
     if (image.directories.size() <= kDirResource)
         return Fail(error, "the image has no slot for a resource directory");
@@ -138,29 +173,28 @@ bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
         return Fail(error, "the executable is signed; remove its signature before packing");
 
     const bool inPlace = CanReplaceInPlace(image);
-    const PeSection& last = image.sections.back();
     const PeSection* old = image.resourceSection >= 0 ? &image.sections[image.resourceSection] : nullptr;
-    uint64_t rva, rawPointer;
+    uint64_t rva = ResourceSectionRva(image), rawPointer;
     if (inPlace) {
-        rva = old->virtualAddress;
         rawPointer = old->rawPointer;
     } else {
         if (!CheckHeaderRoom(image, error)) return false;
-        rva = AlignUp(uint64_t(last.virtualAddress) + MappedSize(last), image.sectionAlignment);
         rawPointer = AlignUp(image.rawEnd, image.fileAlignment);
     }
     if (image.OverlaySize() && !CheckDebugData(image, error)) return false;
     if (rva > 0xFFFFFFF0u) return Fail(error, "no address space left for a resource section");
 
-    std::vector<uint8_t> tree;
-    if (!BuildResourceTree(resources, uint32_t(rva), tree, error)) return false;
-    uint64_t rawSize = AlignUp(tree.size(), image.fileAlignment);
+    std::vector<uint8_t> head;
+    std::vector<uint64_t> dataAt;
+    uint64_t treeSize;
+    if (!LayOutResourceTree(resources, uint32_t(rva), head, dataAt, treeSize, error)) return false;
+    uint64_t rawSize = AlignUp(treeSize, image.fileAlignment);
     // SizeOfHeaders may reach over the section's old raw data; the overlay
     // starts where both the headers and the sections end, so a smaller tree
     // is padded to keep it from starting inside the declared headers.
     if (rawPointer + rawSize < image.sizeOfHeaders)
         rawSize = AlignUp(image.sizeOfHeaders - rawPointer, image.fileAlignment);
-    uint64_t imageEnd = AlignUp(rva + tree.size(), image.sectionAlignment);
+    uint64_t imageEnd = AlignUp(rva + treeSize, image.sectionAlignment);
     uint64_t written = imageEnd;
     if (inPlace)
         written = std::max<uint64_t>(written, AlignUp(uint64_t(rva) + MappedSize(*old), image.sectionAlignment));
@@ -169,46 +203,67 @@ bool WritePeWithResources(const PeImage& image, const ResourceSet& resources,
     if (imageEnd > 0xFFFFFFFFu || newRawEnd + image.OverlaySize() > 0xFFFFFFFFu)
         return Fail(error, "the executable would grow beyond 4 GB");
 
-    // Assemble: everything before the section, the section, the overlay.
-    out.reserve(size_t(newRawEnd + image.OverlaySize()));
+    // Everything before the section, with its headers fixed up; the fields
+    // changed must lie in it, before the section's data.
     size_t keep = inPlace ? size_t(rawPointer) : image.rawEnd;
-    out.assign(image.bytes.begin(), image.bytes.begin() + keep);
-    out.resize(size_t(rawPointer), 0);
-    out.insert(out.end(), tree.begin(), tree.end());
-    out.resize(size_t(newRawEnd), 0);
-    out.insert(out.end(), image.bytes.begin() + image.rawEnd, image.bytes.end());
-
+    std::vector<uint8_t> prefix(image.bytes.begin(), image.bytes.begin() + keep);
+    prefix.resize(size_t(rawPointer), 0);
     const uint32_t opt = image.optionalHeaderOffset;
+    size_t lastField = std::max<size_t>(opt + 8 * kDirResource + 104, image.peOffset + 16);
+    lastField = std::max<size_t>(lastField, image.sectionTableOffset + kSectionHeaderSize * (image.sections.size() + !inPlace));
+    if (lastField > prefix.size())
+        return Fail(error, "the image's headers reach into its resource section's data");
     uint32_t characteristics = old ? old->characteristics : kScnInitializedData | kScnMemRead;
     int64_t initializedDelta = int64_t(rawSize);
     if (inPlace) {
         initializedDelta -= old->rawSize;
-        PutSectionHeader(out, old->headerOffset, old->name.c_str(), uint32_t(tree.size()),
+        PutSectionHeader(prefix, old->headerOffset, old->name.c_str(), uint32_t(treeSize),
                          uint32_t(rva), uint32_t(rawSize), uint32_t(rawPointer), characteristics);
     } else {
         size_t at = image.sectionTableOffset + kSectionHeaderSize * image.sections.size();
-        PutSectionHeader(out, at, ".rsrc", uint32_t(tree.size()), uint32_t(rva), uint32_t(rawSize),
+        PutSectionHeader(prefix, at, ".rsrc", uint32_t(treeSize), uint32_t(rva), uint32_t(rawSize),
                          uint32_t(rawPointer), characteristics);
-        Put16(out, image.peOffset + 6, uint16_t(image.sections.size() + 1));
+        Put16(prefix, image.peOffset + 6, uint16_t(image.sections.size() + 1));
         if (old && old->name == ".rsrc") {
             static const char kOldName[8] = {'.', 'o', 'l', 'd', 'r', 's', 'r', 'c'};
-            std::copy(kOldName, kOldName + 8, out.begin() + old->headerOffset);
+            std::copy(kOldName, kOldName + 8, prefix.begin() + old->headerOffset);
         }
     }
     if (characteristics & kScnInitializedData) {
-        int64_t total = int64_t(Get32(out.data() + opt + 8)) + initializedDelta;
-        Put32(out, opt + 8, uint32_t(total < 0 ? 0 : total > 0xFFFFFFFF ? 0xFFFFFFFF : total));
+        int64_t total = int64_t(Get32(prefix.data() + opt + 8)) + initializedDelta;
+        Put32(prefix, opt + 8, uint32_t(total < 0 ? 0 : total > 0xFFFFFFFF ? 0xFFFFFFFF : total));
     }
-    Put32(out, opt + 56, uint32_t(imageEnd));
-    Put32(out, opt + 96 + 8 * kDirResource, uint32_t(rva));
-    Put32(out, opt + 100 + 8 * kDirResource, uint32_t(tree.size()));
+    Put32(prefix, opt + 56, uint32_t(imageEnd));
+    Put32(prefix, opt + 96 + 8 * kDirResource, uint32_t(rva));
+    Put32(prefix, opt + 100 + 8 * kDirResource, uint32_t(treeSize));
     if (image.symbolTablePointer >= image.rawEnd && image.symbolTablePointer) {
         int64_t moved = int64_t(image.symbolTablePointer) + int64_t(newRawEnd) - int64_t(image.rawEnd);
-        Put32(out, image.peOffset + 12, uint32_t(moved));
+        Put32(prefix, image.peOffset + 12, uint32_t(moved));
     }
-    Put32(out, opt + 64, 0);
-    Put32(out, opt + 64, ComputePeChecksum(out, opt + 64));
-    return true;
+    Put32(prefix, opt + 64, 0);
+
+    // Then the tree, its data, the padding and the overlay, summed as they go.
+    PeChecksum checksum;
+    uint64_t at = 0;
+    auto put = [&](const uint8_t* data, size_t size) {
+        checksum.Add(data, size);
+        at += size;
+        return sink.Write(data, size, error);
+    };
+    static const uint8_t kZeros[512] = {};
+    auto pad = [&](uint64_t to) {
+        while (at < to)
+            if (!put(kZeros, size_t(std::min<uint64_t>(to - at, sizeof kZeros)))) return false;
+        return true;
+    };
+    if (!put(prefix.data(), prefix.size()) || !put(head.data(), head.size())) return false;
+    for (size_t i = 0; i < resources.Size(); ++i)
+        if (!pad(rawPointer + dataAt[i]) || !ForEachDataPiece(resources.Entries()[i], put, error)) return false;
+    if (!pad(newRawEnd) || !put(image.bytes.data() + image.rawEnd, image.OverlaySize())) return false;
+    uint8_t sum[4];
+    uint32_t value = checksum.Value();
+    for (int i = 0; i < 4; ++i) sum[i] = uint8_t(value >> (8 * i));
+    return sink.Patch(opt + 64, sum, 4, error);
 }
 
 } // namespace kivpack
