@@ -2,8 +2,9 @@
 # The completion dialogs and the start of the installed product, in disk
 # mode: Yes in 2203 starts the product from a target directory with blanks,
 # typed with a lower-case drive letter, and starts nothing else (programs
-# planted at the blanks stay unstarted); a RunFile with arguments, and one
-# that quotes its program itself, start with those arguments; No starts nothing; a program that
+# planted at the blanks stay unstarted); a RunFile that names a program with
+# a blank in its name starts it; a RunFile with arguments, and one that
+# quotes its program itself, start with those arguments; No starts nothing; a program that
 # is missing gives 2200, whose Retry tries again and whose Cancel ends the
 # run normally.
 source "$(dirname "$0")/lib.sh"
@@ -15,6 +16,7 @@ SRC=$KIV_C/setup
 
 kiv_disk_source "$SRC" KIVDEMO.HLP || kiv_die "cannot lay out $SRC"
 cp "$LAUNCHED" "$SRC/KIVLAUNCHED.EXE"
+cp "$LAUNCHED" "$SRC/KIV LAUNCHED.EXE"
 printf 'readme of the demo\r\n' >"$SRC/README.TXT"
 
 # write_script TARGET RUNLINES...: INSTALL.INI installing the product into
@@ -27,6 +29,7 @@ write_script() {
         printf 'DefaultTargetDir=%s\nTotalDisks=1\nDiskSpace=1000\n\n[Run]\n' "$target"
         printf '%s\n' "$@"
         printf '\n[Disk 1]\nDiskName=Kiv Demo Disk 1\nREADME.TXT=Target\nKIVLAUNCHED.EXE=Target\n'
+        printf 'KIV LAUNCHED.EXE=Target\n'
     } | sed 's/$/\r/' >"$SRC/INSTALL.INI"
 }
 
@@ -75,6 +78,21 @@ else
 fi
 kiv_expect_no_file "$KIV_C/LAUNCHED.TXT" "C:\\Program.exe was not started"
 kiv_expect_no_file "$KIV_C/Program Files/LAUNCHED.TXT" "C:\\Program Files\\Kiv.exe was not started"
+
+kiv_case "a RunFile that names a program with a blank starts it"
+TARGET="$KIV_C/Program Files/Kiv Blank"
+write_script 'C:\KIVDEMO' 'File=KIV LAUNCHED.EXE' Buttons=Yes/No "Message=Start?" "Name=Kiv Blank"
+install_to 'C:\Program Files\Kiv Blank'
+kiv_drive press --title "$TITLE" --id 1
+kiv_wait setup
+kiv_expect_eq "$KIV_RC" 0 "exit code after Yes"
+if wait_for_file "$TARGET/LAUNCHED.TXT"; then
+    kiv_expect_file_has "$TARGET/LAUNCHED.TXT" 'command="C:\Program Files\Kiv Blank\KIV LAUNCHED.EXE"' \
+        "the whole name is the program, quoted with its path"
+    kiv_expect_eq "$(grep -c '^command=' "$TARGET/LAUNCHED.TXT")" 1 "the product was started once"
+else
+    kiv_fail "the program with a blank in its name did not start (no $TARGET/LAUNCHED.TXT)"
+fi
 
 kiv_case "a RunFile with arguments starts the program with them"
 TARGET="$KIV_C/Program Files/Kiv Args"

@@ -5,7 +5,8 @@
 # stopped in the middle of the large file (every thread suspended), the
 # screen is taken, and the status line's pixels are compared with those of
 # a run whose only file is the large one, which shows that file's line from
-# the start. A line painted late would still show a small file's text.
+# the start. A line painted late would still show a small file's text. Where
+# the line is comes from a run that waits in a disk prompt.
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
@@ -36,39 +37,47 @@ source_dir() {
     } | sed 's/$/\r/' >"$dir/INSTALL.INI"
 }
 
+# layout TAG EXE: a run whose large file is missing from its source
+# directory, which waits in the disk prompt (1800) with the progress dialog
+# idle behind it: sets LINE to the crop geometry of the status line (the
+# progress dialog comes up at the same place in every run); Cancel ends it.
+layout() {
+    local tag=$1 exe=$2 left top right bottom
+    LINE=
+    kiv_begin_install "$tag" "$exe"
+    kiv_drive wait-dialog --title "$TITLE" --text "Unable to locate" --timeout 60 -- \
+        wait-dialog --title "$TITLE" --text "Copying the large file..." || return 1
+    read -r left top right bottom <<<"$(sed -n 's/^  control .* id 1001 class "Static" rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$KIV_OUT" | head -1)"
+    [ -n "$bottom" ] && LINE="$((right - left))x$((bottom - top))+$left+$top"
+    kiv_drive press --title "$TITLE" --window-text "Unable to locate" --id 2 -- wait-exit
+    kiv_wait "$tag"
+}
+
 # status_pixels TAG EXE: installs with Begin, stops the installer once 4 MB
 # of the large file are written, takes the screen ($KIV_ART/TAG.png) and sets
 # PIXELS to a digest of the status line's pixels and COLOURS to their number
 # of colours (the line alone is kept as $KIV_ART/TAG-line.png); the
 # installation then completes.
 status_pixels() {
-    local tag=$1 exe=$2 pid left top right bottom written crop
+    local tag=$1 exe=$2 pid written
     PIXELS=none COLOURS=0
     rm -rf "$KIV_C/STATUS"
     kiv_start "$tag" "$exe"
     kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" || return 1
     pid=$(sed -n 's/^window 0x[0-9a-f]* pid \([0-9]*\) .*/\1/p' "$KIV_OUT" | head -1)
     # One driver from Begin to the stop, which polls the file every
-    # millisecond: the copy takes well under a second.
+    # millisecond: the copy takes about a second. While the installer copies
+    # it answers no message, so nothing else can wait for its dialog.
     kiv_drive --timeout 60 press --title "$TITLE" --id 1 -- wait-file 'C:\STATUS\BIG.DAT' 4000000 -- \
         suspend --pid "$pid" || return 1
     written=$(stat -c %s "$KIV_C/STATUS/BIG.DAT")
     [ "$written" -lt "$BIG" ] && kiv_pass "$tag: the installer is stopped in the large file ($written bytes written)" ||
         kiv_fail "$tag: the installer is stopped in the large file ($written bytes written)"
     kiv_screenshot "$tag"
-    # The stopped dialog answers no message: the driver lists it without its
-    # texts once the system deems it hung.
-    kiv_drive_rc --timeout 30 dump
     kiv_drive resume --pid "$pid"
-    read -r left top right bottom <<<"$(sed -n 's/^  control .* id 1001 class "Static" rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$KIV_OUT" | head -1)"
-    if [ -n "$bottom" ]; then
-        crop="$((right - left))x$((bottom - top))+$left+$top"
-        convert "$KIV_ART/$tag.png" -crop "$crop" +repage "$KIV_ART/$tag-line.png"
-        PIXELS=$(convert "$KIV_ART/$tag-line.png" rgb:- | md5sum | cut -d' ' -f1)
-        COLOURS=$(convert "$KIV_ART/$tag-line.png" -format %k info:)
-    else
-        kiv_fail "$tag: no status line in the progress dialog"
-    fi
+    convert "$KIV_ART/$tag.png" -crop "$LINE" +repage "$KIV_ART/$tag-line.png"
+    PIXELS=$(convert "$KIV_ART/$tag-line.png" rgb:- | md5sum | cut -d' ' -f1)
+    COLOURS=$(convert "$KIV_ART/$tag-line.png" -format %k info:)
     kiv_completes "$tag"
     kiv_expect_eq "$(stat -c %s "$KIV_C/STATUS/BIG.DAT" 2>/dev/null)" "$BIG" "$tag: the large file is in place"
 }
@@ -76,6 +85,10 @@ status_pixels() {
 for system in "95 win95" "10 win10"; do
     set -- $system
     kiv_case "$2: the status line during a large file that follows small files"
+    source_dir "$KIV_C/LAY$1" "$2" 'BIG.DAT=Target,the large file'
+    rm "$KIV_C/LAY$1/BIG.DAT"
+    layout "layout$1" "C:\\LAY$1\\status$2.exe"
+    [ -n "$LINE" ] || { kiv_fail "$2: the progress dialog's status line was not found"; continue; }
     source_dir "$KIV_C/REF$1" "$2" 'BIG.DAT=Target,the large file'
     source_dir "$KIV_C/RUN$1" "$2" 'SMALL1.TXT=Target,the first small file' 'SMALL2.TXT=Target,small file 2' \
         'SMALL3.TXT=Target,small file 3' 'SMALL4.TXT=Target' 'SMALL5.TXT=Target,small file 5' \
