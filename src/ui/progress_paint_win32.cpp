@@ -48,8 +48,15 @@ void ShowProgressStatus(HWND dialog, const char* text)
         LineDialog = dialog;
         Line = GetDlgItem(dialog, CTRL_MESSAGE);
     }
-    // The static control stores the text and paints it before it returns.
-    if (Line) SetWindowTextA(Line, text);
+    if (!Line) return;
+    // The text goes in as the static control's own handling of WM_SETTEXT
+    // stores it, and is painted through the line's update region: a paint of
+    // the static control's own on WM_SETTEXT was seen wiped under Wine by an
+    // erase of the dialog still pending from its first showing, for as long
+    // as the first file took to copy.
+    DefWindowProcA(Line, WM_SETTEXT, 0, (LPARAM)text);
+    InvalidateRect(Line, 0, TRUE);
+    UpdateWindow(Line);
 }
 
 void PaintProgress()

@@ -18,7 +18,7 @@ truncate -s 400000000 "$DATA/big.dat"
 BIG=$(stat -c %s "$DATA/big.dat")
 for n in 1 2 3 4 5; do printf 'small file %s\r\n' "$n" >"$DATA/small$n.txt"; done
 
-# source DIR VERSION FILE-LINES...: a disk-mode source directory whose
+# source_dir DIR VERSION FILE-LINES...: a disk-mode source directory whose
 # installer sees Windows VERSION and installs the file lines given into
 # C:\STATUS.
 source_dir() {
@@ -47,15 +47,15 @@ layout() {
     kiv_begin_install "$tag" "$exe"
     kiv_drive wait-dialog --title "$TITLE" --text "Unable to locate" --timeout 60 -- \
         wait-dialog --title "$TITLE" --text "Copying the large file..." || return 1
-    read -r left top right bottom <<<"$(sed -n 's/^  control .* id 1001 class "Static" rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$KIV_OUT" | head -1)"
+    read -r left top right bottom <<<"$(sed -n 's/^  control .* id 1001 class "Static" rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$KIV_OUT" | tail -1)"
     [ -n "$bottom" ] && LINE="$((right - left))x$((bottom - top))+$left+$top"
     kiv_drive press --title "$TITLE" --window-text "Unable to locate" --id 2 -- wait-exit
     kiv_wait "$tag"
 }
 
-# status_pixels TAG EXE: installs with Begin, stops the installer once 4 MB
-# of the large file are written, takes the screen ($KIV_ART/TAG.png) and sets
-# PIXELS to a digest of the status line's pixels and COLOURS to their number
+# status_pixels TAG EXE: installs with Begin, stops the installer once a
+# tenth of the large file is written, takes the screen ($KIV_ART/TAG.png)
+# and sets PIXELS to a digest of the status line's pixels and COLOURS to their number
 # of colours (the line alone is kept as $KIV_ART/TAG-line.png); the
 # installation then completes.
 status_pixels() {
@@ -67,8 +67,11 @@ status_pixels() {
     pid=$(sed -n 's/^window 0x[0-9a-f]* pid \([0-9]*\) .*/\1/p' "$KIV_OUT" | head -1)
     # One driver from Begin to the stop, which polls the file every
     # millisecond: the copy takes about a second. While the installer copies
-    # it answers no message, so nothing else can wait for its dialog.
-    kiv_drive --timeout 60 press --title "$TITLE" --id 1 -- wait-file 'C:\STATUS\BIG.DAT' 4000000 -- \
+    # it answers no message, so nothing else can wait for its dialog. (Under
+    # Wine what a busy program paints reaches the screen with a later paint,
+    # some time after the program last took messages: here the gauge's
+    # paints in the first tenth of the file.)
+    kiv_drive --timeout 60 press --title "$TITLE" --id 1 -- wait-file 'C:\STATUS\BIG.DAT' $((BIG / 10)) -- \
         suspend --pid "$pid" || return 1
     written=$(stat -c %s "$KIV_C/STATUS/BIG.DAT")
     [ "$written" -lt "$BIG" ] && kiv_pass "$tag: the installer is stopped in the large file ($written bytes written)" ||
