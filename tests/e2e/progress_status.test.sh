@@ -54,7 +54,7 @@ layout() {
 }
 
 # status_pixels TAG EXE: installs with Begin, stops the installer once a
-# tenth of the large file is written, takes the screen ($KIV_ART/TAG.png)
+# good part of the large file is written, takes the screen ($KIV_ART/TAG.png)
 # and sets PIXELS to a digest of the status line's pixels and COLOURS to their number
 # of colours (the line alone is kept as $KIV_ART/TAG-line.png); the
 # installation then completes.
@@ -70,8 +70,8 @@ status_pixels() {
     # it answers no message, so nothing else can wait for its dialog. (Under
     # Wine what a busy program paints reaches the screen with a later paint,
     # some time after the program last took messages: here the gauge's
-    # paints in the first tenth of the file.)
-    kiv_drive --timeout 60 press --title "$TITLE" --id 1 -- wait-file 'C:\STATUS\BIG.DAT' $((BIG / 10)) -- \
+    # paints over the first part of the file.)
+    kiv_drive --timeout 60 press --title "$TITLE" --id 1 -- wait-file 'C:\STATUS\BIG.DAT' $((BIG * 3 / 8)) -- \
         suspend --pid "$pid" || return 1
     written=$(stat -c %s "$KIV_C/STATUS/BIG.DAT")
     [ "$written" -lt "$BIG" ] && kiv_pass "$tag: the installer is stopped in the large file ($written bytes written)" ||
