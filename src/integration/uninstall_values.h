@@ -42,10 +42,10 @@ enum : unsigned { MaxUninstallValues = 8 };
 // The values of the entry, in the order they are written: DisplayName
 // (`name`), UninstallString (`command`), DisplayVersion (`productVersion`,
 // when it is not empty), InstallLocation (`targetDir` without its trailing
-// backslash but for a drive root's, put in `location`, PathSize bytes), DisplayIcon (`icon`, the
-// program that the entry's icon comes from), EstimatedSize (`bytesWritten`
-// in K, rounded up), NoModify and NoRepair (1: the installer offers neither).
-// Fills `values` and returns how many it holds.
+// backslash, but for a drive root's; put in `location`, PathSize bytes),
+// DisplayIcon (`icon`, the program that the entry's icon comes from),
+// EstimatedSize (`bytesWritten` in K, rounded up), NoModify and NoRepair (1:
+// the installer offers neither). Fills `values` and returns how many it holds.
 unsigned UninstallEntryValues(UninstallValue values[MaxUninstallValues], char* location, const char* name,
                               const char* command, const char* productVersion, const char* targetDir,
                               const char* icon, unsigned bytesWritten);

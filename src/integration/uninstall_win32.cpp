@@ -2,8 +2,9 @@
 // list of removable programs shows beside them (version, location, icon,
 // size) with neither Change nor Repair offered. Earlier entries that name the
 // same uninstaller are removed first, so that installing again into one
-// directory, under the same or another name, leaves exactly one entry. Nothing is
-// reported: a key that cannot be opened, created or written is passed over.
+// directory, under the same or another name, leaves exactly one entry.
+// Nothing is reported: a key that cannot be opened, created or written is
+// passed over.
 #include <windows.h>
 #include "engine/closing_steps.h"
 #include "engine/system_case_win32.h"

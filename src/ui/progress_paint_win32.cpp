@@ -50,10 +50,8 @@ void ShowProgressStatus(HWND dialog, const char* text)
     }
     if (!Line) return;
     // The text goes in as the static control's own handling of WM_SETTEXT
-    // stores it, and is painted through the line's update region: a paint of
-    // the static control's own on WM_SETTEXT was seen wiped under Wine by an
-    // erase of the dialog still pending from its first showing, for as long
-    // as the first file took to copy.
+    // stores it, and is painted through the line's update region before this
+    // returns, whether or not a system's static control paints on WM_SETTEXT.
     DefWindowProcA(Line, WM_SETTEXT, 0, (LPARAM)text);
     InvalidateRect(Line, 0, TRUE);
     UpdateWindow(Line);
