@@ -157,7 +157,9 @@ int RunInstallation()
         SetErrorMode(savedErrorMode);
     }
     if (!status) {
-        // The gauge reads full whatever the bytes written came to.
+        // The gauge reads full whatever the bytes written came to; the
+        // uninstall entry gives the size they came to.
+        State.BytesWritten = (unsigned)State.BytesCopied;
         State.BytesCopied = State.DiskSpace;
         RefreshGauge();
         status = PumpMessages();

@@ -1,6 +1,7 @@
 #include "integration/uninstall_values.h"
 #include "platform/text.h"
 #include "script/installer_state.h"
+#include "ui/directory_text.h"
 
 const char UninstallParentKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -81,4 +82,21 @@ int UninstallCommandNames(const char* command, const char* path, CompareNoCaseRu
 {
     char named[PathSize];
     return UninstallCommandPath(named, command) && !compare(named, path);
+}
+
+unsigned UninstallEntryValues(UninstallValue values[MaxUninstallValues], char* location, const char* name,
+                              const char* command, const char* productVersion, const char* targetDir,
+                              const char* icon, unsigned bytesWritten)
+{
+    unsigned n = 0;
+    values[n++] = {"DisplayName", name, 0};
+    values[n++] = {"UninstallString", command, 0};
+    if (productVersion[0]) values[n++] = {"DisplayVersion", productVersion, 0};
+    FormDirectoryFieldText(location, PathSize, targetDir);
+    values[n++] = {"InstallLocation", location, 0};
+    values[n++] = {"DisplayIcon", icon, 0};
+    values[n++] = {"EstimatedSize", 0, (bytesWritten >> 10) + ((bytesWritten & 1023) != 0)};
+    values[n++] = {"NoModify", 0, 1};
+    values[n++] = {"NoRepair", 0, 1};
+    return n;
 }

@@ -28,3 +28,24 @@ int FormatUninstallCommand(char* command, const char* path);
 unsigned UninstallCommandPath(char* path, const char* command);
 // Nonzero when the entry's `command` names `path`, with or without quotes.
 int UninstallCommandNames(const char* command, const char* path, CompareNoCaseRule compare);
+
+// One value of the uninstall entry: text (REG_SZ) or, without text, Number
+// (REG_DWORD).
+struct UninstallValue {
+    const char* Name;
+    const char* Text;
+    unsigned Number;
+};
+
+enum : unsigned { MaxUninstallValues = 8 };
+
+// The values of the entry, in the order they are written: DisplayName
+// (`name`), UninstallString (`command`), DisplayVersion (`productVersion`,
+// when it is not empty), InstallLocation (`targetDir` without its trailing
+// backslash, but for a drive root's; put in `location`, PathSize bytes),
+// DisplayIcon (`icon`, the program that the entry's icon comes from),
+// EstimatedSize (`bytesWritten` in K, rounded up), NoModify and NoRepair (1:
+// the installer offers neither). Fills `values` and returns how many it holds.
+unsigned UninstallEntryValues(UninstallValue values[MaxUninstallValues], char* location, const char* name,
+                              const char* command, const char* productVersion, const char* targetDir,
+                              const char* icon, unsigned bytesWritten);

@@ -1,13 +1,17 @@
-// The uninstall entry of the new shell. Earlier entries that name the same
-// uninstaller are removed first, so that installing again into one directory,
-// under the same or another name, leaves exactly one entry. Nothing is
-// reported: a key that cannot be opened, created or written is passed over.
+// The uninstall entry of the new shell: its name and command, and what the
+// list of removable programs shows beside them (version, location, icon,
+// size) with neither Change nor Repair offered. Earlier entries that name the
+// same uninstaller are removed first, so that installing again into one
+// directory, under the same or another name, leaves exactly one entry.
+// Nothing is reported: a key that cannot be opened, created or written is
+// passed over.
 #include <windows.h>
 #include "engine/closing_steps.h"
 #include "engine/system_case_win32.h"
 #include "integration/uninstall_values.h"
 #include "platform/text.h"
 #include "script/installer_state.h"
+#include "ui/dialogs.h"
 
 namespace {
 
@@ -62,10 +66,23 @@ void RegisterUninstall()
     if (!FormatUninstallCommand(command, uninstaller)) return;
     if (!BuildUninstallKeyPath(keyPath, State.UninstallName)) return;
     RemoveEntriesFor(uninstaller);
+    // The entry's icon is the product's own when [Run] names its program.
+    char icon[PathSize];
+    if (!State.RunFile[0] ||
+        !FormRunProgramPath(icon, sizeof icon, State.TargetDir, State.RunFile, SplitProductRunFile()))
+        TextCopy(icon, sizeof icon, uninstaller);
+    UninstallValue values[MaxUninstallValues];
+    char location[PathSize];
+    const unsigned count = UninstallEntryValues(values, location, State.UninstallName, command, State.ProductVersion,
+                                                State.TargetDir, icon, State.BytesWritten);
     HKEY entry;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath, &entry) != ERROR_SUCCESS) return;
-    RegSetValueExA(entry, "DisplayName", 0, REG_SZ, (const BYTE*)State.UninstallName,
-                   (DWORD)lstrlenA(State.UninstallName) + 1);
-    RegSetValueExA(entry, "UninstallString", 0, REG_SZ, (const BYTE*)command, (DWORD)lstrlenA(command) + 1);
+    for (unsigned i = 0; i < count; ++i) {
+        const UninstallValue& v = values[i];
+        if (v.Text)
+            RegSetValueExA(entry, v.Name, 0, REG_SZ, (const BYTE*)v.Text, (DWORD)lstrlenA(v.Text) + 1);
+        else
+            RegSetValueExA(entry, v.Name, 0, REG_DWORD, (const BYTE*)&v.Number, sizeof v.Number);
+    }
     RegCloseKey(entry);
 }

@@ -181,6 +181,7 @@ struct InstallerState {
     unsigned LastError;
     char CopyErrorPath[PathSize];
     int BytesCopied;
+    unsigned BytesWritten;         // what the file walk wrote, kept when the gauge is set full
     WindowHandle ProgressDialog;
     CursorHandle SavedCursor;
     unsigned GaugeShift;

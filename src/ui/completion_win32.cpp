@@ -2,6 +2,7 @@
 // (OK/Cancel) and 2203 (Yes/No). Dialog 2201, without a program, is a plain
 // message dialog.
 #include <windows.h>
+#include "engine/transfer.h"
 #include "ui/dialogs.h"
 #include "ui/directory_text.h"
 #include "platform/text.h"
@@ -10,13 +11,22 @@
 
 namespace {
 
+int TargetHoldsFile(const char* name, void*)
+{
+    char path[PathSize];
+    if (!DirectoryPath(path, DirTarget, name)) return 0;
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // One attempt to start RunFile from the target directory, which becomes the
 // process's current directory (it stays so after a start). The command line
 // must fit the 260-byte buffer whole: a cut one would start something else.
 bool StartProduct()
 {
     char command[PathSize];
-    if (!FormLaunchCommand(command, sizeof command, State.TargetDir, State.RunFile)) return false;
+    if (!FormLaunchCommand(command, sizeof command, State.TargetDir, State.RunFile, SplitProductRunFile()))
+        return false;
     char directory[PathSize];
     FormDirectoryFieldText(directory, sizeof directory, State.TargetDir);
 
@@ -31,6 +41,11 @@ bool StartProduct()
 }
 
 } // namespace
+
+RunFileParts SplitProductRunFile()
+{
+    return SplitRunFile(State.RunFile, TargetHoldsFile, 0);
+}
 
 INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "ui/dialog_help.h"
+#include "ui/directory_text.h"
 
 // One row per dialog of the table, in ascending order of id. Only Template
 // changes at run time: LoadDialogTemplates fills it, FreeDialogTemplates
@@ -70,3 +71,6 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 INT_PTR CALLBACK DirectoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // The completion dialogs 2202 and 2203.
 INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The program and the arguments of RunFile, the program's name with blanks
+// taken whole when the target directory holds a file of that name.
+RunFileParts SplitProductRunFile();

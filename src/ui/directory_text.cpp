@@ -64,29 +64,74 @@ const char* EarlierCopyName(const char* installedVersion, const char* oldProduct
     return compare(installedVersion, oldProductVersion) > 0 ? productName : oldProductName;
 }
 
-unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile)
+namespace {
+
+int IsBlank(char c)
 {
-    // The program is the RunFile's first word, or the text within its own
-    // quotes; whatever follows is the program's arguments, passed on as given.
-    unsigned start = 0, end = 0, rest = 0;
-    if (runFile[0] == '"') {
-        start = end = 1;
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+RunFileParts SplitRunFile(const char* runFile, TargetFileRule isFile, void* context)
+{
+    RunFileParts parts;
+    unsigned start = 0;
+    while (IsBlank(runFile[start])) ++start;
+    unsigned end = start;
+    if (runFile[start] == '"') {
+        end = ++start;
         while (runFile[end] && runFile[end] != '"') ++end;
-        rest = runFile[end] ? end + 1 : end;
+        parts.Arguments = runFile[end] ? end + 1 : end;
     } else {
-        while (runFile[end] && runFile[end] != ' ' && runFile[end] != '\t') ++end;
-        rest = end;
+        while (runFile[end] && !IsBlank(runFile[end])) ++end;
+        // A value without blanks is one word: the question is asked only of
+        // a name that the first word would cut.
+        if (runFile[end]) {
+            unsigned whole = TextLength(runFile);
+            while (whole > end && IsBlank(runFile[whole - 1])) --whole;
+            char name[PathSize];
+            if (whole - start < sizeof name) {
+                TextCopyCount(name, sizeof name, runFile + start, whole - start);
+                if (isFile(name, context)) end = whole;
+            }
+        }
+        parts.Arguments = end;
     }
-    const unsigned length = 2 + TextLength(targetDir) + (end - start) + TextLength(runFile + rest);
-    if (size == 0 || length >= size) {
+    parts.Program = start;
+    parts.Length = end - start;
+    return parts;
+}
+
+unsigned FormRunProgramPath(char* path, unsigned size, const char* targetDir, const char* runFile,
+                            const RunFileParts& parts)
+{
+    if (size == 0) return 0;
+    if (TextLength(targetDir) + parts.Length >= size) {
+        path[0] = 0;
+        return 0;
+    }
+    unsigned n = TextCopy(path, size, targetDir);
+    return TextCopyCount(path + n, size - n, runFile + parts.Program, parts.Length) + n;
+}
+
+unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile,
+                           const RunFileParts& parts)
+{
+    const char* arguments = runFile + parts.Arguments;
+    if (size < 3 || TextLength(arguments) + 2 >= size) {
         if (size) command[0] = 0;
         return 0;
     }
-    TextCopy(command, size, "\"");
-    unsigned n = TextAppend(command, size, targetDir);
-    n = TextCopyCount(command + n, size - n, runFile + start, end - start) + n;
+    // The program's path between the quotes, then the arguments as given.
+    command[0] = '"';
+    unsigned n = FormRunProgramPath(command + 1, size - 2 - TextLength(arguments), targetDir, runFile, parts);
+    if (!n) {
+        command[0] = 0;
+        return 0;
+    }
     TextAppend(command, size, "\"");
-    return TextAppend(command, size, runFile + rest);
+    return TextAppend(command, size, arguments);
 }
 
 int ForEachPathPrefix(const char* path, int (*create)(const char* prefix, void* context), void* context)

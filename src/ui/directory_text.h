@@ -49,14 +49,34 @@ unsigned short ChooseUpgradeDialog(const char* installedVersion, const char* ver
 const char* EarlierCopyName(const char* installedVersion, const char* oldProductVersion,
                             const char* productName, const char* oldProductName, VersionCompare compare);
 
+// How a [Run] value names the program to start and its arguments, as
+// offsets into the value. A value that opens with a double quote names the
+// program within the quotes (up to the closing quote or the end); otherwise,
+// when the whole value holds a blank and `isFile` says that the target
+// directory holds a file of that name (a program whose name has blanks), the
+// whole value is the program; otherwise the program is the first word. The
+// arguments are the rest, from the closing quote or the blank on.
+struct RunFileParts {
+    unsigned Program;    // where the program's name begins
+    unsigned Length;     // its length
+    unsigned Arguments;  // where the rest begins
+};
+typedef int (*TargetFileRule)(const char* name, void* context);
+RunFileParts SplitRunFile(const char* runFile, TargetFileRule isFile, void* context);
+
+// The path of the program that `parts` find in `runFile`: `targetDir`
+// followed by its name, in `path` (`size` bytes). Returns the length, or 0
+// with `path` empty when it does not fit (nothing is cut).
+unsigned FormRunProgramPath(char* path, unsigned size, const char* targetDir, const char* runFile,
+                            const RunFileParts& parts);
+
 // The command line that starts the product: the program's full path in
 // double quotes, so that a directory with blanks names the program and not a
-// program at its first blank, followed by the program's arguments. The
-// program is the first word of `runFile`, or the text within the quotes that
-// `runFile` opens with (a program whose name has blanks needs them); the rest
-// of `runFile` follows the closing quote unchanged. Returns the length, or 0
-// when the command line does not fit in `size` (nothing is cut).
-unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile);
+// program at its first blank, followed by the program's arguments unchanged.
+// Returns the length, or 0 when the command line does not fit in `size`
+// (nothing is cut).
+unsigned FormLaunchCommand(char* command, unsigned size, const char* targetDir, const char* runFile,
+                           const RunFileParts& parts);
 
 // Calls `create` with every leading part of `path` that names a directory:
 // the text before each backslash, forward slash and the terminator, except

@@ -18,19 +18,20 @@ void SetBusyCursor(HWND window, int on);
 // queue, which the message is then gone from; 0 when the queue ran empty.
 unsigned short PumpMessages();
 
-// The progress dialog's painting during the file walk: the status line and
-// the gauge are painted at most once every few hundredths of a second, and
-// the dialog's timer (ProgressPaintTimer) paints what is left pending.
+// The progress dialog's painting during the file walk: the status line is
+// painted as its text changes, the gauge at most once every few hundredths of
+// a second, and the dialog's timer (ProgressPaintTimer) paints a change of
+// the gauge that is left pending.
 enum : UINT_PTR { ProgressPaintTimer = 1 };
 const DWORD ProgressPaintInterval = 40;  // milliseconds: 25 paints a second
-// Stores `text` as the dialog's status line, painted now when a paint is due.
+// Makes `text` the dialog's status line, painted before it returns.
 void ShowProgressStatus(HWND dialog, const char* text);
-// on: the file walk begins, whose paints are spaced out; off: it has ended,
-// and what is pending is painted now. Outside the walk every paint is due.
+// on: the file walk begins, whose paints of the gauge are spaced out; off: it
+// has ended, and what is pending is painted now. Outside the walk every paint
+// is due.
 void ThrottleProgressPaint(int on);
-// Whether a paint of the progress dialog is due now; ProgressPainted records
-// one.
+// Whether a paint of the gauge is due now; ProgressPainted records one.
 int ProgressPaintDue();
 void ProgressPainted();
-// Paints the status line if its text changed, and the gauge if its bar moved.
+// Paints the gauge if its bar moved.
 void PaintProgress();

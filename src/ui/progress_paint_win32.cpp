@@ -1,11 +1,12 @@
-// When the progress dialog paints during the file walk. A small file takes
-// about a millisecond to put in place, and under Wine painting its status
-// line and the gauge took nearly as long again, for a text that no one can
-// read in that time. So every file's status text is stored in the control as
-// it comes, but the status line and the gauge are painted only once
-// ProgressPaintInterval has passed since their last paint; the dialog's
-// timer paints whatever is still pending, so what the dialog shows while the
-// walk waits (a message, a disk prompt) is never older than one interval.
+// When the progress dialog paints during the file walk. The status line is
+// painted as its text changes: a file's description is on the screen as its
+// copy begins, however long that copy takes and however soon after the last
+// paint it starts. The gauge is refreshed after every chunk the transfer
+// writes, which for a small file comes about a millisecond after the last;
+// under Wine a paint of it took nearly as long again. So the gauge alone is
+// painted at most once every ProgressPaintInterval, and the dialog's timer
+// paints a change that is still pending, so that what the dialog shows while
+// the walk waits (a message, a disk prompt) is never older than one interval.
 // Outside the walk every paint happens at once.
 #include "resources/kivformat.h"
 #include "ui/gauge.h"
@@ -16,19 +17,10 @@ namespace {
 DWORD LastPaint;
 int Painted;
 int Throttled;
-// The status line whose text changed since it was last painted, and the
-// dialog it belongs to (its handle is kept: asking the dialog for it on every
-// file costs a round trip to the window system on some platforms).
-HWND PendingLine;
+// The status line and the dialog it belongs to (its handle is kept: asking
+// the dialog for it on every file costs a round trip to the window system on
+// some platforms).
 HWND LineDialog, Line;
-
-void PaintStatusLine()
-{
-    if (!PendingLine) return;
-    InvalidateRect(PendingLine, 0, TRUE);
-    UpdateWindow(PendingLine);
-    PendingLine = 0;
-}
 
 } // namespace
 
@@ -57,18 +49,16 @@ void ShowProgressStatus(HWND dialog, const char* text)
         Line = GetDlgItem(dialog, CTRL_MESSAGE);
     }
     if (!Line) return;
-    // The static control's own handling of WM_SETTEXT stores the text this
-    // way and then paints at once; the text is what its next paint draws.
+    // The text goes in as the static control's own handling of WM_SETTEXT
+    // stores it, and is painted through the line's update region before this
+    // returns, whether or not a system's static control paints on WM_SETTEXT.
     DefWindowProcA(Line, WM_SETTEXT, 0, (LPARAM)text);
-    PendingLine = Line;
-    if (ProgressPaintDue()) PaintProgress();
+    InvalidateRect(Line, 0, TRUE);
+    UpdateWindow(Line);
 }
 
 void PaintProgress()
 {
-    PaintStatusLine();
-    // The gauge paints only when due; the status line has just been painted
-    // in the same moment, so the two are made due together.
     Painted = 0;
     RefreshGauge();
     ProgressPainted();

@@ -2,8 +2,9 @@
 # The completion dialogs and the start of the installed product, in disk
 # mode: Yes in 2203 starts the product from a target directory with blanks,
 # typed with a lower-case drive letter, and starts nothing else (programs
-# planted at the blanks stay unstarted); a RunFile with arguments, and one
-# that quotes its program itself, start with those arguments; No starts nothing; a program that
+# planted at the blanks stay unstarted); a RunFile that names a program with
+# a blank in its name starts it; a RunFile with arguments, and one that
+# quotes its program itself, start with those arguments; No starts nothing; a program that
 # is missing gives 2200, whose Retry tries again and whose Cancel ends the
 # run normally.
 source "$(dirname "$0")/lib.sh"
@@ -15,6 +16,7 @@ SRC=$KIV_C/setup
 
 kiv_disk_source "$SRC" KIVDEMO.HLP || kiv_die "cannot lay out $SRC"
 cp "$LAUNCHED" "$SRC/KIVLAUNCHED.EXE"
+cp "$LAUNCHED" "$SRC/KIV LAUNCHED.EXE"
 printf 'readme of the demo\r\n' >"$SRC/README.TXT"
 
 # write_script TARGET RUNLINES...: INSTALL.INI installing the product into
@@ -27,6 +29,7 @@ write_script() {
         printf 'DefaultTargetDir=%s\nTotalDisks=1\nDiskSpace=1000\n\n[Run]\n' "$target"
         printf '%s\n' "$@"
         printf '\n[Disk 1]\nDiskName=Kiv Demo Disk 1\nREADME.TXT=Target\nKIVLAUNCHED.EXE=Target\n'
+        printf 'KIV LAUNCHED.EXE=Target\n'
     } | sed 's/$/\r/' >"$SRC/INSTALL.INI"
 }
 
@@ -46,6 +49,24 @@ wait_for_file() {
         sleep 0.1
     done
     return 1
+}
+
+# launches NAME RUNLINE BUTTONS COMMAND WHAT: installs into C:\Program
+# Files\NAME with RUNLINE in [Run] and BUTTONS in the completion dialog,
+# whose first button starts the product: it is started once, with COMMAND.
+launches() {
+    local target="$KIV_C/Program Files/$1"
+    write_script 'C:\KIVDEMO' "$2" "Buttons=$3" "Message=Start?" "Name=$1"
+    install_to "C:\\Program Files\\$1"
+    kiv_drive press --title "$TITLE" --id 1
+    kiv_wait setup
+    kiv_expect_eq "$KIV_RC" 0 "exit code after starting $1"
+    if wait_for_file "$target/LAUNCHED.TXT"; then
+        kiv_expect_file_has "$target/LAUNCHED.TXT" "command=$4" "$5"
+        kiv_expect_eq "$(grep -c '^command=' "$target/LAUNCHED.TXT")" 1 "$1 was started once"
+    else
+        kiv_fail "$1 did not start (no $target/LAUNCHED.TXT)"
+    fi
 }
 
 kiv_case "Yes starts the product from a directory with blanks"
@@ -76,36 +97,20 @@ fi
 kiv_expect_no_file "$KIV_C/LAUNCHED.TXT" "C:\\Program.exe was not started"
 kiv_expect_no_file "$KIV_C/Program Files/LAUNCHED.TXT" "C:\\Program Files\\Kiv.exe was not started"
 
+kiv_case "a RunFile that names a program with a blank starts it"
+launches "Kiv Blank" 'File=KIV LAUNCHED.EXE' Yes/No '"C:\Program Files\Kiv Blank\KIV LAUNCHED.EXE"' \
+    "the whole name is the program, quoted with its path"
+
 kiv_case "a RunFile with arguments starts the program with them"
-TARGET="$KIV_C/Program Files/Kiv Args"
-write_script 'C:\KIVDEMO' 'File=KIVLAUNCHED.EXE /config "two words"' Buttons=Yes/No "Message=Start?" "Name=Kiv Args"
-install_to 'C:\Program Files\Kiv Args'
-kiv_drive press --title "$TITLE" --id 1
-kiv_wait setup
-kiv_expect_eq "$KIV_RC" 0 "exit code after Yes"
-if wait_for_file "$TARGET/LAUNCHED.TXT"; then
-    kiv_expect_file_has "$TARGET/LAUNCHED.TXT" \
-        'command="C:\Program Files\Kiv Args\KIVLAUNCHED.EXE" /config "two words"' \
-        "only the program's path is quoted; the arguments follow it"
-    kiv_expect_eq "$(grep -c '^command=' "$TARGET/LAUNCHED.TXT")" 1 "the product was started once"
-else
-    kiv_fail "the product with arguments did not start (no $TARGET/LAUNCHED.TXT)"
-fi
+launches "Kiv Args" 'File=KIVLAUNCHED.EXE /config "two words"' Yes/No \
+    '"C:\Program Files\Kiv Args\KIVLAUNCHED.EXE" /config "two words"' \
+    "only the program's path is quoted; the arguments follow it"
 kiv_expect_no_file "$KIV_C/LAUNCHED.TXT" "C:\\Program.exe was not started"
 
 kiv_case "a RunFile that brings its own quotes starts"
-TARGET="$KIV_C/Program Files/Kiv Quoted"
-write_script 'C:\KIVDEMO' 'File="KIVLAUNCHED.EXE" /quoted' Buttons=OK/Cancel "Message=Start?" "Name=Kiv Quoted"
-install_to 'C:\Program Files\Kiv Quoted'
-kiv_drive press --title "$TITLE" --id 1
-kiv_wait setup
-if wait_for_file "$TARGET/LAUNCHED.TXT"; then
-    kiv_expect_file_has "$TARGET/LAUNCHED.TXT" \
-        'command="C:\Program Files\Kiv Quoted\KIVLAUNCHED.EXE" /quoted' \
-        "the RunFile's own quotes become the quotes around the full path"
-else
-    kiv_fail "the quoted RunFile did not start (no $TARGET/LAUNCHED.TXT)"
-fi
+launches "Kiv Quoted" 'File="KIVLAUNCHED.EXE" /quoted' OK/Cancel \
+    '"C:\Program Files\Kiv Quoted\KIVLAUNCHED.EXE" /quoted' \
+    "the RunFile's own quotes become the quotes around the full path"
 
 kiv_case "No starts nothing"
 install_to 'C:\KIVNO'

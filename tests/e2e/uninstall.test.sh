@@ -3,7 +3,9 @@
 # 4.0 and Windows 10. Per system, in one prefix:
 # - the demo, installed and then removed through its uninstall entry's
 #   command (started as the system's list of removable programs starts it):
-#   its directory, group, settings file and entry are gone;
+#   the entry shows its version, location, icon (the program that [Run]
+#   starts) and size, and offers neither Change nor Repair; its directory,
+#   group, settings file and entry are gone;
 # - a product installed under C:\Program Files\ (a blank in the path) with a
 #   font, a subdirectory, a shared file in the Windows directory and a
 #   running copy: its entry's command is quoted, so a C:\Program.exe planted
@@ -90,6 +92,22 @@ gone() {
     kiv_expect_no_file "$1" "$2"
 }
 
+# entry_shows NAME VERSION LOCATION ICON PATH...: the entry's values that
+# the list of removable programs shows: version, location, icon, the size in
+# K of the files that the installation put in the PATHs (directories or
+# files), and neither Change nor Repair.
+entry_shows() {
+    local key="$UNINSTALL\\$1" bytes
+    bytes=$(find "${@:5}" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+    kiv_expect_eq "$(kiv_reg_get "$key" DisplayVersion)" "$2" "$1: DisplayVersion"
+    kiv_expect_eq "$(kiv_reg_get "$key" InstallLocation)" "$3" "$1: InstallLocation"
+    kiv_expect_eq "$(kiv_reg_get "$key" DisplayIcon)" "$4" "$1: DisplayIcon"
+    kiv_expect_eq "$(kiv_reg_get "$key" EstimatedSize)" "$(printf '0x%x' $(((bytes + 1023) / 1024)))" \
+        "$1: EstimatedSize, the $bytes bytes installed in K"
+    kiv_expect_eq "$(kiv_reg_get "$key" NoModify)" 0x1 "$1: NoModify"
+    kiv_expect_eq "$(kiv_reg_get "$key" NoRepair)" 0x1 "$1: NoRepair"
+}
+
 # demo TAG: the demo installed and removed again.
 demo() {
     local src=$KIV_C/SRCDEMO target=$KIV_C/KIVDEMO
@@ -98,6 +116,7 @@ demo() {
     kiv_expect_file "$target/UNINST.EXE" "the demo's uninstaller is installed"
     kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\KivDemo 1.0" UninstallString)" 'c:\kivdemo\uninst.exe' \
         "a path without blanks stays bare"
+    entry_shows "KivDemo 1.0" 1.0 'C:\KIVDEMO' 'C:\KIVDEMO\KIVDEMO.EXE' "$target"
     start_entry "demo$1" "KivDemo 1.0"
     confirm "KivDemo Setup" KivDemo 1 || return
     kiv_drive wait-dialog --title "KivDemo Setup" --text "KivDemo was removed." --timeout 30 -- press --id 1
@@ -148,6 +167,8 @@ product() {
     lower=$(echo "$wintarget" | tr '[:upper:]' '[:lower:]')
     kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\$name" UninstallString)" "\"$lower\\uninst.exe\"" \
         "a path with a blank is quoted in the entry"
+    entry_shows "$name" 3.0 "$wintarget" "$lower\\uninst.exe" "$target" "$KIV_WINDIR/Fonts/HARB$tag.TTF" \
+        "$KIV_WINDIR/HBSHARE$tag.INI"
     kiv_expect_file "$target/UNINST.EXE"
     kiv_expect_file "$KIV_WINDIR/Fonts/HARB$tag.TTF" "font installed"
     printf 'mine\r\n' >"$target/DATA/MINE.TXT"

@@ -246,6 +246,35 @@ TEST(Uninstall, TheUninstallerIsNamedInLowerCase)
     EXPECT_STREQ(path, "");
 }
 
+// "Name=text" or "Name=#number" for each value of the entry, in order.
+std::string EntryValues(const char* version, const char* targetDir, unsigned bytes)
+{
+    UninstallValue values[MaxUninstallValues];
+    char location[PathSize];
+    unsigned n = UninstallEntryValues(values, location, "Tool 2.0", "\"c:\\my tool\\uninst.exe\"", version,
+                                      targetDir, "C:\\My Tool\\TOOL.EXE", bytes);
+    std::string all;
+    for (unsigned i = 0; i < n; ++i)
+        all += std::string(values[i].Name) + "=" +
+               (values[i].Text ? std::string(values[i].Text) : "#" + std::to_string(values[i].Number)) + ";";
+    return all;
+}
+
+TEST(Uninstall, TheEntryShowsVersionLocationIconAndSizeAndOffersNoChange)
+{
+    EXPECT_EQ(EntryValues("2.0", "C:\\My Tool\\", 1025),
+              "DisplayName=Tool 2.0;UninstallString=\"c:\\my tool\\uninst.exe\";DisplayVersion=2.0;"
+              "InstallLocation=C:\\My Tool;DisplayIcon=C:\\My Tool\\TOOL.EXE;EstimatedSize=#2;NoModify=#1;"
+              "NoRepair=#1;");
+    // No version, no value; a drive root keeps its backslash; the size is
+    // rounded up to whole K, without overflow.
+    EXPECT_EQ(EntryValues("", "D:\\", 0xFFFFFFFFu),
+              "DisplayName=Tool 2.0;UninstallString=\"c:\\my tool\\uninst.exe\";InstallLocation=D:\\;"
+              "DisplayIcon=C:\\My Tool\\TOOL.EXE;EstimatedSize=#4194304;NoModify=#1;NoRepair=#1;");
+    EXPECT_NE(EntryValues("1", "C:\\T\\", 1024).find("EstimatedSize=#1;"), std::string::npos);
+    EXPECT_NE(EntryValues("1", "C:\\T\\", 0).find("EstimatedSize=#0;"), std::string::npos);
+}
+
 TEST(Uninstall, EntryKeysBelowTheParent)
 {
     char key[PathSize];

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <vector>
 #include "platform/text.h"
@@ -138,47 +139,94 @@ TEST(StartDialogChoice, EarlierCopyIsNamedByItsVersion)
     EXPECT_STREQ(EarlierCopyName("1.0", "", "New", "Old", Compare), "New");
 }
 
+// The files of a target directory, as the launch asks after them.
+const std::set<std::string> TargetFiles = {"APP.EXE", "KIV LAUNCHED.EXE", "My App.exe", "BIN\\TOOL.EXE"};
+
+int InTarget(const char* name, void* asked)
+{
+    ++*(int*)asked;
+    return TargetFiles.count(name) != 0;
+}
+
+unsigned Launch(char* b, unsigned size, const char* dir, const char* runFile, int* asked = nullptr)
+{
+    int count = 0;
+    unsigned n = FormLaunchCommand(b, size, dir, runFile, SplitRunFile(runFile, InTarget, &count));
+    if (asked) *asked = count;
+    return n;
+}
+
 TEST(LaunchCommand, TheProgramPathIsQuotedWholeAndNeverCut)
 {
     char b[260];
-    EXPECT_EQ(FormLaunchCommand(b, sizeof b, "C:\\Program Files\\Kiv Demo\\", "KIVDEMO.EXE"),
+    EXPECT_EQ(Launch(b, sizeof b, "C:\\Program Files\\Kiv Demo\\", "KIVDEMO.EXE"),
               TextLength("\"C:\\Program Files\\Kiv Demo\\KIVDEMO.EXE\""));
     EXPECT_STREQ(b, "\"C:\\Program Files\\Kiv Demo\\KIVDEMO.EXE\"");
 
     std::string dir = "C:\\" + std::string(240, 'D') + "\\";   // 244 characters
     std::string fits(260 - 1 - 2 - dir.size(), 'F');             // 259 in all
-    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir.c_str(), fits.c_str()), 259u);
+    EXPECT_EQ(Launch(b, sizeof b, dir.c_str(), fits.c_str()), 259u);
     EXPECT_EQ(b[0], '"');
     EXPECT_EQ(b[258], '"');
     std::string tooLong = fits + "X";
-    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir.c_str(), tooLong.c_str()), 0u);
+    EXPECT_EQ(Launch(b, sizeof b, dir.c_str(), tooLong.c_str()), 0u);
+    EXPECT_STREQ(b, "");
+    int asked = 0;
+    const RunFileParts whole = SplitRunFile(fits.c_str(), InTarget, &asked);
+    EXPECT_EQ(FormRunProgramPath(b, sizeof b, dir.c_str(), fits.c_str(), whole), 257u);
+    EXPECT_EQ(FormRunProgramPath(b, 257, dir.c_str(), fits.c_str(), whole), 0u);
     EXPECT_STREQ(b, "");
 }
 
-TEST(LaunchCommand, ArgumentsFollowTheQuotedProgram)
+TEST(LaunchCommand, AWholeNameThatTheTargetHoldsIsTheProgramElseTheFirstWord)
 {
     char b[260];
     const char* dir = "C:\\Program Files\\App\\";
     const struct {
         const char* runFile;
         const char* command;
+        const char* program;  // the path FormRunProgramPath gives
+        int asked;            // whether the target directory was asked
     } cases[] = {
-        {"APP.EXE /config", "\"C:\\Program Files\\App\\APP.EXE\" /config"},
-        {"APP.EXE\t-a  b", "\"C:\\Program Files\\App\\APP.EXE\"\t-a  b"},
-        {"BIN\\APP.EXE", "\"C:\\Program Files\\App\\BIN\\APP.EXE\""},
-        {"\"My App.exe\" /x \"a b\"", "\"C:\\Program Files\\App\\My App.exe\" /x \"a b\""},
-        {"\"My App.exe\"", "\"C:\\Program Files\\App\\My App.exe\""},
-        {"\"Unclosed App.exe", "\"C:\\Program Files\\App\\Unclosed App.exe\""},
+        {"APP.EXE", "\"C:\\Program Files\\App\\APP.EXE\"", "C:\\Program Files\\App\\APP.EXE", 0},
+        {"KIV LAUNCHED.EXE", "\"C:\\Program Files\\App\\KIV LAUNCHED.EXE\"",
+         "C:\\Program Files\\App\\KIV LAUNCHED.EXE", 1},
+        {"APP.EXE /config \"two words\"", "\"C:\\Program Files\\App\\APP.EXE\" /config \"two words\"",
+         "C:\\Program Files\\App\\APP.EXE", 1},
+        {"APP.EXE\t-a  b", "\"C:\\Program Files\\App\\APP.EXE\"\t-a  b", "C:\\Program Files\\App\\APP.EXE", 1},
+        {"My Other.exe", "\"C:\\Program Files\\App\\My\" Other.exe", "C:\\Program Files\\App\\My", 1},
+        {"BIN\\TOOL.EXE --quiet", "\"C:\\Program Files\\App\\BIN\\TOOL.EXE\" --quiet",
+         "C:\\Program Files\\App\\BIN\\TOOL.EXE", 1},
+        // Its own quotes are taken as they are, whatever the directory holds.
+        {"\"My App.exe\" /x \"a b\"", "\"C:\\Program Files\\App\\My App.exe\" /x \"a b\"",
+         "C:\\Program Files\\App\\My App.exe", 0},
+        {"\"KIV LAUNCHED.EXE\"", "\"C:\\Program Files\\App\\KIV LAUNCHED.EXE\"",
+         "C:\\Program Files\\App\\KIV LAUNCHED.EXE", 0},
+        {"\"Unclosed App.exe", "\"C:\\Program Files\\App\\Unclosed App.exe\"",
+         "C:\\Program Files\\App\\Unclosed App.exe", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, c.runFile), TextLength(c.command)) << c.runFile;
+        int asked = -1;
+        EXPECT_EQ(Launch(b, sizeof b, dir, c.runFile, &asked), TextLength(c.command)) << c.runFile;
         EXPECT_STREQ(b, c.command);
+        EXPECT_EQ(asked, c.asked) << c.runFile;
+        EXPECT_EQ(FormRunProgramPath(b, sizeof b, dir, c.runFile, SplitRunFile(c.runFile, InTarget, &asked)),
+                  TextLength(c.program));
+        EXPECT_STREQ(b, c.program);
     }
+    // Surrounding blanks are no part of a name.
+    int asked = 0;
+    RunFileParts parts = SplitRunFile("  KIV LAUNCHED.EXE  ", InTarget, &asked);
+    EXPECT_EQ(parts.Program, 2u);
+    EXPECT_EQ(parts.Length, 16u);
+    parts = SplitRunFile("", InTarget, &asked);
+    EXPECT_EQ(parts.Length, 0u);
+    EXPECT_EQ(parts.Arguments, 0u);
     // Arguments count towards the whole: a command line that does not fit is
     // refused rather than started without its last arguments.
     std::string args = " " + std::string(260 - 1 - 2 - TextLength(dir) - 7 - 1, 'a');  // 259 in all
-    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, ("APP.EXE" + args).c_str()), 259u);
-    EXPECT_EQ(FormLaunchCommand(b, sizeof b, dir, ("APP.EXE" + args + "a").c_str()), 0u);
+    EXPECT_EQ(Launch(b, sizeof b, dir, ("APP.EXE" + args).c_str()), 259u);
+    EXPECT_EQ(Launch(b, sizeof b, dir, ("APP.EXE" + args + "a").c_str()), 0u);
     EXPECT_STREQ(b, "");
 }
 

@@ -3,7 +3,6 @@
 // belong to everyone, and the [Run] value split into program and arguments.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -67,32 +66,6 @@ TEST(InstallRules, SharedGroupsAndSystemFilesAreKnownByAnySpelling)
     EXPECT_EQ(lint::SystemFile("..\\..\\AUTOEXEC.BAT"), "AUTOEXEC.BAT");
     EXPECT_EQ(lint::SystemFile("C:MSDOS.SYS"), "MSDOS.SYS");
     for (const char* own : {"HARBOR.INI", "WIN.INI.BAK", "MYWIN.INI", ""}) EXPECT_EQ(lint::SystemFile(own), "") << own;
-}
-
-TEST(InstallRules, TheProgramComesFirstAndItsArgumentsAfter)
-{
-    const std::set<std::string> installed = {"HARBOR.EXE", "My App.exe", "BIN\\TOOL.EXE"};
-    auto known = [&](const std::string& name) { return installed.count(name) != 0; };
-    const struct {
-        const char* runFile;
-        const char* program;
-        const char* arguments;
-    } cases[] = {
-        {"HARBOR.EXE", "HARBOR.EXE", ""},
-        {"HARBOR.EXE /first-arg", "HARBOR.EXE", "/first-arg"},
-        {"  HARBOR.EXE\t-a  b  ", "HARBOR.EXE", "-a  b"},
-        {"My App.exe", "My App.exe", ""},         // the product's file with a blank
-        {"My Other.exe", "My", "Other.exe"},      // not a file of the product's
-        {"\"My App.exe\" /x \"a b\"", "My App.exe", "/x \"a b\""},
-        {"\"Unclosed App.exe", "Unclosed App.exe", ""},
-        {"BIN\\TOOL.EXE --quiet", "BIN\\TOOL.EXE", "--quiet"},
-        {"", "", ""},
-    };
-    for (const auto& c : cases) {
-        lint::LaunchParts parts = lint::SplitRunFile(c.runFile, known);
-        EXPECT_EQ(parts.program, c.program) << c.runFile;
-        EXPECT_EQ(parts.arguments, c.arguments) << c.runFile;
-    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "script/installer_state.h"
 #include "script/keywords.h"
+#include "ui/directory_text.h"
 #include "tools/kivpack/lint/install_rules.h"
 #include "tools/kivpack/lint/warning_parts.h"
 
@@ -139,7 +140,12 @@ void CheckRunFile(std::vector<Warning>& out, const PayloadPlan& plan)
     for (const char* key : {"File", "Win31File", "Win95File", "WinNTFile"}) {
         const ScanKey* k = Given("Run", key);
         if (!k) continue;
-        std::string program = SplitRunFile(k->value, installed).program;
+        // The installer's own rule, with the files of the script as the
+        // target directory's.
+        const RunFileParts parts = SplitRunFile(
+            k->value.c_str(), [](const char* name, void* c) { return (*(decltype(installed)*)c)(name) ? 1 : 0; },
+            &installed);
+        std::string program = k->value.substr(parts.Program, parts.Length);
         if (program.empty() || installed(program)) continue;
         ResolvedName wanted = ResolveBelow(program);
         const PayloadFile* elsewhere = nullptr;

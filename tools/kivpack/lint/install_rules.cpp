@@ -121,25 +121,4 @@ std::string SystemFile(const std::string& file)
     return std::string();
 }
 
-LaunchParts SplitRunFile(const std::string& runFile, const std::function<bool(const std::string&)>& installed)
-{
-    std::string value = Trimmed(runFile);
-    LaunchParts parts;
-    size_t end;
-    if (!value.empty() && value[0] == '"') {
-        end = value.find('"', 1);
-        parts.program = value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        end = end == std::string::npos ? value.size() : end + 1;
-    } else if (installed(value)) {
-        parts.program = value;
-        end = value.size();
-    } else {
-        end = value.find_first_of(" \t");
-        if (end == std::string::npos) end = value.size();
-        parts.program = value.substr(0, end);
-    }
-    parts.arguments = Trimmed(value.substr(end));
-    return parts;
-}
-
 } // namespace lint

@@ -1,9 +1,8 @@
 // What the installer does with the names a script gives it, as kivpack
 // checks it: where a name below a directory lands, which groups and files
-// belong to Windows and every other program, and how the program that
-// [Run] names is told from its arguments. Pure text rules, no file system.
+// belong to Windows and every other program. Pure text rules, no file
+// system.
 #pragma once
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,16 +31,5 @@ std::string SharedGroup(const std::string& group);
 // The file of the system that `file` names (WIN.INI, SYSTEM.INI, ...), by its
 // last part; empty when it is none of them.
 std::string SystemFile(const std::string& file);
-
-// A [Run] value as the installer starts it: a value that opens with a quote
-// names the program within the quotes; otherwise, when the whole value names
-// a file that `installed` knows (the product's file with blanks in its name),
-// that file is the program; otherwise the program is the first word. The
-// rest, blanks trimmed, is its arguments.
-struct LaunchParts {
-    std::string program;
-    std::string arguments;
-};
-LaunchParts SplitRunFile(const std::string& runFile, const std::function<bool(const std::string&)>& installed);
 
 } // namespace lint
