@@ -15,6 +15,7 @@ int RunDisks(int argc, char** argv);
 int RunUninstaller(int argc, char** argv);
 int RunHelpfile(int argc, char** argv);
 int RunScript(int argc, char** argv);
+int RunTry(int argc, char** argv);
 
 // A user error: its one line on stderr; returns the exit code 1.
 inline int CommandFailed(const std::string& message)
