@@ -257,9 +257,18 @@ FAILED=""
 driver() {
     timeout -k 5 60 wine "$KIV_DRIVER" --escape-backslash "$@" </dev/null >"$KIV_WORK/out" 2>>"$KIV_LOG"
 }
+# shot NN BLOCK: the dialog's part of the screen, with a margin, as
+# shot-NN.png.
 shot() {
     [ "$TRY_SHOTS" = 1 ] || return 0
-    import -window root -display "$DISPLAY" "$TRY_OUT/shot-$1.png" 2>>"$KIV_LOG" || _kiv_log "no screenshot $1"
+    local l t r b crop=()
+    read -r l t r b < <(sed -n '2s/^window .* rect \([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' "$2")
+    if [ -n "${b:-}" ]; then
+        l=$((l < 8 ? 0 : l - 8)) t=$((t < 8 ? 0 : t - 8))
+        crop=(-crop "$((r - l + 8))x$((b - t + 8))+$l+$t" +repage)
+    fi
+    import -window root -display "$DISPLAY" "${crop[@]}" "$TRY_OUT/shot-$1.png" 2>>"$KIV_LOG" ||
+        _kiv_log "no screenshot $1"
 }
 # has BLOCK TEXT: a control of the dialog's listing holds TEXT.
 has() { grep -q -F -- "$2" "$1"; }
@@ -321,10 +330,16 @@ watch() {
     local phase=$1 pid handle deadline=$((SECONDS + 180)) running
     pid=$(cat "$KIV_WORK/job.$2")
     STARTING=0
+    # Handles are new in each session, and a new session may give one again.
+    SEEN=" "
     while :; do
         running=1
         kill -0 "$pid" 2>/dev/null || running=0
-        driver dump || { sleep 0.3; continue; }
+        if ! driver dump; then
+            [ "$SECONDS" -gt "$deadline" ] && { FAILED="the driver could not list the windows"; return 1; }
+            sleep 0.3
+            continue
+        fi
         cp "$KIV_WORK/out" "$KIV_WORK/dump"
         local dialogs
         dialogs=$(sed -n 's/^window \(0x[0-9a-f]*\) pid [0-9]* class "#32770".*/\1/p' "$KIV_WORK/dump")
@@ -336,7 +351,7 @@ watch() {
             block=$TRY_OUT/dialog-$(printf %02d "$NDIALOG").txt
             { echo "phase $phase"
               awk -v h="$handle" '/^window / { on = ($2 == h) } on' "$KIV_WORK/dump"; } >"$block"
-            shot "$(printf %02d "$NDIALOG")"
+            shot "$(printf %02d "$NDIALOG")" "$block"
             _kiv_log "dialog $NDIALOG ($phase): $(summary "$block")"
             act "$phase" "$block" "$handle" || return 1
         done

@@ -285,12 +285,11 @@ int RunTry(int argc, char** argv)
         }
     }
     if (o.input.empty()) return UsageError("no SETUP given");
-    if (!CheckPrograms(!o.shots.empty())) return 3;
-
     std::string harness = Find(Harness, error), driver, entry;
     if (!harness.empty()) driver = Find(Driver, error);
     if (!driver.empty()) entry = Find(EntryStarter, error);
     if (entry.empty()) return CommandFailed(error);
+    if (!CheckPrograms(!o.shots.empty())) return 3;
     std::string cache;
     if (!kivpack::os::PrivateCacheFolder("kivinstall", cache, error)) return CommandFailed("kivpack try: " + error);
 
@@ -401,7 +400,11 @@ int RunTry(int argc, char** argv)
     // Pictures: each dialog's as WINDOWS-NN-ID.png, and a contact sheet.
     if (!o.shots.empty()) {
         if (!kivpack::os::MakeDirectory(o.shots, error)) return CommandFailed("kivpack try: " + error);
-        std::vector<std::string> sheet = {"montage", "-label", "%t"};
+        // Labels need a font that ImageMagick finds; Debian's DejaVu is one.
+        std::vector<std::string> sheet = {"montage", "-label", "%t"}, pictures;
+        const char* font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+        kivpack::os::FileStatus fontStatus;
+        if (kivpack::os::Status(font, fontStatus) && fontStatus.regular) sheet.insert(sheet.begin() + 1, {"-font", font});
         for (kivtry::VersionRun& run : runs)
             for (size_t i = 0; i < run.dialogs.size(); ++i) {
                 kivtry::Dialog& d = run.dialogs[i];
@@ -412,12 +415,13 @@ int RunTry(int argc, char** argv)
                 std::string to = kivpack::os::JoinPath(o.shots, name);
                 if (!CopyFile(d.shot, to, error)) return CommandFailed("kivpack try: " + error);
                 std::string labelled = kivpack::os::JoinPath(work, std::string(name));
-                if (CopyFile(d.shot, labelled, error)) sheet.push_back(labelled);
+                if (CopyFile(d.shot, labelled, error)) pictures.push_back(labelled);
                 d.shot = to;
             }
-        if (sheet.size() > 3) {
+        if (!pictures.empty()) {
             std::string made = kivpack::os::JoinPath(work, "contact-sheet.png");
-            sheet.insert(sheet.end(), {"-tile", "6x", "-geometry", "266x200+4+4", "-background", "#d0d0d0", made});
+            sheet.insert(sheet.end(), pictures.begin(), pictures.end());
+            sheet.insert(sheet.end(), {"-tile", "4x", "-geometry", "+6+6", "-background", "#d0d0d0", made});
             long pid = 0;
             int code = 1;
             if (kivpack::os::StartProgram(sheet, {}, true, pid, error)) kivpack::os::WaitProgram(pid, code);
