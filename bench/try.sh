@@ -42,7 +42,7 @@ by_hand() {
     rm -rf "$KIV_C/KIVDEMO"
     start=$(now)
     kiv_start byhand --limit 120 'C:\setup.exe'
-    kiv_drive --timeout 60 wait-dialog --title "KivDemo Setup" --text "Enter the directory" -- press --id 1 -- \
+    kiv_drive --timeout 60 wait-dialog --title "KivDemo Setup" --text "Begin" -- press --id 1 -- \
         wait-dialog --title "KivDemo Setup" --text "successfully completed" -- press --id 2 || return 1
     kiv_wait byhand
     end=$(now)

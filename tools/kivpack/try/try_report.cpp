@@ -321,9 +321,10 @@ bool ReadDialog(const std::string& path, const std::vector<DialogTemplate>& temp
             const TemplateControl& a = t.controls[i];
             const TemplateControl& b = controls[i];
             if (a.id != b.id) same = false;
+            else if (a.text.empty() || a.text[0] == '#') continue;  // filled in at run time, or an icon
             else if (a.text == b.text) score += 2;
             else if (a.text.find('%') != std::string::npos && MatchesFormat(a.text, b.text)) score += 1;
-            else if (!a.text.empty() && a.text[0] != '#' && a.id != 1001) score -= 2;
+            else score -= 2;
         }
         if (same && score > best) {
             best = score;
