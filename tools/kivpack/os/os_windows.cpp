@@ -290,7 +290,7 @@ bool FindProgram(const std::string&, std::string&) { return false; }
 
 bool StartProgram(const std::vector<std::string>&, const std::vector<std::string>&, bool, long&, std::string& error)
 {
-    error = "starting other programs is not supported on Windows";
+    error = "kivpack runs other programs only on Linux";
     return false;
 }
 
@@ -298,7 +298,7 @@ bool WaitProgram(long&, int&) { return false; }
 
 bool PrivateCacheFolder(const char*, std::string&, std::string& error)
 {
-    error = "no cache folder on Windows";
+    error = "kivpack try runs on Linux only: it needs Wine";
     return false;
 }
 

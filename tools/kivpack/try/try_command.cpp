@@ -4,7 +4,9 @@
 // files to compare with), starts kivtry.sh once per version (--jobs at a
 // time), reads what each run left, and writes the report and pictures.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>

@@ -4,7 +4,9 @@
 // less in the report, never a read outside its bytes.
 #include "tools/kivpack/try/try_report.h"
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
