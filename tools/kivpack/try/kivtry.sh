@@ -148,9 +148,11 @@ snap() {
     _kiv_log "snapshot $1: $(wc -l <"$dir/files.tsv") files, $(cat "$dir"/HKEY_*.tsv | wc -l) registry values"
 }
 
-# Registry values that Wine itself keeps changing, and ours: not the product's.
+# Registry values that Wine itself keeps changing (its console host writes
+# its defaults when a console program first runs), and ours: not the
+# product's.
 registry_noise() {
-    grep -v -i -E $'^HKEY_CURRENT_USER\\\\Software\\\\Wine(\\\\|\t)|^HKEY_LOCAL_MACHINE\\\\System\\\\|^HKEY_LOCAL_MACHINE\\\\Software\\\\Wine(\\\\|\t)|^HKEY_LOCAL_MACHINE\\\\Hardware\\\\|\\\\Explorer\\\\(SessionInfo|RunMRU|RecentDocs|MountPoints2)|^HKEY_CURRENT_USER\\\\Volatile Environment|^HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Perflib'
+    grep -v -i -E $'^HKEY_CURRENT_USER\\\\Console(\\\\|\t)|^HKEY_CURRENT_USER\\\\Software\\\\Wine(\\\\|\t)|^HKEY_LOCAL_MACHINE\\\\System\\\\|^HKEY_LOCAL_MACHINE\\\\Software\\\\Wine(\\\\|\t)|^HKEY_LOCAL_MACHINE\\\\Hardware\\\\|\\\\Explorer\\\\(SessionInfo|RunMRU|RecentDocs|MountPoints2)|^HKEY_CURRENT_USER\\\\Volatile Environment|^HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Perflib'
 }
 
 # ini_lines FILE: SECTION<TAB>LINE for every line of a profile.
@@ -214,11 +216,10 @@ record() {
 
 # leftovers: what of the installation's changes is still there after removal.
 leftovers() {
-    local before=$KIV_WORK/snap-before after=$KIV_WORK/snap-removed path name expected why
+    local after=$KIV_WORK/snap-removed path name expected why where hive file
     : >"$TRY_OUT/leftovers.tsv"
     while IFS=$'\t' read -r path _; do
         [ -e "$KIV_C/$path" ] || [ -L "$KIV_C/$path" ] || continue
-        # Was it there before, unchanged by the removal as well? Then it is not ours.
         name=${path##*/}
         expected=0 why="the removal left it"
         case ${path,,} in
@@ -435,6 +436,10 @@ start() {
 
 DISK=1
 if [ -n "${TRY_DISKS:-}" ]; then
+    # The drive holds a copy: what the installer does to its disks stays in
+    # the scratch directory.
+    cp -a --reflink=auto "$TRY_DISKS" "$KIV_WORK/disks" || kiv_die "cannot copy $TRY_DISKS"
+    TRY_DISKS=$KIV_WORK/disks
     kiv_map_drive a "$TRY_DISKS/DISK1" floppy
     kiv_map_drive s "$TRY_DISKS" hd
     setup_name=$(cd "$TRY_DISKS/DISK1" && ls | grep -i -x -m1 'setup\.exe')
