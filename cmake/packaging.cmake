@@ -2,9 +2,9 @@
 # copy of the whole prefix works anywhere:
 #
 #   bin/kivpack (kivpack.exe)           the build tool, optimised and stripped
-#   share/kivinstall/                   what kivpack packs and runs: the stubs
-#                                       (and whatever other folders install
-#                                       there with plain install rules)
+#   share/kivinstall/                   what kivpack packs and runs: the stubs,
+#                                       and in try/ what `kivpack try` runs
+#                                       (not in the ZIP)
 #   share/man/man1/kivpack.1.gz         the manual pages (not in the ZIP)
 #   share/man/man5/kivinstall.ini.5.gz
 #   share/doc/kivinstall/               README, the script reference, the
@@ -33,6 +33,13 @@ if(NOT KIV_KIVPACK_EXE)
 endif()
 install(FILES ${KIV_WIN32_BUILD_DIR}/kivinstall.exe ${KIV_WIN32_BUILD_DIR}/kivuninst.exe
     DESTINATION ${KIV_SHARE_DIR})
+if(NOT KIV_KIVPACK_EXE)
+  # What `kivpack try` runs (on Linux only): the harness, which the
+  # end-to-end suites share, the dialog driver and the uninstall-entry starter.
+  install(FILES ${PROJECT_SOURCE_DIR}/tools/kivpack/try/kivtry.sh ${PROJECT_SOURCE_DIR}/tools/kivpack/try/lib_prefix.sh
+      ${PROJECT_SOURCE_DIR}/tools/kivpack/try/lib_system.sh ${KIV_WIN32_BUILD_DIR}/e2e/kivdriver.exe
+      ${KIV_WIN32_BUILD_DIR}/e2e/kiventry.exe DESTINATION ${KIV_SHARE_DIR}/try)
+endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/script-reference.md
     ${PROJECT_SOURCE_DIR}/cmake/package/copyright DESTINATION ${KIV_DOC_DIR})
@@ -84,7 +91,8 @@ else()
   # kivpack packs and checks without them; Wine runs what it packs, the
   # signing tool signs it, CMake uses the package's CMake files.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine")
-  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode, cmake")
+  # kivpack try: the virtual display, and the pictures of --shots.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "osslsigncode, cmake, xvfb, imagemagick")
   # CPack puts the summary in front as the first line.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "KivInstall makes Windows installers on Linux. kivpack checks an
 install script (INI text) as the installer will read it and packs the

@@ -75,9 +75,12 @@ export WINEDEBUG=-all
 # No Mono or Gecko prompts; no Unix menu entries for shortcuts the shell makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-source "$KIV_LIB_DIR/lib_prefix.sh"
+# The prefix, display, session and system helpers are those that
+# `kivpack try` runs too (tools/kivpack/try/).
+KIV_TRY_DIR=${KIV_TRY_DIR:-$KIV_SOURCE_DIR/tools/kivpack/try}
+source "$KIV_TRY_DIR/lib_prefix.sh"
 source "$KIV_LIB_DIR/lib_checks.sh"
-source "$KIV_LIB_DIR/lib_system.sh"
+source "$KIV_TRY_DIR/lib_system.sh"
 source "$KIV_LIB_DIR/lib_install.sh"
 
 # Sets up the suite: artefacts, prefix, display, Wine session, clean-up.
@@ -98,6 +101,7 @@ kiv_begin() {
         command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed" >&2; exit 1; }
     done
     KIV_ART=$KIV_HOST_DIR/e2e-artifacts/$KIV_SUITE
+    KIV_LOG=$KIV_ART/suite.log
     rm -rf "$KIV_ART" && mkdir -p "$KIV_ART" || { echo "FAIL: cannot make $KIV_ART" >&2; exit 1; }
     KIV_START_TIME=$(date +%s.%N)
     mkdir -p "$KIV_CACHE/work"
@@ -112,12 +116,7 @@ kiv_begin() {
 
     KIV_DRIVER=$(kiv_exe kivdriver.exe)
     KIV_PACK=$KIV_HOST_DIR/kivpack
-    _kiv_start_display "$screen"
-    _kiv_make_prefix
-    export WINEPREFIX=$KIV_WORK/prefix
-    KIV_C=$WINEPREFIX/drive_c
-    KIV_WINDIR=$KIV_C/windows
-    _kiv_start_session "$screen"
+    kiv_system_up "$screen"
     echo "$KIV_SUITE: display $DISPLAY ($screen), prefix $WINEPREFIX, artefacts $KIV_ART"
     _kiv_log "suite $KIV_SUITE: prefix $WINEPREFIX display $DISPLAY screen $screen"
 }

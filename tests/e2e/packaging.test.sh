@@ -43,6 +43,15 @@ for f in bin/kivpack share/kivinstall/kivinstall.exe share/kivinstall/kivuninst.
     [ -f "$p/$f" ] || fail "the installation lacks $f"
 done
 file "$p/bin/kivpack" | grep -q "not stripped" && fail "bin/kivpack is not stripped: $(file "$p/bin/kivpack")"
+# kivpack try finds what it runs in the moved installation (or it would stop
+# at that, exit 1, before it looks for Wine: exit 3 on a PATH without it).
+for f in kivtry.sh lib_prefix.sh lib_system.sh kivdriver.exe kiventry.exe; do
+    [ -f "$p/share/kivinstall/try/$f" ] || fail "the installation lacks share/kivinstall/try/$f"
+done
+mkdir -p "$work/nowine" && ln -sf "$(command -v bash)" "$work/nowine/bash"
+PATH=$work/nowine "$p/bin/kivpack" try "$work/reference.exe" >/dev/null 2>"$work/try.err"
+[ $? -eq 3 ] && grep -q "apt-get install" "$work/try.err" && ok "the moved installation's kivpack try finds its harness" ||
+    fail "kivpack try in the moved installation: $(cat "$work/try.err")"
 if demo "$p/bin/kivpack" "$work/elsewhere/moved.exe" && cmp -s "$work/elsewhere/moved.exe" "$work/reference.exe"; then
     ok "the moved installation packs the demo from another directory, as the build tree does"
 else

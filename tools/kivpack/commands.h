@@ -16,6 +16,7 @@ int RunDisks(int argc, char** argv);
 int RunUninstaller(int argc, char** argv);
 int RunHelpfile(int argc, char** argv);
 int RunScript(int argc, char** argv);
+int RunTry(int argc, char** argv);
 
 // A user error: its line (or lines) on stderr, through the terminal's filter
 // (TextForTerminal), as it may quote any file; returns the exit code 1.

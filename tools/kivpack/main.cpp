@@ -28,6 +28,7 @@ const Command Commands[] = {
     {"script", RunScript, "write an install script for a directory tree"},
     {"compress", RunCompress, "compress files into the SZDD container"},
     {"expand", RunExpand, "expand SZDD files"},
+    {"try", RunTry, "install and remove a product under emulated Windows versions"},
 };
 
 void PrintUsage(FILE* out)

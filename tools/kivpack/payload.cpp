@@ -69,6 +69,16 @@ bool PlanPayload(const std::string& scriptPath, const ScriptTarget& target, Payl
                  std::string& error, PlanChecks checks)
 {
     unsigned fault = LoadScript(scriptPath, target);
+    if (fault == IDD_WINDOWS_TOO_OLD) {
+        // A product for a newer Windows than the one checked for is not a
+        // fault of its script: the installer refuses it only on an older
+        // system. It is packed as that newer system reads it.
+        ScriptTarget newer = target;
+        newer.osMajor = State.RequiredWinMajor;
+        newer.osMinor = State.RequiredWinMinor;
+        ReleaseScriptTables();
+        fault = LoadScript(scriptPath, newer);
+    }
     if (fault) {
         error = FaultLine(scriptPath, fault);
         ReleaseScriptTables();

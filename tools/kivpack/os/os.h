@@ -127,6 +127,28 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std
 // --- The console ------------------------------------------------------------------
 // Whether `stream` (stdout or stderr) is a terminal or console window.
 bool IsTerminal(FILE* stream);
+// --- Other programs and the user's folders ------------------------------------
+// POSIX only: on Windows each fails with a message saying so.
+//
+// The full path of program `name` as the shell would find it on PATH; false
+// when it is on none of its folders.
+bool FindProgram(const std::string& name, std::string& path);
+// Starts argv[0] (a path, or a name looked up on PATH) with `environment`
+// ("NAME=VALUE") added to kivpack's own, no input, its error output on
+// kivpack's and its standard output too unless `quiet`; `pid` identifies it
+// for WaitProgram.
+bool StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment, bool quiet,
+                  long& pid, std::string& error);
+// Waits for a program that StartProgram started to end (`pid` -1: any of
+// them); sets `pid` and its exit code (128 + the signal that killed it).
+// False when none is left.
+bool WaitProgram(long& pid, int& code);
+// The user's own folder `name` for data kept between runs:
+// $XDG_CACHE_HOME/NAME, else $HOME/.cache/NAME, made (mode 0700) when
+// missing. Refused when it is a link, belongs to another user or can be
+// written by others, so that no one else can plant anything in it.
+bool PrivateCacheFolder(const char* name, std::string& path, std::string& error);
+
 // Called once by main: on Windows, makes the console show kivpack's UTF-8
 // messages (its output code page, restored at exit) and turns the UTF-16
 // command line into UTF-8 `arguments`; on POSIX copies argv.

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -228,6 +229,110 @@ void RemoveTemporary(const std::string& path, int& slot)
 }
 
 bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+bool FindProgram(const std::string& name, std::string& path)
+{
+    if (name.find('/') != std::string::npos) {
+        path = name;
+        return access(name.c_str(), X_OK) == 0;
+    }
+    std::string list = Environment("PATH");
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        std::string folder = list.substr(start, end - start);
+        if (!folder.empty()) {
+            std::string candidate = JoinPath(folder, name);
+            struct stat st;
+            if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+                path = candidate;
+                return true;
+            }
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment, bool quiet,
+                  long& pid, std::string& error)
+{
+    std::string program;
+    if (argv.empty() || !FindProgram(argv[0], program)) {
+        error = "cannot find " + (argv.empty() ? std::string("the program") : argv[0]);
+        return false;
+    }
+    // Everything the child needs is made before the fork.
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> names;
+    for (const std::string& e : environment) names.push_back(e.substr(0, e.find('=')));
+    pid_t child = fork();
+    if (child < 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+        return false;
+    }
+    if (child == 0) {
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, 0);
+            if (quiet) dup2(null, 1);
+        }
+        for (size_t i = 0; i < environment.size(); ++i)
+            setenv(names[i].c_str(), environment[i].c_str() + names[i].size() + 1, 1);
+        execv(program.c_str(), args.data());
+        _exit(127);
+    }
+    pid = child;
+    return true;
+}
+
+bool WaitProgram(long& pid, int& code)
+{
+    int status = 0;
+    pid_t ended;
+    do ended = waitpid(pid > 0 ? (pid_t)pid : -1, &status, 0);
+    while (ended < 0 && errno == EINTR);
+    if (ended < 0) return false;
+    pid = ended;
+    code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
+    return true;
+}
+
+bool PrivateCacheFolder(const char* name, std::string& path, std::string& error)
+{
+    std::string base = Environment("XDG_CACHE_HOME");
+    if (base.empty() || base[0] != '/') {
+        std::string home = Environment("HOME");
+        if (home.empty()) {
+            error = "neither XDG_CACHE_HOME nor HOME is set: no folder of the user's own to keep templates in";
+            return false;
+        }
+        base = JoinPath(home, ".cache");
+        if (mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "cannot make " + base + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    path = JoinPath(base, name);
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        error = "cannot make " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 022)) {
+        error = path + " is not a folder of this user's own (a link, another user's, or writable by others); "
+                       "remove it or set XDG_CACHE_HOME to another folder";
+        return false;
+    }
+    return true;
+}
 
 void PrepareProcess(int argc, char** argv, std::vector<std::string>& arguments)
 {

@@ -322,6 +322,22 @@ bool IsTerminal(FILE* stream)
     return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
 }
 
+bool FindProgram(const std::string&, std::string&) { return false; }
+
+bool StartProgram(const std::vector<std::string>&, const std::vector<std::string>&, bool, long&, std::string& error)
+{
+    error = "kivpack runs other programs only on Linux";
+    return false;
+}
+
+bool WaitProgram(long&, int&) { return false; }
+
+bool PrivateCacheFolder(const char*, std::string&, std::string& error)
+{
+    error = "kivpack try runs on Linux only: it needs Wine";
+    return false;
+}
+
 void PrepareProcess(int, char**, std::vector<std::string>& arguments)
 {
     arguments.clear();

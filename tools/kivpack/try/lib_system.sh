@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # The system a Windows program sees: versions, DPI, drives, registry, INI
-# files and paths (sourced by lib.sh). Every Wine command here runs with a
-# time limit and no terminal input.
+# files and paths (sourced by kivtry.sh and tests/e2e/lib.sh). Every Wine
+# command here runs with a time limit and no terminal input.
 
 KIV_VERSIONS="win31 win95 win98 winme nt351 nt40 win2k winxp win2003 vista win7 win8 win81 win10"
 KIV_DRIVE_TYPES="floppy cdrom hd network ramdisk"

@@ -1,9 +1,14 @@
 # shellcheck shell=bash
-# The suite's Wine prefix, X display and Wine session, and their clean-up
-# (sourced by lib.sh).
+# A Wine prefix, X display and Wine session of one run, and their clean-up:
+# the harness of `kivpack try` (kivtry.sh) and of the end-to-end suites
+# (tests/e2e/lib.sh), which both source it. The caller sets KIV_CACHE (the
+# templates, and the runs' scratch directories in work/), KIV_WORK (this
+# run's scratch directory, made in $KIV_CACHE/work/ with its owner's pid in
+# "owner"), KIV_ART (where logs go), KIV_LOG (the run's log), KIV_DRIVER
+# (kivdriver.exe), and defines kiv_die WHAT and _kiv_log TEXT.
 #
 # A template prefix is booted once per Wine version (wineboot -i, about
-# 10 s) under $KIV_CACHE and never changed afterwards. A suite sees it
+# 10 s) under $KIV_CACHE and never changed afterwards. A run sees it
 # through an overlay mount (copy on write, instant, a few kilobytes) or,
 # where overlays cannot be mounted or KIV_PREFIX_COPY is set, through a
 # copy (cp -a --reflink=auto). The template has the Wine virtual desktop
@@ -12,9 +17,10 @@
 # build does not find them in its data directory; without Marlett the
 # caption buttons show letters).
 #
-# Everything a suite starts is written down in its scratch directory
-# (owner, xvfb.pid, mounts, the prefix), so that the next suite can clean up
-# after one that was killed before its EXIT trap ran.
+# Everything a run starts is written down in its scratch directory
+# (owner, xvfb.pid, mounts, the prefix), so that the next run can clean up
+# after one that was killed before its EXIT trap ran. A scratch directory
+# holding "kept" is a prefix kept on purpose and is left alone.
 
 KIV_TEMPLATE_SCREEN=800x600
 
@@ -24,7 +30,7 @@ _kiv_template_dir() {
     echo "$KIV_CACHE/template-$version"
 }
 
-# Boots the template unless it is there; one suite at a time does it.
+# Boots the template unless it is there; one run at a time does it.
 _kiv_make_template() {
     local template=$1 fd tmp name
     exec {fd}>"$KIV_CACHE/template.lock"
@@ -48,7 +54,7 @@ _kiv_make_template() {
             cp /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/" || kiv_die "cannot copy Wine's fonts"
         fi
         # Debian's Wine names the server's socket directory in the prefix;
-        # without the name every suite gets a directory of its own.
+        # without the name every run gets a directory of its own.
         name=$(cat "$tmp/wineserver" 2>/dev/null)
         case $name in wine-??????) rm -rf "/tmp/$name" ;; esac
         rm -f "$tmp/wineserver"
@@ -102,8 +108,19 @@ _kiv_start_server() {
     wineserver -p </dev/null >/dev/null 2>&1 || kiv_die "wineserver did not start"
     _kiv_log "wineserver for $WINEPREFIX, socket under /tmp/$(cat "$WINEPREFIX/wineserver" 2>/dev/null)"
     # Start the session's services and desktop now, with no output to hold.
-    timeout 60 wine "$KIV_DRIVER" screen </dev/null >>"$KIV_ART/suite.log" 2>&1 ||
-        kiv_die "the Wine session did not start (see $KIV_ART/suite.log)"
+    timeout 60 wine "$KIV_DRIVER" screen </dev/null >>"$KIV_LOG" 2>&1 ||
+        kiv_die "the Wine session did not start (see $KIV_LOG)"
+}
+
+# kiv_system_up SCREEN: the display, a fresh prefix and its session; sets
+# WINEPREFIX, KIV_C (drive_c) and KIV_WINDIR (drive_c/windows).
+kiv_system_up() {
+    _kiv_start_display "$1"
+    _kiv_make_prefix
+    export WINEPREFIX=$KIV_WORK/prefix
+    KIV_C=$WINEPREFIX/drive_c
+    KIV_WINDIR=$KIV_C/windows
+    _kiv_start_session "$1"
 }
 
 _kiv_start_session() {
@@ -162,10 +179,11 @@ _kiv_cleanup_dir() {
     rm -rf --one-file-system "$dir"
 }
 
-# Cleans up after suites whose shell is gone.
+# Cleans up after runs whose shell is gone.
 _kiv_sweep_stale() {
     local dir owner
     for dir in "$KIV_CACHE"/work/*/; do
+        [ -e "$dir/kept" ] && continue
         owner=$(cat "$dir/owner" 2>/dev/null) || continue
         [ -n "$owner" ] && [ -d "/proc/$owner" ] && continue
         _kiv_cleanup_dir "${dir%/}"

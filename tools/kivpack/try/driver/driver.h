@@ -80,8 +80,10 @@ std::string ControlSelectorText(const Step& step);
 void PrintScreen(FILE* out);
 void PrintWindow(FILE* out, HWND window, bool withControls);
 void PrintAllWindows(FILE* out);
-// Text made printable on one line: control characters become \n, \t, \xNN,
+// Text made printable on one line: control characters become \n, \t, \xNN
+// (and a backslash \\ when g_escapeBackslash is set, --escape-backslash),
 // and the rest is converted from the ANSI code page to UTF-8.
+extern bool g_escapeBackslash;
 std::string Escape(const std::string& text);
 // Conversions between the ANSI code page of window texts and the UTF-8 of
 // the Unix side (script files, output).

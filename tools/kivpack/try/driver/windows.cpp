@@ -192,10 +192,13 @@ std::string Convert(const std::string& text, UINT from, UINT to) {
 std::string ToUtf8(const std::string& ansi) { return Convert(ansi, CP_ACP, CP_UTF8); }
 std::string FromUtf8(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
 
+bool g_escapeBackslash = false;
+
 std::string Escape(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
-        if (c == '\n') out += "\\n";
+        if (c == '\\' && g_escapeBackslash) out += "\\\\";
+        else if (c == '\n') out += "\\n";
         else if (c == '\r') out += "\\r";
         else if (c == '\t') out += "\\t";
         else if (c < 0x20 || c == 0x7F) {

@@ -16,8 +16,9 @@
 namespace {
 
 const char Usage[] =
-    "usage: kivdriver.exe [--timeout S] STEP [-- STEP]...\n"
-    "       kivdriver.exe [--timeout S] -f SCRIPT|-   (one step per line)\n"
+    "usage: kivdriver.exe [--escape-backslash] [--timeout S] STEP [-- STEP]...\n"
+    "       kivdriver.exe [--escape-backslash] [--timeout S] -f SCRIPT|-   (one step per line)\n"
+    "--escape-backslash: texts print a backslash as \\\\, so that every escape reads back.\n"
     "Window: --title T (exact) --title-has S --class C --pid P --handle 0xH;\n"
     "  without one a step uses the window of the step before.\n"
     "  --window-text S (or --text S for wait-dialog, wait-gone, key, close): the window\n"
@@ -150,9 +151,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     double timeout = 15.0;
     size_t first = 0;
-    if (args.size() >= 2 && args[0] == "--timeout") {
-        if (!ParseNumber(args[1], &timeout)) return fprintf(stderr, "kivdriver: bad --timeout\n"), ExitUsage;
-        first = 2;
+    if (first < args.size() && args[first] == "--escape-backslash") {
+        g_escapeBackslash = true;
+        first++;
+    }
+    if (args.size() >= first + 2 && args[first] == "--timeout") {
+        if (!ParseNumber(args[first + 1], &timeout)) return fprintf(stderr, "kivdriver: bad --timeout\n"), ExitUsage;
+        first += 2;
     }
     if (first >= args.size() || args[first] == "--help" || args[first] == "-h") {
         fputs(Usage, first < args.size() ? stdout : stderr);
