@@ -5,6 +5,7 @@
 // as kivformat.h describes), in dialog 2900: the topic's title as the
 // caption, its text in a read-only scrolling field, and OK.
 #include <windows.h>
+#include "engine/resource_bytes_win32.h"
 #include "ui/dialogs.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
@@ -27,17 +28,13 @@ unsigned ReadLe32(const unsigned char* p)
 
 // Finds the first topic with help context `context` in the help-text
 // resource. False when the executable has no such resource or no such topic,
-// or when a record does not lie whole inside the resource: a damaged
-// resource is treated as an absent one, so the caller falls back to the help
-// viewer.
+// or when a record does not lie whole inside the resource, whose size is
+// bounded by the image: a damaged resource is treated as an absent one, so
+// the caller falls back to the help viewer.
 bool FindTopicText(unsigned context, HelpTopicText& topic)
 {
-    HMODULE module = (HMODULE)State.Instance;
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(KIV_HELP_TEXT_RESOURCE), MAKEINTRESOURCEA(KIV_HELP_TEXT_TYPE));
-    if (!found) return false;
-    const unsigned size = SizeofResource(module, found);
-    HGLOBAL loaded = LoadResource(module, found);
-    const unsigned char* data = loaded ? (const unsigned char*)LockResource(loaded) : 0;
+    unsigned size;
+    const unsigned char* data = ResourceBytes(KIV_HELP_TEXT_TYPE, KIV_HELP_TEXT_RESOURCE, &size);
     if (!data || size < 4) return false;
     unsigned count = ReadLe32(data);
     unsigned at = 4;
