@@ -25,19 +25,11 @@ int DirectoryPath(char* path, unsigned kind, const char* name)
 
 void FileNameVariant(char* variant, const char* name, unsigned n)
 {
-    TextCopy(variant, PathSize, name);
-    if (!n) return;
-    char* stem = TextFindLastChar(variant, '\\');
-    stem = stem ? stem + 1 : variant;
-    char extension[PathSize];
-    extension[0] = 0;
-    char* dot = TextFindLastChar(stem, '.');
-    if (dot) {
-        TextCopy(extension, sizeof extension, dot);
-        *dot = 0;
-    }
-    if (TextLength(stem) > 6) stem[6] = 0;
-    const char digits[3] = {(char)('0' + n / 10 % 10), (char)('0' + n % 10), 0};
-    TextAppend(variant, PathSize, digits);
-    TextAppend(variant, PathSize, extension);
+    unsigned length = TextCopy(variant, PathSize, name);
+    if (!n || length + 2 >= PathSize) return;
+    char* dot = TextFindLastChar(variant, '.');
+    char* at = dot ? dot : variant + length;
+    for (char* p = variant + length; p >= at; --p) p[2] = p[0];
+    at[0] = (char)('0' + n / 10 % 10);
+    at[1] = (char)('0' + n % 10);
 }

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include "engine/expansion_win32.h"
 #include "engine/payload_crc.h"
-#include "engine/resource_bytes_win32.h"
+#include "engine/resource_bounds_win32.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 
@@ -20,7 +20,9 @@ unsigned Expected;
 void LoadTable()
 {
     TableLooked = 1;
-    Table = ResourceBytes(KIV_CRC_TYPE, KIV_CRC_RESOURCE, &TableSize);
+    HMODULE module = (HMODULE)State.Instance;
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(KIV_CRC_RESOURCE), MAKEINTRESOURCEA(KIV_CRC_TYPE));
+    Table = LockResourceInImage(module, resource, &TableSize);
 }
 
 } // namespace

@@ -23,9 +23,9 @@ int DirectoryPath(char* path, unsigned kind, const char* name);
 void RecordCopyError(const char* path);
 
 // Variant `n` (0 to NameVariants - 1) of the file name `name`, in a 260-byte
-// buffer: 0 is the name itself; from 1 on, the stem cut to six characters
-// and followed by n in two digits, then the extension (INSTALL.INI gives
-// INSTAL01.INI, T.HLP gives T01.HLP). A folder before the name stays.
+// buffer: 0 is the name itself; from 1 on, n in two digits before the
+// extension (INSTALL.INI gives INSTALL01.INI, T.HLP gives T01.HLP). A name
+// with no room for the digits has no other variant than itself.
 enum : unsigned { NameVariants = 100 };
 void FileNameVariant(char* variant, const char* name, unsigned n);
 

@@ -10,7 +10,7 @@
 // buffers works.
 #include <windows.h>
 #include "engine/expansion_win32.h"
-#include "engine/resource_bytes_win32.h"
+#include "engine/resource_bounds_win32.h"
 #include "engine/transfer.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -375,8 +375,10 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
     ExpectPayloadCrc(resourceId, 0);
     if (!DirectoryPath(destinationPath, kind, destinationName)) return RefuseLongPath(kind, destinationName);
 
+    HMODULE module = (HMODULE)State.Instance;
     unsigned size;
-    const unsigned char* data = ResourceBytes(KIV_PAYLOAD_TYPE, resourceId, &size);
+    const unsigned char* data = LockResourceInImage(
+        module, FindResourceA(module, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(KIV_PAYLOAD_TYPE)), &size);
     OpenSource source = {INVALID_HANDLE_VALUE, temporaryPath, 0, {}};
     for (unsigned attempt = 0; attempt < NameVariants; ++attempt) {
         TemporaryName(temporaryName, destinationName, attempt);
@@ -430,10 +432,8 @@ unsigned PlaceRunFile(char* path, const char* name, const char* sourceName, unsi
     for (unsigned n = 0; n < NameVariants; ++n) {
         FileNameVariant(variant, name, n);
         if (!DirectoryPath(path, DirWindows, variant)) return RefuseLongPath(DirWindows, variant);
-        // A name that is taken is passed over without a transfer; the
-        // transfer itself only creates a new file, so a file that appears
-        // in between is not touched either.
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) continue;
+        // The transfer only ever creates a new file: a name that is taken
+        // fails it with ERROR_FILE_EXISTS, and the next variant is tried.
         const unsigned result = TransferFile(variant, sourceName, DirWindows, resourceId, FlagNewFileOnly);
         if (result != IDD_COPY_ERROR || !NameTaken(State.LastError)) return result;
     }

@@ -92,6 +92,25 @@ void Refuse(HWND dialog, unsigned short id, bool selectWindowsDrive = true)
     FocusDirectoryField(dialog);
 }
 
+// Whether `directory` holds the uninstaller of another product, whose name
+// then is in MessageArg. The uninstaller is mapped as data, never run, and
+// only the string that names its product is read: a file of that name that
+// is no uninstaller of ours has no such string and is no other product.
+bool HoldsOtherProduct(const char* directory)
+{
+    static const char Uninstaller[] = "\\uninst.exe";
+    char path[PathSize];
+    if (TextCopy(path, sizeof path, directory) + sizeof Uninstaller > sizeof path) return false;
+    TextAppend(path, sizeof path, Uninstaller + (path[TextLength(path) - 1] == '\\'));
+    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE other = LoadLibraryExA(path, 0, LOAD_LIBRARY_AS_DATAFILE);
+    SetErrorMode(mode);
+    if (!other) return false;
+    const int length = LoadStringA(other, IDS_UNINSTALL_PRODUCT, State.MessageArg, NameSize);
+    FreeLibrary(other);
+    return length > 0 && lstrcmpiA(State.MessageArg, State.ProductName) != 0;
+}
+
 // Begin or OK: checks the directory entered and, when it passes, ends the
 // dialog with 1. Each check moves the process's current drive and directory;
 // every way out leaves the Windows directory's drive current.
@@ -127,6 +146,13 @@ void CheckDirectory(HWND dialog)
     char current[PathSize];
     const DWORD length = GetCurrentDirectoryA(sizeof current, current);
     if (length && length < sizeof current) TextCopy(t, PathSize, current);
+    // Another product's uninstaller would be replaced, and its entry among
+    // the removable programs taken over: the user decides before anything
+    // is made there.
+    if (target && HoldsOtherProduct(t) && !ShowDialog(IDD_OTHER_PRODUCT, dialog)) {
+        SelectWindowsDrive();
+        return FocusDirectoryField(dialog);
+    }
     if (CreateTargetSubdirectories() == -1) return Refuse(dialog, IDD_CANNOT_CREATE);
 
     if (lstrcmpiA(t, State.InstalledDir) == 0) TextCopy(State.ReplacedVersion, NameSize, State.InstalledVersion);

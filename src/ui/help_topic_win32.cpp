@@ -5,7 +5,7 @@
 // as kivformat.h describes), in dialog 2900: the topic's title as the
 // caption, its text in a read-only scrolling field, and OK.
 #include <windows.h>
-#include "engine/resource_bytes_win32.h"
+#include "engine/resource_bounds_win32.h"
 #include "ui/dialogs.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
@@ -33,8 +33,10 @@ unsigned ReadLe32(const unsigned char* p)
 // the caller falls back to the help viewer.
 bool FindTopicText(unsigned context, HelpTopicText& topic)
 {
+    HMODULE module = (HMODULE)State.Instance;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(KIV_HELP_TEXT_RESOURCE), MAKEINTRESOURCEA(KIV_HELP_TEXT_TYPE));
     unsigned size;
-    const unsigned char* data = ResourceBytes(KIV_HELP_TEXT_TYPE, KIV_HELP_TEXT_RESOURCE, &size);
+    const unsigned char* data = LockResourceInImage(module, found, &size);
     if (!data || size < 4) return false;
     unsigned count = ReadLe32(data);
     unsigned at = 4;

@@ -188,6 +188,45 @@ kiv_drive press --title "$TITLE" --id 2
 kiv_wait damaged
 kiv_expect_eq "$KIV_RC" 0 "win10: the damaged installer ends normally"
 
+kiv_case "win10: a resource entry that claims more than the image holds is read within the image"
+# The help text's data entry claims 256 MiB and its first record nearly as
+# much: checked against the claimed size alone, the record reaches far past
+# the image.
+python3 - "$KIV_C/setup.exe" "$KIV_C/oversized.exe" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+count, = struct.unpack_from("<H", data, pe + 6)
+headers = pe + 24 + struct.unpack_from("<H", data, pe + 20)[0]
+def offset(rva):
+    for at in range(headers, headers + 40 * count, 40):
+        vsize, va, rawsize, raw = struct.unpack_from("<IIII", data, at + 8)
+        if va <= rva < va + max(vsize, rawsize):
+            return raw + rva - va
+    sys.exit("no section holds RVA %#x" % rva)
+root = offset(struct.unpack_from("<I", data, pe + 24 + 96 + 2 * 8)[0])
+def first(directory, wanted=None):
+    named, ids = struct.unpack_from("<HH", data, directory + 12)
+    for at in range(directory + 16, directory + 16 + 8 * (named + ids), 8):
+        name, target = struct.unpack_from("<II", data, at)
+        if wanted is None or name == wanted:
+            return root + (target & 0x7FFFFFFF)
+    sys.exit("no resource type %s" % wanted)
+entry = first(first(first(root, 257)))
+rva, size = struct.unpack_from("<II", data, entry)
+struct.pack_into("<I", data, entry + 4, 0x10000000)
+struct.pack_into("<I", data, offset(rva) + 4 + 4, 0x0FFFFF00)
+open(sys.argv[2], "wb").write(data)
+EOF
+kiv_set_version oversized.exe win10
+kiv_start oversized "$KIV_C/oversized.exe"
+kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
+viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
+close_viewer
+kiv_drive press --title "$TITLE" --id 2
+kiv_wait oversized
+kiv_expect_eq "$KIV_RC" 0 "win10: the installer with the oversized entry ends normally"
+
 kiv_case "win10: without help text the viewer is asked"
 kiv_set_version nohelp.exe win10
 kiv_start nohelp "$KIV_C/nohelp.exe"

@@ -11,6 +11,11 @@
 # - the product's uninstaller answered with No;
 # after each, every file of the user's is there with its bytes, and nothing
 # of the run's is left in the Windows directory.
+# Then two products aimed at one folder (Windows XP): the second one's
+# directory check names the first, whose uninstaller it would replace;
+# Cancel there changes nothing, Continue installs. An earlier copy of the
+# same product is not warned about, nor is a file named uninst.exe that is
+# no uninstaller of ours (random bytes, an uninstaller cut short).
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
@@ -81,6 +86,60 @@ for version in win95 winxp; do
     kiv_expect_eq "$KIV_RC" 0 "the uninstaller's exit code after No"
     kiv_expect_file "$KIV_C/OWN/README.TXT" "No removes nothing"
     user_files_intact "$version, uninstaller's No"
+done
+
+# product NAME FILE: setupNAME.exe, which installs FILE and an uninstaller
+# into C:\SHARED.
+product() {
+    local dir=$KIV_WORK/$1
+    mkdir -p "$dir"
+    printf '%s of %s\r\n' "$2" "$1" >"$dir/$2"
+    {
+        printf '[Basic Information]\nHelpFileName=T.HLP\nCaption=%s Setup\nProductName=%s\n' "$1" "$1"
+        printf 'UninstallName=%s\nDefaultTargetDir=C:\\SHARED\nTotalDisks=1\nDiskSpace=1000\n\n' "$1"
+        printf '[Disk 1]\nDiskName=%s Disk 1\n%s=Target\nUNINST.EXE=Target,Uninstaller\n' "$1" "$2"
+    } | sed 's/$/\r/' >"$dir/INSTALL.INI"
+    cp "$SRC/T.HLP" "$dir/"
+    "$KIV_PACK" build "$dir/INSTALL.INI" -o "$KIV_C/setup$1.exe" --stub "$INSTALLER" >"$KIV_ART/build$1.out" 2>&1 ||
+        kiv_die "kivpack build $1: $(cat "$KIV_ART/build$1.out")"
+    kiv_set_version "setup$1.exe" winxp
+}
+UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+product Alpha ALPHA.TXT
+product Beta BETA.TXT
+
+kiv_case "a second product aimed at the first one's folder"
+TITLE="Alpha Setup"
+kiv_begin_install alpha "$KIV_C/setupAlpha.exe"
+kiv_completes alpha
+cp "$KIV_C/SHARED/UNINST.EXE" "$KIV_WORK/alpha-uninst.exe"
+# The same product again: Begin leads straight to the completion dialog.
+kiv_begin_install alpha "$KIV_C/setupAlpha.exe"
+kiv_completes alpha
+TITLE="Beta Setup"
+kiv_begin_install beta "$KIV_C/setupBeta.exe"
+kiv_drive wait-dialog --title "$TITLE" --text "The uninstaller of Alpha is in C:\SHARED. Installing Beta there replaces it, and Alpha can then no longer be removed." --timeout 30 -- press --id 2 -- \
+    wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 2
+kiv_wait beta
+kiv_expect_eq "$KIV_RC" 0 "Cancel there, then in the directory dialog, ends the run"
+kiv_expect_same_file "$KIV_C/SHARED/UNINST.EXE" "$KIV_WORK/alpha-uninst.exe" "Alpha's uninstaller is untouched"
+kiv_expect_no_file "$KIV_C/SHARED/BETA.TXT" "nothing of Beta is installed"
+kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Alpha" UninstallString)" 'c:\shared\uninst.exe' "Alpha's entry stays"
+kiv_expect_rc 1 kiv_reg_get "$UNINSTALL\\Beta" UninstallString
+kiv_begin_install beta "$KIV_C/setupBeta.exe"
+kiv_drive wait-dialog --title "$TITLE" --text "The uninstaller of Alpha" --timeout 30 -- press --id 1
+kiv_completes beta
+kiv_expect_file "$KIV_C/SHARED/BETA.TXT" "Continue installs Beta there"
+
+kiv_case "files named uninst.exe that are no uninstaller of ours"
+mkdir -p "$KIV_C/JUNK" "$KIV_C/CUT"
+head -c 30000 /dev/urandom >"$KIV_C/JUNK/UNINST.EXE"
+head -c 8192 "$KIV_WORK/alpha-uninst.exe" >"$KIV_C/CUT/UNINST.EXE"
+for dir in JUNK CUT; do
+    kiv_start beta "$KIV_C/setupBeta.exe"
+    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- type --id 1701 "C:\\$dir" -- press --id 1
+    kiv_completes beta
+    kiv_expect_file "$KIV_C/$dir/BETA.TXT" "C:\\$dir: installed without a question"
 done
 
 kiv_end
