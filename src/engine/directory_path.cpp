@@ -25,11 +25,6 @@ int DirectoryPath(char* path, unsigned kind, const char* name)
 
 void FileNameVariant(char* variant, const char* name, unsigned n)
 {
-    unsigned length = TextCopy(variant, PathSize, name);
-    if (!n || length + 2 >= PathSize) return;
-    char* dot = TextFindLastChar(variant, '.');
-    char* at = dot ? dot : variant + length;
-    for (char* p = variant + length; p >= at; --p) p[2] = p[0];
-    at[0] = (char)('0' + n / 10 % 10);
-    at[1] = (char)('0' + n % 10);
+    if (n) FormatText(variant, PathSize, "%u%u~%s", n / 10 % 10, n % 10, name);
+    else TextCopy(variant, PathSize, name);
 }

@@ -23,15 +23,14 @@ int DirectoryPath(char* path, unsigned kind, const char* name);
 void RecordCopyError(const char* path);
 
 // Variant `n` (0 to NameVariants - 1) of the file name `name`, in a 260-byte
-// buffer: 0 is the name itself; from 1 on, n in two digits before the
-// extension (INSTALL.INI gives INSTALL01.INI, T.HLP gives T01.HLP). A name
-// with no room for the digits has no other variant than itself.
+// buffer: 0 is the name itself; from 1 on, the name after n in two digits
+// and "~" (INSTALL.INI gives 01~INSTALL.INI, T.HLP gives 01~T.HLP).
 enum : unsigned { NameVariants = 100 };
 void FileNameVariant(char* variant, const char* name, unsigned n);
 
 // Temporary name `attempt` beside the destination: variant `attempt` of the
-// destination name with its last character replaced by "_", or by another
-// character when that would give the name itself or a name the script uses.
+// destination name with its last character replaced by "_", or by "~" when
+// that would give the name itself.
 // A temporary file is only ever created new: a name that is taken, by a file
 // of the user's as much as by one of the script's, is passed over for the
 // next attempt.

@@ -161,42 +161,20 @@ void CopyFileTimes(HANDLE destination, const FileTimes* times)
 
 void RecordCopyError(const char* path) { RecordError(GetLastError(), path); }
 
-namespace {
-
-// Whether `name` is the destination name of a file line of the script.
-// Names are atoms, so a name that was never interned is no destination.
-bool IsDestinationName(const char* name)
-{
-    const ATOM atom = FindAtomA(name);
-    if (!atom) return false;
-    bool found = false;
-    for (unsigned disk = 0; disk < MaxDisks && !found; ++disk) {
-        const DiskEntry& entry = State.Disks[disk];
-        if (!entry.FileCount) continue;
-        const FileRecord* records = (const FileRecord*)GlobalLock((HGLOBAL)entry.Files);
-        if (!records) continue;
-        for (unsigned i = 0; i < entry.FileCount && !found; ++i) found = records[i].DestAtom == atom;
-        GlobalUnlock((HGLOBAL)entry.Files);
-    }
-    return found;
-}
-
-} // namespace
-
 void TemporaryName(char* temporary, const char* destinationName, unsigned attempt)
 {
     FileNameVariant(temporary, destinationName, attempt);
     unsigned n = TextLength(temporary);
     if (!n) return;
-    // The last character becomes "_". Only where that is the destination
-    // itself (a name that ends in "_") or the destination of another file
-    // line does the name take the first of a few other characters instead:
-    // the temporary file would take that file's place.
-    static const char Candidates[] = "_~$#!";
-    for (const char* c = Candidates; *c; ++c) {
-        temporary[n - 1] = *c;
-        if (!TextEqualNoCase(temporary, destinationName) && !IsDestinationName(temporary)) return;
-    }
+    // The last character becomes "_". Only where that gives the destination
+    // itself (a name that ends in "_") does the name take another character
+    // instead: the destination is opened while the temporary file is open.
+    // A temporary file is only ever created new, so one named as another
+    // file of the script is no danger to it: a file that is there already
+    // has its name taken, and one that is not there yet is made after the
+    // temporary file is gone.
+    temporary[n - 1] = '_';
+    if (TextEqualNoCase(temporary, destinationName)) temporary[n - 1] = '~';
 }
 
 namespace {
@@ -429,14 +407,15 @@ unsigned TransferFile(const char* destinationName, const char* sourceName, unsig
 unsigned PlaceRunFile(char* path, const char* name, const char* sourceName, unsigned resourceId)
 {
     char variant[PathSize];
+    unsigned result = 0;
+    // The transfer only ever creates a new file: a name that is taken fails
+    // it with ERROR_FILE_EXISTS, and the next variant is tried. A path that
+    // does not fit is empty, and its transfer refuses it.
     for (unsigned n = 0; n < NameVariants; ++n) {
         FileNameVariant(variant, name, n);
-        if (!DirectoryPath(path, DirWindows, variant)) return RefuseLongPath(DirWindows, variant);
-        // The transfer only ever creates a new file: a name that is taken
-        // fails it with ERROR_FILE_EXISTS, and the next variant is tried.
-        const unsigned result = TransferFile(variant, sourceName, DirWindows, resourceId, FlagNewFileOnly);
-        if (result != IDD_COPY_ERROR || !NameTaken(State.LastError)) return result;
+        DirectoryPath(path, DirWindows, variant);
+        result = TransferFile(variant, sourceName, DirWindows, resourceId, FlagNewFileOnly);
+        if (result != IDD_COPY_ERROR || !NameTaken(State.LastError)) break;
     }
-    RecordError(ERROR_FILE_EXISTS, path);
-    return IDD_COPY_ERROR;
+    return result;
 }

@@ -83,8 +83,9 @@ void InitDirectoryDialog(HWND dialog)
 }
 
 // A check failed: the Windows directory's drive is current again (unless the
-// drive itself was the fault), the fault is shown and the field is ready for
-// another try.
+// drive itself was the fault), the fault is shown (id 0, which is no
+// dialog: the user has seen why already) and the field is ready for another
+// try.
 void Refuse(HWND dialog, unsigned short id, bool selectWindowsDrive = true)
 {
     if (selectWindowsDrive) SelectWindowsDrive();
@@ -98,13 +99,13 @@ void Refuse(HWND dialog, unsigned short id, bool selectWindowsDrive = true)
 // is no uninstaller of ours has no such string and is no other product.
 bool HoldsOtherProduct(const char* directory)
 {
-    static const char Uninstaller[] = "\\uninst.exe";
     char path[PathSize];
-    if (TextCopy(path, sizeof path, directory) + sizeof Uninstaller > sizeof path) return false;
-    TextAppend(path, sizeof path, Uninstaller + (path[TextLength(path) - 1] == '\\'));
-    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    TextCopy(path, sizeof path, directory);
+    EnsureTrailingBackslash(path);
+    TextAppend(path, sizeof path, "uninst.exe");
+    const unsigned mode = SuppressCriticalErrors();
     HMODULE other = LoadLibraryExA(path, 0, LOAD_LIBRARY_AS_DATAFILE);
-    SetErrorMode(mode);
+    RestoreErrorMode(mode);
     if (!other) return false;
     const int length = LoadStringA(other, IDS_UNINSTALL_PRODUCT, State.MessageArg, NameSize);
     FreeLibrary(other);
@@ -149,10 +150,7 @@ void CheckDirectory(HWND dialog)
     // Another product's uninstaller would be replaced, and its entry among
     // the removable programs taken over: the user decides before anything
     // is made there.
-    if (target && HoldsOtherProduct(t) && !ShowDialog(IDD_OTHER_PRODUCT, dialog)) {
-        SelectWindowsDrive();
-        return FocusDirectoryField(dialog);
-    }
+    if (target && HoldsOtherProduct(t) && !ShowDialog(IDD_OTHER_PRODUCT, dialog)) return Refuse(dialog, 0);
     if (CreateTargetSubdirectories() == -1) return Refuse(dialog, IDD_CANNOT_CREATE);
 
     if (lstrcmpiA(t, State.InstalledDir) == 0) TextCopy(State.ReplacedVersion, NameSize, State.InstalledVersion);

@@ -100,7 +100,7 @@ static unsigned FillMessage(HWND dialog, const char* format, unsigned length)
         break;
     case 4224:
         // MessageArg: the other product, which the directory check read.
-        FormatText(out, size, format, State.MessageArg, State.TargetDir, State.ProductName, State.MessageArg);
+        FormatText(out, size, format, State.ProductName, State.TargetDir, State.MessageArg);
         break;
     case NoHelpContext:
         FormatText(out, size, format, State.ScriptPath);

@@ -66,7 +66,7 @@ for version in win95 winxp; do
     kiv_case "$version: Cancel in the first dialog"
     kiv_start setup "$KIV_C/setup.exe"
     kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory"
-    kiv_expect_same_file "$KIV_WINDIR/T01.HLP" "$SRC/T.HLP" "the installer's help file takes the name T01.HLP"
+    kiv_expect_same_file "$KIV_WINDIR/01~T.HLP" "$SRC/T.HLP" "the installer's help file takes the name 01~T.HLP"
     kiv_drive press --title "$TITLE" --id 2
     kiv_wait setup
     kiv_expect_eq "$KIV_RC" 0 "exit code after Cancel"
@@ -118,7 +118,7 @@ kiv_begin_install alpha "$KIV_C/setupAlpha.exe"
 kiv_completes alpha
 TITLE="Beta Setup"
 kiv_begin_install beta "$KIV_C/setupBeta.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "The uninstaller of Alpha is in C:\SHARED. Installing Beta there replaces it, and Alpha can then no longer be removed." --timeout 30 -- press --id 2 -- \
+kiv_drive wait-dialog --title "$TITLE" --text "Installing Beta in C:\SHARED replaces the uninstaller of Alpha, which could then no longer be removed." --timeout 30 -- press --id 2 -- \
     wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 2
 kiv_wait beta
 kiv_expect_eq "$KIV_RC" 0 "Cancel there, then in the directory dialog, ends the run"
@@ -127,7 +127,7 @@ kiv_expect_no_file "$KIV_C/SHARED/BETA.TXT" "nothing of Beta is installed"
 kiv_expect_eq "$(kiv_reg_get "$UNINSTALL\\Alpha" UninstallString)" 'c:\shared\uninst.exe' "Alpha's entry stays"
 kiv_expect_rc 1 kiv_reg_get "$UNINSTALL\\Beta" UninstallString
 kiv_begin_install beta "$KIV_C/setupBeta.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "The uninstaller of Alpha" --timeout 30 -- press --id 1
+kiv_drive wait-dialog --title "$TITLE" --text "replaces the uninstaller of Alpha" --timeout 30 -- press --id 1
 kiv_completes beta
 kiv_expect_file "$KIV_C/SHARED/BETA.TXT" "Continue installs Beta there"
 
