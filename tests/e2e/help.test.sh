@@ -6,8 +6,10 @@
 # (2800, 4096) and the completion dialog (2560), and at 3904 for View readme
 # file. Under Windows 10 the installer shows the topic itself in dialog 2900;
 # an installer packed with a help file it cannot read falls back to the
-# viewer there. kivpack check and build warn about help files that lack
-# topics or are no help files, and find the help file in DISK1/.
+# viewer there, and so does one whose help text is damaged or claims in the
+# resource directory more bytes than the image holds. kivpack check and
+# build warn about help files that lack topics or are no help files, and
+# find the help file in DISK1/.
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
@@ -170,6 +172,20 @@ kiv_drive wait-dialog --title "$TITLE" --text "requires Windows version 99.0" --
 kiv_wait later
 kiv_expect_eq "$KIV_RC" 0 "win10: 2800 ends the run"
 
+# viewer_instead NAME: under Windows 10, Help in the start dialog of
+# NAME.exe, whose help text is damaged, opens the viewer at the topic; the
+# installer ends normally after Cancel.
+viewer_instead() {
+    kiv_set_version "$1.exe" win10
+    kiv_start "$1" "$KIV_C/$1.exe"
+    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
+    viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
+    close_viewer
+    kiv_drive press --title "$TITLE" --id 2
+    kiv_wait "$1"
+    kiv_expect_eq "$KIV_RC" 0 "win10: $1.exe ends normally"
+}
+
 kiv_case "win10: a damaged help text is not read; the viewer is asked"
 # The first topic's record claims to reach past the end of the resource.
 python3 - "$KIV_C/setup.exe" "$KIV_C/damaged.exe" <<'EOF'
@@ -179,14 +195,7 @@ start = data.rfind(struct.pack("<I", 3584), 0, data.find(b"Choosing the director
 struct.pack_into("<I", data, start + 4, 0xFFFFFFF0)
 open(sys.argv[2], "wb").write(data)
 EOF
-kiv_set_version damaged.exe win10
-kiv_start damaged "$KIV_C/damaged.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
-viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
-close_viewer
-kiv_drive press --title "$TITLE" --id 2
-kiv_wait damaged
-kiv_expect_eq "$KIV_RC" 0 "win10: the damaged installer ends normally"
+viewer_instead damaged
 
 kiv_case "win10: a resource entry that claims more than the image holds is read within the image"
 # The help text's data entry claims 256 MiB and its first record nearly as
@@ -218,14 +227,7 @@ struct.pack_into("<I", data, entry + 4, 0x10000000)
 struct.pack_into("<I", data, offset(rva) + 4 + 4, 0x0FFFFF00)
 open(sys.argv[2], "wb").write(data)
 EOF
-kiv_set_version oversized.exe win10
-kiv_start oversized "$KIV_C/oversized.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
-viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
-close_viewer
-kiv_drive press --title "$TITLE" --id 2
-kiv_wait oversized
-kiv_expect_eq "$KIV_RC" 0 "win10: the installer with the oversized entry ends normally"
+viewer_instead oversized
 
 kiv_case "win10: without help text the viewer is asked"
 kiv_set_version nohelp.exe win10
