@@ -104,9 +104,7 @@ bool HoldsOtherProduct(const char* directory)
     TextCopy(path, sizeof path, directory);
     EnsureTrailingBackslash(path);
     TextAppend(path, sizeof path, "uninst.exe");
-    const unsigned mode = SuppressCriticalErrors();
     HMODULE other = LoadLibraryExA(path, 0, LOAD_LIBRARY_AS_DATAFILE);
-    RestoreErrorMode(mode);
     if (!other) return false;
     const int length = LoadStringA(other, IDS_UNINSTALL_PRODUCT, State.MessageArg, NameSize);
     FreeLibrary(other);

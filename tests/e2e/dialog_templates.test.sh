@@ -115,7 +115,7 @@ CATALOGUE = {
     2800: ((200, 58), 32513, [CANCEL, HELP],
            "%s requires Windows version %u.%u or later. You cannot install it under Windows %u.%u.", []),
     3100: ((200, 58), None, [(1, "&Continue"), CANCEL, HELP],
-           "Installing %s in %s replaces the uninstaller of %s, which could then no longer be removed.", []),
+           "%s in %s replaces the uninstaller of %s, which could then not be removed.", []),
 }
 
 def overlaps(a, b):

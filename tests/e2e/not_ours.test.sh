@@ -118,7 +118,7 @@ kiv_begin_install alpha "$KIV_C/setupAlpha.exe"
 kiv_completes alpha
 TITLE="Beta Setup"
 kiv_begin_install beta "$KIV_C/setupBeta.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "Installing Beta in C:\SHARED replaces the uninstaller of Alpha, which could then no longer be removed." --timeout 30 -- press --id 2 -- \
+kiv_drive wait-dialog --title "$TITLE" --text "Beta in C:\SHARED replaces the uninstaller of Alpha, which could then not be removed." --timeout 30 -- press --id 2 -- \
     wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 2
 kiv_wait beta
 kiv_expect_eq "$KIV_RC" 0 "Cancel there, then in the directory dialog, ends the run"
