@@ -161,9 +161,9 @@ bench_say "5. the stub: build/win32/kivinstall.exe"
 bench_put stub.bytes "$(stat -c %s "$WIN32/kivinstall.exe")"
 i686-w64-mingw32-objdump -h "$WIN32/kivinstall.exe" | awk '$2 ~ /^\./ {print $2, $3}' |
     while read -r section size; do bench_put "stub.section$section" $((16#$size)); done
-bench_say "5. the uninstaller stub: build/win32/kivuninst.exe (at most 32 KiB)"
+bench_say "5. the uninstaller stub: build/win32/kivuninst.exe (goal: at most 36 KiB)"
 bench_put uninstaller.bytes "$(stat -c %s "$WIN32/kivuninst.exe")"
-bench_put uninstaller.limit 32768
+bench_put uninstaller.limit 36864
 # What the demo's formatted help adds to its installer: the resource of its
 # topics' bold, italic and jumps against that of their plain text.
 if [ -f "$HOST/demo/DEMO.HLP" ] && [ -f "$WIN32/demo/KIVDEMO.exe" ] && [ -f "$WIN32/kivuninst.exe" ]; then

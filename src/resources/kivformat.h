@@ -76,6 +76,22 @@
 //              8  n  the source name as the script gives it (no NUL),
 //                    compared without regard to case
 //              An appended part has a record of its own: its own bytes.
+//
+//  Installed files (type 260, id 1), written by kivpack into the uninstaller
+//  it makes: what each file of the target directory holds right after the
+//  installation, so that the uninstaller keeps a file changed since.
+//  offset size
+//   0     2    number of records, unsigned little-endian
+//   2     ...  the records, each:
+//              0  4  CRC-32 (as above) of the whole installed file: a file
+//                    assembled from appended parts has one record for all
+//              4  4  its size in bytes
+//              8  1  length n of the destination name
+//              9  n  the destination name below the target directory, as
+//                    the script gives it (no NUL), compared without regard
+//                    to case
+//              A destination that the lines of several display classes
+//              fill differently has a record for each.
 #pragma once
 
 #define KIV_PAYLOAD_TYPE 256
@@ -101,6 +117,10 @@
 #define KIV_CRC_RESOURCE 1
 #define KIV_CRC_COUNT_SIZE 2
 #define KIV_CRC_RECORD_SIZE 8
+
+#define KIV_INSTALLED_TYPE 260
+#define KIV_INSTALLED_RESOURCE 1
+#define KIV_INSTALLED_RECORD_SIZE 9
 
 #define KIV_FONTS_BITMAP 500
 #define KIV_ICON 3000

@@ -174,7 +174,7 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
             if (!uninstaller) {
                 std::vector<uint8_t> image;
                 std::string error, stub;
-                if (!MakeUninstaller(plan.scriptPath, "", "", image, stub, error)) {
+                if (!MakeUninstaller(plan.scriptPath, "", "", plan, image, stub, error)) {
                     bytes.problem = error;
                     return bytes;
                 }
