@@ -22,3 +22,9 @@ int DirectoryPath(char* path, unsigned kind, const char* name)
     TextAppend(path, PathSize, name);
     return 1;
 }
+
+void FileNameVariant(char* variant, const char* name, unsigned n)
+{
+    if (n) FormatText(variant, PathSize, "%u%u~%s", n / 10 % 10, n % 10, name);
+    else TextCopy(variant, PathSize, name);
+}

@@ -161,47 +161,29 @@ void CopyFileTimes(HANDLE destination, const FileTimes* times)
 
 void RecordCopyError(const char* path) { RecordError(GetLastError(), path); }
 
+void TemporaryName(char* temporary, const char* destinationName, unsigned attempt)
+{
+    FileNameVariant(temporary, destinationName, attempt);
+    unsigned n = TextLength(temporary);
+    if (!n) return;
+    // The last character becomes "_". Only where that gives the destination
+    // itself (a name that ends in "_") does the name take another character
+    // instead: the destination is opened while the temporary file is open.
+    // A temporary file is only ever created new, so one named as another
+    // file of the script is no danger to it: a file that is there already
+    // has its name taken, and one that is not there yet is made after the
+    // temporary file is gone.
+    temporary[n - 1] = '_';
+    if (TextEqualNoCase(temporary, destinationName)) temporary[n - 1] = '~';
+}
+
 namespace {
 
-// Whether `name` is the destination name of a file line of the script.
-// Names are atoms, so a name that was never interned is no destination.
-bool IsDestinationName(const char* name)
-{
-    const ATOM atom = FindAtomA(name);
-    if (!atom) return false;
-    bool found = false;
-    for (unsigned disk = 0; disk < MaxDisks && !found; ++disk) {
-        const DiskEntry& entry = State.Disks[disk];
-        if (!entry.FileCount) continue;
-        const FileRecord* records = (const FileRecord*)GlobalLock((HGLOBAL)entry.Files);
-        if (!records) continue;
-        for (unsigned i = 0; i < entry.FileCount && !found; ++i) found = records[i].DestAtom == atom;
-        GlobalUnlock((HGLOBAL)entry.Files);
-    }
-    return found;
-}
+// Whether a creation of a new file failed only because the name is taken.
+bool NameTaken(unsigned error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
-} // namespace
-
-void TemporaryName(char* temporary, const char* destinationName)
+unsigned ResourceDataSize(unsigned size, unsigned id)
 {
-    unsigned n = TextCopy(temporary, PathSize, destinationName);
-    if (!n) return;
-    // The last character becomes "_". Only where that is the destination
-    // itself (a name that ends in "_") or the destination of another file
-    // line does the name take the first of a few other characters instead:
-    // the temporary file would take that file's place.
-    static const char Candidates[] = "_~$#!";
-    for (const char* c = Candidates; *c; ++c) {
-        temporary[n - 1] = *c;
-        if (!TextEqualNoCase(temporary, destinationName) && !IsDestinationName(temporary)) return;
-    }
-}
-
-unsigned ResourceDataSize(HRSRC resource, unsigned id)
-{
-    unsigned size = 0;
-    LockResourceInImage((HMODULE)State.Instance, resource, &size);
     char text[16];
     unsigned cap = 0;
     if (id >= KIV_CAP_STRING_OFFSET &&
@@ -209,8 +191,6 @@ unsigned ResourceDataSize(HRSRC resource, unsigned id)
         cap = (unsigned)TextToLong(text);
     return cap && size > cap ? cap : size;
 }
-
-namespace {
 
 // The attributes a transferred file gets afterwards (the font flags on the new
 // shell); 0 for none.
@@ -260,7 +240,7 @@ unsigned ExpandOpenSource(const OpenSource& source, const char* destinationPath,
     // attributes to reset, and looking first costs a search of the directory
     // for every file of a fresh installation.
     HANDLE destination = append ? INVALID_HANDLE_VALUE : OpenForWriting(destinationPath, CREATE_NEW);
-    if (destination == INVALID_HANDLE_VALUE) {
+    if (destination == INVALID_HANDLE_VALUE && !(flags & FlagNewFileOnly)) {
         SetFileAttributesA(destinationPath, FILE_ATTRIBUTE_NORMAL);
         destination = OpenForWriting(destinationPath, append ? OPEN_EXISTING : CREATE_ALWAYS);
     }
@@ -350,21 +330,18 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
 namespace {
 
 // The temporary file of a payload, open for writing it and for the expansion
-// to read it back through the same handle. On Windows NT the system deletes
-// the file when that handle closes, even when the process ends first, which
-// also spares a second lookup of the name in a directory that grows with
-// every file; the file is kept out of the write-back while it lives. The 95
-// family is not relied on for either flag: there the caller deletes the file
-// by name.
+// to read it back through the same handle. It is only ever a new file: a
+// name that is taken fails with ERROR_FILE_EXISTS, and the caller tries
+// another. On Windows NT the system deletes the file when that handle
+// closes, even when the process ends first, which also spares a second
+// lookup of the name in a directory that grows with every file; the file is
+// kept out of the write-back while it lives. The 95 family is not relied on
+// for either flag: there the caller deletes the file by name.
 HANDLE CreateTemporary(const char* path)
 {
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (State.ShellFlags & ShellWindowsNt) flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
-    // A name that is free is simply created: emptying a file that is there
-    // makes some file systems write its new contents out as it is closed.
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_NEW, flags, 0);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_ALWAYS, flags, 0);
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, CREATE_NEW, flags, 0);
 }
 
 } // namespace
@@ -374,44 +351,47 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
 {
     char temporaryName[PathSize], temporaryPath[PathSize], destinationPath[PathSize];
     ExpectPayloadCrc(resourceId, 0);
-    TemporaryName(temporaryName, destinationName);
-    // The temporary name is as long as the destination name: the refusal names
-    // the file the user knows.
-    if (!DirectoryPath(temporaryPath, kind, temporaryName) ||
-        !DirectoryPath(destinationPath, kind, destinationName))
-        return RefuseLongPath(kind, destinationName);
+    if (!DirectoryPath(destinationPath, kind, destinationName)) return RefuseLongPath(kind, destinationName);
 
-    unsigned result = 0;
-    HRSRC resource = FindResourceA((HMODULE)State.Instance, MAKEINTRESOURCEA(resourceId),
-                                   MAKEINTRESOURCEA(KIV_PAYLOAD_TYPE));
-    HGLOBAL loaded = resource ? LoadResource((HMODULE)State.Instance, resource) : 0;
-    const void* data = loaded ? LockResource(loaded) : 0;
+    HMODULE module = (HMODULE)State.Instance;
+    unsigned size;
+    const unsigned char* data = LockResourceInImage(
+        module, FindResourceA(module, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(KIV_PAYLOAD_TYPE)), &size);
     OpenSource source = {INVALID_HANDLE_VALUE, temporaryPath, 0, {}};
-    if (!data || (source.File = CreateTemporary(temporaryPath)) == INVALID_HANDLE_VALUE) {
-        RecordCopyError(temporaryPath);
-        result = IDD_COPY_ERROR;
-    } else {
-        source.Size = ResourceDataSize(resource, resourceId);
-        FILETIME local;
-        DosDateTimeToFileTime(State.ResourceFileDate, State.ResourceFileTime, &local);
-        LocalFileTimeToFileTime(&local, &source.Times.Written);
-        source.Times.Created = source.Times.Accessed = source.Times.Written;
-        source.Times.Known = TRUE;
-        // The stamp is the file's own while it exists, and the destination
-        // takes the same three times from here rather than asking the file.
-        if (WriteWhole(source.File, data, source.Size)) {
-            SetFileTime(source.File, &source.Times.Created, &source.Times.Accessed, &source.Times.Written);
-            if (SetFilePointer(source.File, 0, 0, FILE_BEGIN) != 0) result = IDD_COPY_ERROR;
-        } else {
-            result = IDD_COPY_ERROR;
-        }
-        if (result) RecordCopyError(temporaryPath);
+    for (unsigned attempt = 0; attempt < NameVariants; ++attempt) {
+        TemporaryName(temporaryName, destinationName, attempt);
+        // A temporary name longer than the destination's that does not fit:
+        // the refusal names the file the user knows.
+        if (!DirectoryPath(temporaryPath, kind, temporaryName)) return RefuseLongPath(kind, destinationName);
+        if (!data) break;
+        source.File = CreateTemporary(temporaryPath);
+        if (source.File != INVALID_HANDLE_VALUE || !NameTaken(GetLastError())) break;
     }
-    if (loaded) FreeResource(loaded);
-    if (!result)
-        result = ExpandOpenSource(source, destinationPath, flags);
-    else if (source.File != INVALID_HANDLE_VALUE)
+    if (source.File == INVALID_HANDLE_VALUE) {
+        RecordCopyError(temporaryPath);
+        return IDD_COPY_ERROR;
+    }
+    unsigned result = 0;
+    source.Size = ResourceDataSize(size, resourceId);
+    FILETIME local;
+    DosDateTimeToFileTime(State.ResourceFileDate, State.ResourceFileTime, &local);
+    LocalFileTimeToFileTime(&local, &source.Times.Written);
+    source.Times.Created = source.Times.Accessed = source.Times.Written;
+    source.Times.Known = TRUE;
+    // The stamp is the file's own while it exists, and the destination
+    // takes the same three times from here rather than asking the file.
+    if (WriteWhole(source.File, data, source.Size)) {
+        SetFileTime(source.File, &source.Times.Created, &source.Times.Accessed, &source.Times.Written);
+        if (SetFilePointer(source.File, 0, 0, FILE_BEGIN) != 0) result = IDD_COPY_ERROR;
+    } else {
+        result = IDD_COPY_ERROR;
+    }
+    if (result) {
+        RecordCopyError(temporaryPath);
         CloseHandle(source.File);
+    } else {
+        result = ExpandOpenSource(source, destinationPath, flags);
+    }
     if (!(State.ShellFlags & ShellWindowsNt)) DeleteFileQuietly(temporaryPath);
     return result;
 }
@@ -422,4 +402,20 @@ unsigned TransferFile(const char* destinationName, const char* sourceName, unsig
     if (State.ScriptFromResource) return ExtractResourceFile(destinationName, kind, resourceId, flags);
     ExpectPayloadCrc(resourceId, sourceName);
     return ExpandFile(destinationName, sourceName, kind, DirSource, flags);
+}
+
+unsigned PlaceRunFile(char* path, const char* name, const char* sourceName, unsigned resourceId)
+{
+    char variant[PathSize];
+    unsigned result = 0;
+    // The transfer only ever creates a new file: a name that is taken fails
+    // it with ERROR_FILE_EXISTS, and the next variant is tried. A path that
+    // does not fit is empty, and its transfer refuses it.
+    for (unsigned n = 0; n < NameVariants; ++n) {
+        FileNameVariant(variant, name, n);
+        DirectoryPath(path, DirWindows, variant);
+        result = TransferFile(variant, sourceName, DirWindows, resourceId, FlagNewFileOnly);
+        if (result != IDD_COPY_ERROR || !NameTaken(State.LastError)) break;
+    }
+    return result;
 }

@@ -6,9 +6,10 @@
 //  | code, data, imports         |   the stub as built: kept byte for byte
 //  +-----------------------------+
 //  | .rsrc                       |
-//  |   RT_DIALOG   1000 .. 2900  |   dialog templates of the stub
+//  |   RT_DIALOG   1000 .. 3100  |   dialog templates of the stub
 //  |   RT_STRING   8000 .. 8011  |   texts (blocks 501, 502 of 16 strings)
 //  |   RT_STRING   8015          |   the stub's release (below)
+//  |   RT_STRING   8031          |   an uninstaller's product (below)
 //  |   RT_STRING  10000 ..       |   optional byte caps of payload resources
 //  |   RT_ICON / RT_GROUP_ICON   |   icon 3000
 //  |   RT_BITMAP   500           |   optional fonts-only picture
@@ -144,6 +145,11 @@
 // (VERSIONINFO) written into a packed installer describes the vendor's
 // product, not the stub, and is never read for this.
 #define IDS_STUB_VERSION 8015
+// The product that an uninstaller removes: the ProductName of the script it
+// carries, which kivpack writes into every uninstaller it makes. An
+// installer aimed at a directory that holds an uninstaller reads it to tell
+// an earlier copy of its own product from another product.
+#define IDS_UNINSTALL_PRODUCT 8031
 
 #define KIV_SZDD_HEADER_SIZE 14
 #define KIV_SZDD_MODE_A 0x41
@@ -180,6 +186,7 @@
 #define IDD_NO_COPY_TO_UPGRADE 2700
 #define IDD_WINDOWS_TOO_OLD 2800
 #define IDD_HELP_TOPIC 2900
+#define IDD_OTHER_PRODUCT 3100   /* the target holds another product's uninstaller */
 
 /* Control ids. */
 #define CTRL_MESSAGE 1001

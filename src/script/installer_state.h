@@ -42,12 +42,18 @@ enum FileFlag : unsigned char {
     FlagAppend = 0x08,
     FlagHiddenFont = 0x10,
     FlagSystemFont = 0x20,
+    // Never set by a script: the destination is only ever a new file, and
+    // a name that is taken fails the transfer with ERROR_FILE_EXISTS.
+    FlagNewFileOnly = 0x40,
 };
 
 enum DisplayClassValue : unsigned { DisplayEga = 0, DisplayVga = 1, Display8514 = 2 };
 
 // ShellFlags bits.
 enum : unsigned { ShellProgramManager = 1, ShellNew = 2, ShellWindowsNt = 4 };
+
+// OwnFiles bits: the files of the Windows directory that this run made.
+enum : unsigned { OwnScript = 1, OwnHelpFile = 2 };
 
 // PlatformKind values and GroupItem.PlatformMask bits.
 enum : unsigned { PlatformWin31 = 1, PlatformWin95 = 2, PlatformWinNt = 4 };
@@ -128,6 +134,7 @@ struct InstallerState {
     char ScriptFileName[PathSize];
     char ScriptPath[PathSize];
     char HelpPath[PathSize];
+    unsigned OwnFiles;             // OwnScript, OwnHelpFile: what the clean-up may delete
     char Caption[NameSize];
     char ViewButtonText[32];
     char ProductIni[PathSize];

@@ -62,8 +62,8 @@ unsigned ReadHelpFile()
             return IDD_BAD_LINE;
         }
     }
-    // A help path cut at its buffer would name some other file, which the
-    // clean-up would then delete: refuse it as a faulty line instead.
+    // A help path cut at its buffer would name some other file: refuse it as
+    // a faulty line instead.
     if (!DirectoryPath(State.HelpPath, DirWindows, installed)) {
         if (comma) *comma = ',';
         SetErrorLine(KeyNames[KeyHelpFileName], value);
@@ -71,7 +71,7 @@ unsigned ReadHelpFile()
         return IDD_BAD_LINE;
     }
     unsigned mode = SuppressCriticalErrors();
-    TransferFile(installed, value, DirWindows, KIV_HELP_RESOURCE, 0);
+    if (!PlaceRunFile(State.HelpPath, installed, value, KIV_HELP_RESOURCE)) State.OwnFiles |= OwnHelpFile;
     RestoreErrorMode(mode);
     return 0;
 }
@@ -415,12 +415,16 @@ unsigned ReadScriptSections()
                        State.ScriptFileName))
         State.ScriptPath[0] = 0;
 
-    if (State.ScriptFromResource) {
+    // The extracted script is read only when this run made it: a file of
+    // the same name that was there already is someone else's.
+    bool placed = !State.ScriptFromResource;
+    if (State.ScriptFromResource && State.ScriptPath[0]) {
         mode = SuppressCriticalErrors();
-        ExtractResourceFile(State.ScriptFileName, DirWindows, KIV_SCRIPT_RESOURCE, 0);
+        placed = !PlaceRunFile(State.ScriptPath, State.ScriptFileName, 0, KIV_SCRIPT_RESOURCE);
+        if (placed) State.OwnFiles |= OwnScript;
         RestoreErrorMode(mode);
     }
-    if (!State.ScriptPath[0] || !FileExists(State.ScriptPath)) {
+    if (!State.ScriptPath[0] || !placed || !FileExists(State.ScriptPath)) {
         TextCopy(State.MessageArg, sizeof State.MessageArg, State.ScriptPath);
         return IDD_CANNOT_OPEN_SCRIPT;
     }
@@ -495,8 +499,15 @@ unsigned ReadInstallScript()
     // A script read whole is not needed any more. After a fault the extracted
     // script stays while the dialog that names its faulty line is shown, so
     // that the user can open it; the clean-up deletes it.
-    if (!r && State.ScriptFromResource && State.ScriptPath[0]) DeleteFileQuietly(State.ScriptPath);
+    if (!r) DeleteExtractedScript();
     return r;
+}
+
+void DeleteExtractedScript()
+{
+    if (!(State.OwnFiles & OwnScript)) return;
+    DeleteFileQuietly(State.ScriptPath);
+    State.OwnFiles &= ~OwnScript;
 }
 
 void ReleaseScriptTables()

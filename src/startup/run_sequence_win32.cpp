@@ -12,10 +12,11 @@
 namespace {
 
 // The help viewer may still hold the help file: each attempt lets it run by
-// looking at the queue before trying to open the file exclusively.
+// looking at the queue before trying to open the file exclusively. Only a
+// help file that this run made is deleted.
 void DeleteHelpFile()
 {
-    if (!State.HelpPath[0] || GetFileAttributesA(State.HelpPath) == INVALID_FILE_ATTRIBUTES) return;
+    if (!(State.OwnFiles & OwnHelpFile) || GetFileAttributesA(State.HelpPath) == INVALID_FILE_ATTRIBUTES) return;
     for (int attempt = 0; attempt < 100; ++attempt) {
         MSG msg;
         PeekMessageA(&msg, 0, 0, 0, PM_NOREMOVE);
@@ -53,6 +54,6 @@ void ShutDownInstaller()
     if (State.FontsOnly && State.FontsBitmap) DeleteObject((HGDIOBJ)State.FontsBitmap);
     ReleaseScriptTables();
     DeleteHelpFile();
-    if (State.ScriptFromResource && State.ScriptPath[0]) DeleteFileA(State.ScriptPath);
+    DeleteExtractedScript();
     EndDde();
 }

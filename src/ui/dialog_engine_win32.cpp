@@ -33,6 +33,7 @@ DialogRow DialogTable[] = {
     {IDD_TOO_MANY_DISKS, DialogHelpContext(IDD_TOO_MANY_DISKS), MessageDialogProc, 0},
     {IDD_NO_COPY_TO_UPGRADE, DialogHelpContext(IDD_NO_COPY_TO_UPGRADE), MessageDialogProc, 0},
     {IDD_WINDOWS_TOO_OLD, DialogHelpContext(IDD_WINDOWS_TOO_OLD), MessageDialogProc, 0},
+    {IDD_OTHER_PRODUCT, DialogHelpContext(IDD_OTHER_PRODUCT), MessageDialogProc, 0},
 };
 
 const unsigned DialogTableSize = sizeof DialogTable / sizeof DialogTable[0];

@@ -44,6 +44,7 @@ constexpr DialogHelpRow DialogHelpTable[] = {
     {IDD_TOO_MANY_DISKS, 3840},
     {IDD_NO_COPY_TO_UPGRADE, 3968},
     {IDD_WINDOWS_TOO_OLD, 4096},
+    {IDD_OTHER_PRODUCT, 4224},
 };
 
 constexpr unsigned DialogHelpTableSize = sizeof DialogHelpTable / sizeof DialogHelpTable[0];

@@ -84,13 +84,31 @@ void InitDirectoryDialog(HWND dialog)
 }
 
 // A check failed: the Windows directory's drive is current again (unless the
-// drive itself was the fault), the fault is shown and the field is ready for
-// another try.
+// drive itself was the fault), the fault is shown (id 0, which is no
+// dialog: the user has seen why already) and the field is ready for another
+// try.
 void Refuse(HWND dialog, unsigned short id, bool selectWindowsDrive = true)
 {
     if (selectWindowsDrive) SelectWindowsDrive();
     ShowDialog(id, dialog);
     FocusDirectoryField(dialog);
+}
+
+// Whether `directory` holds the uninstaller of another product, whose name
+// then is in MessageArg. The uninstaller is mapped as data, never run, and
+// only the string that names its product is read: a file of that name that
+// is no uninstaller of ours has no such string and is no other product.
+bool HoldsOtherProduct(const char* directory)
+{
+    char path[PathSize];
+    TextCopy(path, sizeof path, directory);
+    EnsureTrailingBackslash(path);
+    TextAppend(path, sizeof path, "uninst.exe");
+    HMODULE other = LoadLibraryExA(path, 0, LOAD_LIBRARY_AS_DATAFILE);
+    if (!other) return false;
+    const int length = LoadStringA(other, IDS_UNINSTALL_PRODUCT, State.MessageArg, NameSize);
+    FreeLibrary(other);
+    return length > 0 && lstrcmpiA(State.MessageArg, State.ProductName) != 0;
 }
 
 // Begin or OK: checks the directory entered and, when it passes, ends the
@@ -128,6 +146,10 @@ void CheckDirectory(HWND dialog)
     char current[PathSize];
     const DWORD length = GetCurrentDirectoryA(sizeof current, current);
     if (length && length < sizeof current) TextCopy(t, PathSize, current);
+    // Another product's uninstaller would be replaced, and its entry among
+    // the removable programs taken over: the user decides before anything
+    // is made there.
+    if (target && HoldsOtherProduct(t) && !ShowDialog(IDD_OTHER_PRODUCT, dialog)) return Refuse(dialog, 0);
     if (CreateTargetSubdirectories() == -1) return Refuse(dialog, IDD_CANNOT_CREATE);
 
     if (lstrcmpiA(t, State.InstalledDir) == 0) TextCopy(State.ReplacedVersion, NameSize, State.InstalledVersion);

@@ -14,6 +14,7 @@
 // text.
 #include <windows.h>
 #include <richedit.h>
+#include "engine/resource_bounds_win32.h"
 #include "ui/dialogs.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -67,16 +68,14 @@ unsigned ReadLe32(const unsigned char* p)
     return ReadLe16(p) | ReadLe16(p + 2) << 16;
 }
 
-// The bytes of a help resource (help text or help styles, both id 1), or
-// null when the executable has none of at least the 4 bytes of its count.
+// The bytes of a help resource (help text or help styles, both id 1), as
+// far as the image holds them, or null when the executable has none of at
+// least the 4 bytes of its count.
 const unsigned char* HelpResource(unsigned type, unsigned& size)
 {
     HMODULE module = (HMODULE)State.Instance;
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(KIV_HELP_TEXT_RESOURCE), MAKEINTRESOURCEA(type));
-    if (!found) return 0;
-    size = SizeofResource(module, found);
-    HGLOBAL loaded = LoadResource(module, found);
-    const unsigned char* data = loaded ? (const unsigned char*)LockResource(loaded) : 0;
+    const unsigned char* data = LockResourceInImage(module, found, &size);
     return size >= 4 ? data : 0;
 }
 
@@ -92,9 +91,9 @@ unsigned RecordSize(const unsigned char* data, unsigned size, unsigned at, unsig
 
 // Finds the first topic with help context `context` in the help-text
 // resource. False when the executable has no such resource or no such topic,
-// or when a record does not lie whole inside the resource: a damaged
-// resource is treated as an absent one, so the caller falls back to the help
-// viewer.
+// or when a record does not lie whole inside the resource, whose size is
+// bounded by the image: a damaged resource is treated as an absent one, so
+// the caller falls back to the help viewer.
 bool FindTopicText(unsigned context, HelpTopicText& topic)
 {
     unsigned size;

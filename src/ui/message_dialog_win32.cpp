@@ -98,6 +98,10 @@ static unsigned FillMessage(HWND dialog, const char* format, unsigned length)
         FormatText(out, size, format, State.ProductName, (unsigned)State.RequiredWinMajor,
                    (unsigned)State.RequiredWinMinor, (unsigned)State.OsMajor, (unsigned)State.OsMinor);
         break;
+    case 4224:
+        // MessageArg: the other product, which the directory check read.
+        FormatText(out, size, format, State.ProductName, State.TargetDir, State.MessageArg);
+        break;
     case NoHelpContext:
         FormatText(out, size, format, State.ScriptPath);
         break;

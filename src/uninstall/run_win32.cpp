@@ -113,7 +113,7 @@ int StartUninstaller()
 void ShutDownUninstaller()
 {
     ReleaseScriptTables();
-    if (State.ScriptFromResource && State.ScriptPath[0]) DeleteFileA(State.ScriptPath);
+    DeleteExtractedScript();
     EndDde();
 }
 

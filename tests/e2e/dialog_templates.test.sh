@@ -114,6 +114,8 @@ CATALOGUE = {
     2700: ((200, 50), 32513, [CANCEL, HELP], "Unable to find an installed copy of %s %s to upgrade.", []),
     2800: ((200, 58), 32513, [CANCEL, HELP],
            "%s requires Windows version %u.%u or later. You cannot install it under Windows %u.%u.", []),
+    3100: ((200, 58), None, [(1, "&Continue"), CANCEL, HELP],
+           "%s in %s replaces the uninstaller of %s, which could then not be removed.", []),
 }
 
 def overlaps(a, b):

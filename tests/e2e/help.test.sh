@@ -6,8 +6,10 @@
 # (2800, 4096) and the completion dialog (2560), and at 3904 for View readme
 # file. Under Windows 10 the installer shows the topic itself in dialog 2900;
 # an installer packed with a help file it cannot read falls back to the
-# viewer there. kivpack check and build warn about help files that lack
-# topics or are no help files, and find the help file in DISK1/.
+# viewer there, and so does one whose help text is damaged or claims in the
+# resource directory more bytes than the image holds. kivpack check and
+# build warn about help files that lack topics or are no help files, and
+# find the help file in DISK1/.
 source "$(dirname "$0")/lib.sh"
 kiv_begin
 
@@ -170,6 +172,20 @@ kiv_drive wait-dialog --title "$TITLE" --text "requires Windows version 99.0" --
 kiv_wait later
 kiv_expect_eq "$KIV_RC" 0 "win10: 2800 ends the run"
 
+# viewer_instead NAME: under Windows 10, Help in the start dialog of
+# NAME.exe, whose help text is damaged, opens the viewer at the topic; the
+# installer ends normally after Cancel.
+viewer_instead() {
+    kiv_set_version "$1.exe" win10
+    kiv_start "$1" "$KIV_C/$1.exe"
+    kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
+    viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
+    close_viewer
+    kiv_drive press --title "$TITLE" --id 2
+    kiv_wait "$1"
+    kiv_expect_eq "$KIV_RC" 0 "win10: $1.exe ends normally"
+}
+
 # The demo product, packed as a vendor packs it: its help shows its bold,
 # italic and jumps in the installer's RichEdit control.
 DEMO=$KIV_WORK/demo
@@ -263,14 +279,39 @@ start = data.rfind(struct.pack("<I", 3584), 0, data.find(b"Choosing the director
 struct.pack_into("<I", data, start + 4, 0xFFFFFFF0)
 open(sys.argv[2], "wb").write(data)
 EOF
-kiv_set_version damaged.exe win10
-kiv_start damaged "$KIV_C/damaged.exe"
-kiv_drive wait-dialog --title "$TITLE" --text "Enter the directory" -- press --id 1002
-viewer_shows "Type the folder for Kiv Help" "Choosing the directory"
-close_viewer
-kiv_drive press --title "$TITLE" --id 2
-kiv_wait damaged
-kiv_expect_eq "$KIV_RC" 0 "win10: the damaged installer ends normally"
+viewer_instead damaged
+
+kiv_case "win10: a resource entry that claims more than the image holds is read within the image"
+# The help text's data entry claims 256 MiB and its first record nearly as
+# much: checked against the claimed size alone, the record reaches far past
+# the image.
+python3 - "$KIV_C/setup.exe" "$KIV_C/oversized.exe" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+count, = struct.unpack_from("<H", data, pe + 6)
+headers = pe + 24 + struct.unpack_from("<H", data, pe + 20)[0]
+def offset(rva):
+    for at in range(headers, headers + 40 * count, 40):
+        vsize, va, rawsize, raw = struct.unpack_from("<IIII", data, at + 8)
+        if va <= rva < va + max(vsize, rawsize):
+            return raw + rva - va
+    sys.exit("no section holds RVA %#x" % rva)
+root = offset(struct.unpack_from("<I", data, pe + 24 + 96 + 2 * 8)[0])
+def first(directory, wanted=None):
+    named, ids = struct.unpack_from("<HH", data, directory + 12)
+    for at in range(directory + 16, directory + 16 + 8 * (named + ids), 8):
+        name, target = struct.unpack_from("<II", data, at)
+        if wanted is None or name == wanted:
+            return root + (target & 0x7FFFFFFF)
+    sys.exit("no resource type %s" % wanted)
+entry = first(first(first(root, 257)))
+rva, size = struct.unpack_from("<II", data, entry)
+struct.pack_into("<I", data, entry + 4, 0x10000000)
+struct.pack_into("<I", data, offset(rva) + 4 + 4, 0x0FFFFF00)
+open(sys.argv[2], "wb").write(data)
+EOF
+viewer_instead oversized
 
 kiv_case "win10: without help text the viewer is asked"
 kiv_set_version nohelp.exe win10

@@ -8,7 +8,7 @@
 #   times; a read-only destination is replaced; HiddenFont and SystemFont give
 #   their attributes; a destination ending in "_" installs, and so does a
 #   later file whose plain temporary name would be that destination; a
-#   temporary name that is only a source name is kept, as dialog 1300 shows;
+#   temporary name that a directory of the user's takes is passed over;
 # - resource mode under Windows 95 and NT 4.0: the temporary file of a large
 #   payload, watched while the installer expands it, carries the resource
 #   stamp, and is gone afterwards;
@@ -180,9 +180,10 @@ for version in win95 nt40; do
 done
 
 # ---------------------------------------------------------------------------
-kiv_case "resource mode: the temporary name avoids destinations, not source names"
-# MAIN.DL_ is a source name only: MAIN.DLL's temporary file is MAIN.DL_,
-# which a directory of that name blocks until Retry.
+kiv_case "resource mode: a temporary name that is taken is passed over"
+# MAIN.DL_, MAIN.DLL's first temporary name, is a source name of the script
+# and a directory of the user's: the temporary file takes the next name, and
+# the directory stays as it was.
 SRC=$KIV_WORK/tmpname
 mkdir -p "$SRC"
 cp "$DATA/plain.txt" "$SRC/MAIN.DL_"
@@ -193,14 +194,12 @@ EOF
     kiv_die "kivpack build failed"
 T=$KIV_C/KIVTMP
 mkdir -p "$T/MAIN.DL_"
+printf 'the user'"'"'s\r\n' >"$T/MAIN.DL_/NOTES.TXT"
 kiv_begin_install tmpname 'C:\setuptmp.exe'
-kiv_expect_eq "$(kiv_copy_error)" "$(kiv_system_message 5)\\nFilename: C:\\KIVTMP\\MAIN.DL_" \
-    "dialog 1300 names MAIN.DL_, the destination's last character replaced by \"_\""
-rmdir "$T/MAIN.DL_"
-kiv_drive press --title "$TITLE" --window-text "Filename:" --id 1
 kiv_completes tmpname
-kiv_expect_same_file "$T/MAIN.DLL" "$DATA/plain.txt" "Retry installs MAIN.DLL"
-kiv_expect_only_files "$T" MAIN.DLL
+kiv_expect_same_file "$T/MAIN.DLL" "$DATA/plain.txt" "MAIN.DLL arrives"
+kiv_expect_file_has "$T/MAIN.DL_/NOTES.TXT" "the user's" "the directory named MAIN.DL_ keeps its file"
+kiv_expect_only_files "$T" MAIN.DLL MAIN.DL_
 
 # ---------------------------------------------------------------------------
 kiv_case "disk mode: stored file times, font attributes per system"

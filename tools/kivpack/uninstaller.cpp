@@ -10,6 +10,7 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/os/os.h"
 #include "tools/kivpack/pe/pe.h"
+#include "tools/kivpack/pe/strings.h"
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
@@ -112,6 +113,11 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
     if (!SzddCompress(script.data(), script.size(), 0, r.data, error)) return false;
     resources.RemoveAll(r.type, r.name);
     resources.Set(std::move(r));
+    // The script just read is the one packed: its product names the
+    // uninstaller for installers that find it in their target directory.
+    if (!kivpack::SetString(resources, IDS_UNINSTALL_PRODUCT, kivpack::ImageLanguage(resources),
+                            kivpack::AnsiToUtf16(State.ProductName), error))
+        return false;
     kivpack::Resource installed;
     installed.type = kivpack::ResourceName::Id(KIV_INSTALLED_TYPE);
     installed.name = kivpack::ResourceName::Id(KIV_INSTALLED_RESOURCE);

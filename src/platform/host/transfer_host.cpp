@@ -3,6 +3,7 @@
 // file) are only recorded, for the tests to inspect, and reported done.
 #include "engine/transfer.h"
 #include "platform/host/host_platform.h"
+#include "script/installer_state.h"
 
 namespace {
 
@@ -30,6 +31,12 @@ unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigne
     Calls().push_back(
         HostTransferCall{"ExtractResourceFile", Text(destinationName), "", kind, resourceId, flags});
     return 0;
+}
+
+unsigned PlaceRunFile(char* path, const char* name, const char* sourceName, unsigned resourceId)
+{
+    DirectoryPath(path, DirWindows, name);
+    return TransferFile(name, sourceName, DirWindows, resourceId, FlagNewFileOnly);
 }
 
 const std::vector<HostTransferCall>& HostTransferCalls() { return Calls(); }

@@ -36,6 +36,7 @@ const DialogWords Words[] = {
     {IDD_TOO_MANY_DISKS, "Too many installation disks", "when the installation script names more disks than the installer can handle"},
     {IDD_NO_COPY_TO_UPGRADE, "No copy to upgrade", "at the start, when no installed copy of the product can be found to upgrade"},
     {IDD_WINDOWS_TOO_OLD, "A newer version of Windows is needed", "when this version of Windows is too old for the product"},
+    {IDD_OTHER_PRODUCT, "Another product's uninstaller", "when the directory you entered holds the uninstaller of another product, which installing there would replace"},
 };
 
 } // namespace
