@@ -29,6 +29,7 @@ void LoadTable()
 } // namespace
 
 void SetTransferDisk(unsigned disk) { CurrentDisk = disk; }
+unsigned TransferDisk() { return CurrentDisk; }
 
 void ExpectPayloadCrc(unsigned resourceId, const char* sourceName)
 {

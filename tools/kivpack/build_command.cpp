@@ -16,6 +16,7 @@
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
 #include "tools/kivpack/uninstaller.h"
+#include "tools/kivpack/version_resource.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ const char Usage[] =
     "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE]\n"
     "                    [--bitmap FILE.BMP] [--icon FILE.ICO] [--date YYYY-MM-DD[ HH:MM[:SS]]]\n"
     "                    [--depfile FILE] [--strict]\n"
+    "                    [--company TEXT] [--copyright TEXT] [--version-number N.N.N.N]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
@@ -83,13 +85,16 @@ int RunBuild(int argc, char** argv)
 {
     std::string script, out, stub, uninstallerStub, bitmap, icon, date, depfile;
     bool strict = false;
+    VersionOptions version;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::fputs(VersionOptionsHelp, stdout);
             return 0;
         }
-        if (a == "--date" && i + 1 < argc) {
+        if (TakeVersionOption(argc, argv, i, version)) {
+        } else if (a == "--date" && i + 1 < argc) {
             date = argv[++i];
         } else if (a == "--strict") {
             strict = true;
@@ -112,14 +117,15 @@ int RunBuild(int argc, char** argv)
     PayloadPlan plan;
     std::string error;
     ResourceStamp stamp;
-    if (!ChooseResourceStamp(date, stamp, error)) return CommandFailed("kivpack build: " + error);
+    if (!ChooseResourceStamp(date, stamp, error) || !CheckVersionOptions(version, error))
+        return CommandFailed("kivpack build: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
         return CommandFailed(script + ": not packed: --strict makes the warnings above errors");
     if (out.empty()) out = plan.scriptDir + "setup.exe";
     std::string warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    GeneratedUninstaller uninstaller(script, uninstallerStub, stub);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, version);
 
     kivpack::PeImage image;
     std::string stubPath;
@@ -174,7 +180,9 @@ int RunBuild(int argc, char** argv)
     for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({kivpack::PayloadCrc(contents[i]), inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
-    if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
+    if (!WriteResourceStamp(resources, language, stamp, error) ||
+        !SetProgramVersion(resources, version, "Setup", kivpack::os::BaseName(out), error))
+        return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
         return CommandFailed(bitmap + ": " + error);

@@ -15,6 +15,7 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack uninstaller SCRIPT [-o OUT] [--stub KIVUNINST.EXE]\n"
+    "                          [--company TEXT] [--copyright TEXT] [--version-number N.N.N.N]\n"
     "\n"
     "Checks SCRIPT as 'kivpack check' does, then writes OUT (default: uninst.exe\n"
     "beside the script): a copy of the uninstaller stub holding the script\n"
@@ -28,7 +29,8 @@ const char Usage[] =
     "build tree.\n";
 
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
-                      const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
+                      const std::string& installerStub, const VersionOptions& version,
+                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                       std::string& error)
 {
     kivpack::PeImage image;
@@ -43,16 +45,18 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
     if (!SzddCompress(script.data(), script.size(), 0, r.data, error)) return false;
     resources.RemoveAll(r.type, r.name);
     resources.Set(std::move(r));
-    return kivpack::WritePeWithResources(image, resources, out, error);
+    return SetProgramVersion(resources, version, "Uninstall", fileName, error) &&
+           kivpack::WritePeWithResources(image, resources, out, error);
 }
 
 } // namespace
 
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
+                     const std::string& installerStub, const VersionOptions& version,
+                     const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error)
 {
-    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, out, usedStub, error);
+    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, version, fileName, out, usedStub, error);
 }
 
 bool IsUninstallerLine(const PayloadFile& file)
@@ -74,7 +78,9 @@ bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourc
     if (!sourcePath.empty() || !IsUninstallerLine(file)) return true;
     if (path_.empty()) {
         std::vector<uint8_t> bytes;
-        if (!MakeUninstaller(script_, uninstallerStub_, stub_, bytes, stubUsed_, error)) return false;
+        if (!MakeUninstaller(script_, uninstallerStub_, stub_, version_, file.destinationName, bytes, stubUsed_,
+                             error))
+            return false;
         // A folder of its own, so that the file's name is ours alone.
         if (!kivpack::os::MakeTemporaryDirectory("kivpack-uninst-", folder_, error)) return false;
         std::string path = kivpack::os::JoinPath(folder_, "uninst.exe");
@@ -99,12 +105,16 @@ std::string UninstallerWarning(const std::string& scriptPath, const PayloadPlan&
 int RunUninstaller(int argc, char** argv)
 {
     std::string script, out, stub;
+    VersionOptions version;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::fputs(VersionOptionsHelp, stdout);
             return 0;
         }
+        if (TakeVersionOption(argc, argv, i, version))
+            continue;
         if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub") && i + 1 < argc)
             (a == "-o" ? out : stub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
@@ -119,11 +129,12 @@ int RunUninstaller(int argc, char** argv)
     }
     PayloadPlan plan;
     std::string error;
+    if (!CheckVersionOptions(version, error)) return CommandFailed("kivpack uninstaller: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
     std::string used;
-    if (!BuildUninstaller(script, stub, "", bytes, used, error) || !WriteFileAtomically(out, bytes, error))
+    if (!BuildUninstaller(script, stub, "", version, kivpack::os::BaseName(out), bytes, used, error) || !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
     return 0;

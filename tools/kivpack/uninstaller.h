@@ -5,13 +5,16 @@
 #include <string>
 #include <vector>
 #include "tools/kivpack/payload.h"
+#include "tools/kivpack/version_resource.h"
 
 // A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD).
 // The stub is `uninstallerStub` when given, else as LoadUninstallerStub
-// finds it (kivuninst.exe beside a named `installerStub` first).
-// `usedStub` names the stub read.
+// finds it (kivuninst.exe beside a named `installerStub` first), with the
+// version resource of `version` for the file `fileName`. `usedStub` names
+// the stub read.
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, std::vector<uint8_t>& out, std::string& usedStub,
+                     const std::string& installerStub, const VersionOptions& version,
+                     const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error);
 
 // Whether the file line puts uninst.exe into the target directory (any case).
@@ -22,8 +25,8 @@ bool IsUninstallerLine(const PayloadFile& file);
 class GeneratedUninstaller {
 public:
     GeneratedUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                         const std::string& installerStub)
-        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub) {}
+                         const std::string& installerStub, const VersionOptions& version)
+        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub), version_(version) {}
     ~GeneratedUninstaller();
     GeneratedUninstaller(const GeneratedUninstaller&) = delete;
     GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
@@ -40,6 +43,7 @@ public:
 
 private:
     std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
+    VersionOptions version_;
 };
 
 // The warning (empty when none) that a script with an UninstallName but no

@@ -174,7 +174,8 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
             if (!uninstaller) {
                 std::vector<uint8_t> image;
                 std::string error, stub;
-                if (!MakeUninstaller(plan.scriptPath, "", "", image, stub, error)) {
+                if (!MakeUninstaller(plan.scriptPath, "", "", VersionOptions(), f.destinationName, image, stub,
+                                     error)) {
                     bytes.problem = error;
                     return bytes;
                 }

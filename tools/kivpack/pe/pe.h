@@ -12,6 +12,7 @@
 //                  the 1252 <-> UTF-16 mapping of the installer's texts
 //   icons.h        .ICO and .BMP files as icon groups and bitmaps
 //   payload_crc.h  the table of payload checksums as a resource
+//   version.h      the version resource that Windows shows for a program
 //
 // Every reader reports a fault as false with a message and never reads
 // outside the bytes it was given; every writer checks its limits before it
@@ -23,3 +24,4 @@
 #include "tools/kivpack/pe/payload_crc.h"
 #include "tools/kivpack/pe/resources.h"
 #include "tools/kivpack/pe/strings.h"
+#include "tools/kivpack/pe/version.h"
