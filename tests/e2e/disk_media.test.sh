@@ -78,6 +78,32 @@ for bad in "--media 1.3M" "--images" "--media 720K --version-number 1.x" "--medi
 done
 kiv_expect_no_file "$KIV_WORK/bad" "a refused option writes nothing"
 
+# The root directory of a 1.44 MB floppy: 224 entries, one of them the
+# label, three of them SETUP.EXE, the script and the help file; a long name
+# takes one entry more for each 13 characters. Where kivpack says a disk
+# fits, mtools must be able to make its image.
+# names COUNT FORMAT: a one-disk script ROOT.INI with COUNT tiny files.
+names() {
+    local i
+    rm -rf "$KIV_WORK/root" && mkdir "$KIV_WORK/root" && cp "$SRC/MEDIA.HLP" "$KIV_WORK/root/"
+    for i in $(seq "$1"); do
+        # shellcheck disable=SC2059
+        printf 'x' >"$KIV_WORK/root/$(printf "$2" "$i")"
+    done
+    { printf '[Disk 1]\r\nDiskName=Root\r\n'; (cd "$KIV_WORK/root" && ls | grep -v '\.HLP$\|\.INI$' | sed 's/$/=Target\r/'); } |
+        script "$KIV_WORK/root/ROOT.INI" 1 1.0
+}
+for entry in "220 F%03d.TXT 0" "221 F%03d.TXT 1" "73 a-long-file-name-%03d.txt 0" "74 a-long-file-name-%03d.txt 1"; do
+    read -r count format expected <<<"$entry"
+    names "$count" "$format"
+    pack disks "$KIV_WORK/root/ROOT.INI" -o "$KIV_WORK/rootset" --media 1.44M --images >"$KIV_WORK/root.out" 2>&1
+    rc=$?
+    kiv_expect_eq "$rc" "$expected" "$count files named like $format: exit code ($(grep -v warning "$KIV_WORK/root.out" | tail -1))"
+    [ "$expected" = 0 ] && kiv_expect_eq "$(mdir -b -i "$KIV_WORK/rootset/DISK1.IMG" ::/ | wc -l)" $((count + 3)) \
+        "mtools put every file of the fitting disk on the image"
+    rm -rf "$KIV_WORK/rootset"
+done
+
 # ---------------------------------------------------------------------------
 kiv_case "two floppy images: labels, names and bytes read back by mtools"
 SET=$KIV_C/SET
