@@ -29,7 +29,6 @@ void LoadTable()
 } // namespace
 
 void SetTransferDisk(unsigned disk) { CurrentDisk = disk; }
-unsigned TransferDisk() { return CurrentDisk; }
 
 void ExpectPayloadCrc(unsigned resourceId, const char* sourceName)
 {

@@ -9,7 +9,6 @@ unsigned TransferFile(const char* destinationName, const char* sourceName, unsig
 // their recorded checksums (1 until the walk sets it: the help file lies on
 // the first disk).
 void SetTransferDisk(unsigned disk);
-unsigned TransferDisk();
 unsigned ExtractResourceFile(const char* destinationName, unsigned kind, unsigned resourceId,
                              unsigned flags);
 unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,

@@ -323,54 +323,6 @@ unsigned ExpandOpenSource(const OpenSource& source, const char* destinationPath,
 
 } // namespace
 
-namespace {
-
-// A set copied from its disks, or a CD, holds each disk in a folder DISK1,
-// DISK2, ... side by side. In disk mode, when the source directory is such
-// a folder of another disk than the one being walked, the file is looked for
-// in the folder of that disk beside it, named in the same letter case
-// ("disk1" gives "disk2"); when it is there, that folder becomes the source
-// directory, as if the user had entered it in the disk prompt, and `file` is
-// the file opened. A folder of another set is caught as a damaged file is:
-// the set records the checksum of every file by disk and name.
-int OpenFromSiblingDisk(const char* sourceName, HANDLE* file)
-{
-    if (State.ScriptFromResource || sourceName[0] == '\\' || TextFindChar((char*)sourceName, ':')) return 0;
-    const char* dir = State.SourceDir;
-    unsigned n = TextLength(dir);
-    if (n < 2 || dir[n - 1] != '\\') return 0;
-    unsigned start = n - 1;
-    while (start > 0 && dir[start - 1] != '\\' && dir[start - 1] != ':') --start;
-    // DISK and a number from 1 to 32, without leading zeros.
-    const unsigned nameLength = n - 1 - start;
-    if (nameLength < 5 || nameLength > 6 || !TextStartsWithNoCase(dir + start, "DISK", 4) ||
-        dir[start + 4] < '1' || dir[start + 4] > '9')
-        return 0;
-    unsigned number = 0;
-    for (unsigned i = start + 4; i < n - 1; ++i) {
-        if (dir[i] < '0' || dir[i] > '9') return 0;
-        number = number * 10 + (unsigned)(dir[i] - '0');
-    }
-    const unsigned disk = TransferDisk();
-    if (number == disk || disk < 1 || disk > MaxDisks) return 0;
-
-    char folder[PathSize], path[PathSize];
-    TextCopyCount(folder, sizeof folder, dir, start + 4);
-    char digits[4];
-    FormatText(digits, sizeof digits, "%u\\", disk);
-    if (TextAppend(folder, sizeof folder, digits) != TextLength(digits) + start + 4 ||
-        TextCopy(path, sizeof path, folder) + TextLength(sourceName) >= sizeof path)
-        return 0;
-    TextAppend(path, sizeof path, sourceName);
-    HANDLE opened = OpenForReading(path);
-    if (opened == INVALID_HANDLE_VALUE) return 0;
-    TextCopy(State.SourceDir, sizeof State.SourceDir, folder);
-    *file = opened;
-    return 1;
-}
-
-} // namespace
-
 unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigned destinationKind,
                     unsigned sourceKind, unsigned flags)
 {
@@ -380,8 +332,6 @@ unsigned ExpandFile(const char* destinationName, const char* sourceName, unsigne
         return RefuseLongPath(destinationKind, destinationName);
 
     HANDLE file = OpenForReading(sourcePath);
-    if (file == INVALID_HANDLE_VALUE && sourceKind == DirSource && OpenFromSiblingDisk(sourceName, &file))
-        DirectoryPath(sourcePath, sourceKind, sourceName);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (!IsFixedOrNetworkDrive(sourcePath)) return IDD_INSERT_DISK;
