@@ -1,11 +1,31 @@
 #include "tools/kivpack/progress.h"
 #include "tools/kivpack/os/os.h"
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace {
 
-const auto Delay = std::chrono::seconds(1);
+// The work a bar waits for before it appears: a second, or the seconds that
+// KIVPACK_PROGRESS_DELAY gives (0 shows it at once). A value that is not a
+// number from 0 to 3600 is ignored.
+std::chrono::steady_clock::duration Delay()
+{
+    static const std::chrono::steady_clock::duration delay = [] {
+        std::chrono::steady_clock::duration d = std::chrono::seconds(1);
+        if (const char* text = std::getenv("KIVPACK_PROGRESS_DELAY")) {
+            char* end = nullptr;
+            double seconds = std::strtod(text, &end);
+            if (*text && end && *end == 0 && std::isfinite(seconds) && seconds >= 0 && seconds <= 3600)
+                d = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(seconds));
+        }
+        return d;
+    }();
+    return delay;
+}
+
 const auto Interval = std::chrono::milliseconds(100);
 const unsigned BarWidth = 30;
 const std::size_t LabelWidth = 32;
@@ -25,7 +45,7 @@ void ProgressBar::Update(std::uint64_t done)
 {
     if (!enabled_ || finished_) return;
     auto now = std::chrono::steady_clock::now();
-    if (now - start_ < Delay || (drawn_ && now - lastDraw_ < Interval)) return;
+    if (now - start_ < Delay() || (drawn_ && now - lastDraw_ < Interval)) return;
     lastDraw_ = now;
     Draw(done);
 }

@@ -1,6 +1,6 @@
 // A progress bar for long work, drawn on standard error only when it is a
-// terminal (a console window on Windows) and only once the work has taken more than a second, so that
-// short runs and redirected output stay quiet.
+// terminal (a console window on Windows) and only once the work has taken more than a second
+// (KIVPACK_PROGRESS_DELAY sets another wait), so that short runs and redirected output stay quiet.
 #pragma once
 #include <chrono>
 #include <cstdint>
