@@ -87,9 +87,9 @@ int FinishDiskSet(const MediaOptions& options, const Medium& medium, int64_t sec
         }
         DiskUse use = MeasureDisk(checked ? medium : Medium(), files);
         std::string line = "  DISK" + std::to_string(d) + ": " + std::to_string(files.size()) + " files, " +
-                           GroupedNumber(use.bytes) + " bytes";
+                           lint::GroupedNumber(use.bytes) + " bytes";
         if (checked && !medium.cd)
-            line += ", " + GroupedNumber(use.used) + " of " + GroupedNumber(room) + " on " + medium.name;
+            line += ", " + lint::GroupedNumber(use.used) + " of " + lint::GroupedNumber(room) + " on " + medium.name;
         std::printf("%s\n", line.c_str());
         if (!checked) continue;
         cdUsed += use.used;
@@ -97,8 +97,8 @@ int FinishDiskSet(const MediaOptions& options, const Medium& medium, int64_t sec
         if (used > room)
             return CommandFailed(Where(plan, d) + ": DISK" + std::to_string(d) + " does not fit on " +
                                  (medium.cd ? "the CD" : "a " + medium.name + " disk") + ": its files take " +
-                                 GroupedNumber(used) + " bytes" + (medium.cd ? " with the disks before it" : "") +
-                                 " of the " + GroupedNumber(room) + " free, " + GroupedNumber(used - room) +
+                                 lint::GroupedNumber(used) + " bytes" + (medium.cd ? " with the disks before it" : "") +
+                                 " of the " + lint::GroupedNumber(room) + " free, " + lint::GroupedNumber(used - room) +
                                  " bytes too many (move files to another disk, or add one)");
         if (medium.rootEntries && use.entries > medium.rootEntries)
             return CommandFailed(Where(plan, d) + ": DISK" + std::to_string(d) + " does not fit on a " + medium.name +
@@ -107,7 +107,7 @@ int FinishDiskSet(const MediaOptions& options, const Medium& medium, int64_t sec
                                  std::to_string(use.entries - medium.rootEntries) + " too many");
     }
     if (checked && medium.cd)
-        std::printf("  CD: %s of %s bytes\n", GroupedNumber(cdUsed).c_str(), GroupedNumber(room).c_str());
+        std::printf("  CD: %s of %s bytes\n", lint::GroupedNumber(cdUsed).c_str(), lint::GroupedNumber(room).c_str());
     if (!options.images) return 0;
     if (medium.cd) {
         const std::string target = kivpack::os::JoinPath(out, "CD.ISO");

@@ -95,7 +95,7 @@ bool ParseMedium(const std::string& text, Medium& medium, std::string& error)
         error = "--media " + text + ": not a medium (360K, 720K, 1.2M, 1.44M, 2.88M, CD, or a number of bytes)";
         return false;
     }
-    medium.name = GroupedNumber(bytes) + " bytes";
+    medium.name = text + "-byte";
     medium.freeBytes = bytes;
     return true;
 }
@@ -120,14 +120,4 @@ uint64_t CdReserve(size_t files, size_t folders)
     uint64_t blocks = 16 + 3 + 4 + 2 + 150;
     blocks += 2 * (folders + (files * 256 + CdBlock - 1) / CdBlock + folders);
     return blocks * CdBlock;
-}
-
-std::string GroupedNumber(uint64_t value)
-{
-    std::string digits = std::to_string(value), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
 }

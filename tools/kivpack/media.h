@@ -10,7 +10,7 @@
 #include <vector>
 
 struct Medium {
-    std::string name;             // "1.44M", "CD", "1000000"
+    std::string name;             // "1.44M", "CD", "1000000-byte"
     uint64_t freeBytes = 0;       // what a fresh volume offers for files
     uint32_t unit = 1;            // the unit files are allocated in
     unsigned rootEntries = 0;     // directory entries for names; 0: no limit
@@ -39,6 +39,3 @@ DiskUse MeasureDisk(const Medium& medium, const std::vector<DiskFile>& files);
 // path tables and directories of both name sets) for `files` files in
 // `folders` folders, in bytes: an upper bound.
 uint64_t CdReserve(size_t files, size_t folders);
-
-// "1,457,664"
-std::string GroupedNumber(uint64_t value);
