@@ -151,10 +151,11 @@ kiv_expect_eq "$(field "$S" OriginalFileName)" "SETUP.EXE" "OriginalFilename"
 "$KIV_PACK" expand "$SET/DISK1/UNINST.EXE" -o "$KIV_WORK/uninst.exe" >/dev/null
 kiv_expect_eq "$(field "$KIV_WORK/uninst.exe" FileDescription)" "Media Test Uninstall" "the uninstaller's description"
 kiv_expect_eq "$(field "$KIV_WORK/uninst.exe" CompanyName)" "Kiv Test Works" "the uninstaller's company"
-pack build "$SRC/ONE.INI" -o "$KIV_WORK/setup.exe" --version-number 1.2.3.4 --company 'Kiv' >/dev/null 2>&1
-kiv_expect_eq "$(field "$KIV_WORK/setup.exe" FileVersionNumber)" "1.2.3.4" "build: --version-number"
-kiv_expect_eq "$(field "$KIV_WORK/setup.exe" ProductVersion)" "1.2.3" "build: ProductVersion"
-kiv_expect_eq "$(field "$KIV_WORK/setup.exe" OriginalFileName)" "setup.exe" "build: the output's name"
+pack build "$SRC/ONE.INI" -o "$KIV_WORK/atlas.exe" --version-number 1.2.3.4 --company 'Kiv' >/dev/null 2>&1
+kiv_expect_eq "$(field "$KIV_WORK/atlas.exe" FileVersionNumber)" "1.2.3.4" "build: --version-number"
+kiv_expect_eq "$(field "$KIV_WORK/atlas.exe" ProductVersion)" "1.2.3" "build: ProductVersion"
+kiv_expect_eq "$(field "$KIV_WORK/atlas.exe" OriginalFileName)" "setup.exe" \
+    "build: the name the file is known by, whatever the output's name"
 pack build "$SRC/ONE.INI" -o "$KIV_WORK/plain.exe" >/dev/null 2>&1
 kiv_expect_eq "$(field "$KIV_WORK/plain.exe" ProductVersionNumber)" "1.2.3.0" "build: the script's numeric version"
 

@@ -48,22 +48,20 @@ same() { # WHAT LINUX-OUTPUT WINDOWS-OUTPUT
         kiv_fail "$1: kivpack.exe's output differs from kivpack's"
     fi
 }
-# One name for both outputs: the version resource holds the file's name.
-mkdir -p "$W/linux" "$W/windows"
-"$KIV_PACK" build "$P/INSTALL.INI" -o "$W/linux/setup.exe" --date "$DATE" >/dev/null 2>&1 || kiv_fail "kivpack build"
-kiv_run "$KIVPACK_EXE" build "$(winpath "$P/INSTALL.INI")" -o "$(winpath "$W/windows/setup.exe")" --date "$DATE" >/dev/null
+"$KIV_PACK" build "$P/INSTALL.INI" -o "$W/linux.exe" --date "$DATE" >/dev/null 2>&1 || kiv_fail "kivpack build"
+kiv_run "$KIVPACK_EXE" build "$(winpath "$P/INSTALL.INI")" -o "$(winpath "$W/windows.exe")" --date "$DATE" >/dev/null
 kiv_expect_eq $? 0 "kivpack.exe build's exit code"
-same "build" "$W/linux/setup.exe" "$W/windows/setup.exe"
+same "build" "$W/linux.exe" "$W/windows.exe"
 "$KIV_PACK" disks "$P/INSTALL.INI" -o "$W/linux-set" >/dev/null 2>&1 || kiv_fail "kivpack disks"
 kiv_run "$KIVPACK_EXE" disks "$(winpath "$P")\\INSTALL.INI" -o "$(winpath "$W")\\windows-set" >/dev/null
 same "disks" "$W/linux-set" "$W/windows-set"
 "$KIV_PACK" helpfile "$KIV_SOURCE_DIR/examples/demo/demo-help.txt" -o "$W/linux.hlp" || kiv_fail "kivpack helpfile"
 kiv_run "$KIVPACK_EXE" helpfile "$(winpath "$KIV_SOURCE_DIR/examples/demo/demo-help.txt")" -o "$(winpath "$W/windows.hlp")" >/dev/null
 same "helpfile" "$W/linux.hlp" "$W/windows.hlp"
-"$KIV_PACK" uninstaller "$P/INSTALL.INI" -o "$W/linux/uninst.exe" >/dev/null || kiv_fail "kivpack uninstaller"
-kiv_run "$KIVPACK_EXE" uninstaller "$(winpath "$P/INSTALL.INI")" -o "$(winpath "$W/windows/uninst.exe")" >/dev/null
-same "uninstaller" "$W/linux/uninst.exe" "$W/windows/uninst.exe"
-ls -a "$W" "$P" "$W/linux" "$W/windows" | grep -q '\.kivpack-' && kiv_fail "a temporary file was left behind"
+"$KIV_PACK" uninstaller "$P/INSTALL.INI" -o "$W/linux-uninst.exe" >/dev/null || kiv_fail "kivpack uninstaller"
+kiv_run "$KIVPACK_EXE" uninstaller "$(winpath "$P/INSTALL.INI")" -o "$(winpath "$W/windows-uninst.exe")" >/dev/null
+same "uninstaller" "$W/linux-uninst.exe" "$W/windows-uninst.exe"
+ls -a "$W" "$P" | grep -q '\.kivpack-' && kiv_fail "a temporary file was left behind"
 # Images need mtools and xorriso, which kivpack.exe does not start.
 kiv_run "$KIVPACK_EXE" disks "$(winpath "$P")\\INSTALL.INI" -o "$(winpath "$W")\\images" --media 1.44M --images >/dev/null
 kiv_expect_eq $? 1 "kivpack.exe refuses --images"

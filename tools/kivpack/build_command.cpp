@@ -181,7 +181,7 @@ int RunBuild(int argc, char** argv)
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
 
     if (!WriteResourceStamp(resources, language, stamp, error) ||
-        !SetProgramVersion(resources, version, "Setup", kivpack::os::BaseName(out), error))
+        !SetProgramVersion(resources, version, "Setup", "setup.exe", error))
         return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))

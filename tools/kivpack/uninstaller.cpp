@@ -134,7 +134,7 @@ int RunUninstaller(int argc, char** argv)
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
     std::string used;
-    if (!BuildUninstaller(script, stub, "", version, kivpack::os::BaseName(out), bytes, used, error) || !WriteFileAtomically(out, bytes, error))
+    if (!BuildUninstaller(script, stub, "", version, "uninst.exe", bytes, used, error) || !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
     return 0;

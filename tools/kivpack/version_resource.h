@@ -28,7 +28,10 @@ bool CheckVersionOptions(const VersionOptions& options, std::string& error);
 
 // Sets version resource 1 of `resources`: FileDescription
 // "<ProductName> <role>", ProductName and ProductVersion and FileVersion from
-// the loaded script (the installer state), OriginalFilename `fileName`,
+// the loaded script (the installer state), OriginalFilename `fileName` (the
+// name the file is known by: "setup.exe", the uninstaller's name in the
+// script; never the path it is written to, so that the same inputs give the
+// same bytes under any output name),
 // CompanyName and LegalCopyright from the options. The fixed version number
 // is --version-number, else the script's version when it is numeric, else
 // 0.0.0.0 (the text is kept as it stands).
