@@ -10,6 +10,14 @@
 // checksum table goes in too and answers for its records after the round
 // trip; a table the image brings of its own is looked up with keys taken
 // from the input, which must never read outside it.
+//
+// The installer view that `list` and `extract` read (ReadInstallerView) is
+// checked against the installer's own lookup, FindResourceA's rules written
+// out here: the neutral language, then the user's, then the first. For every
+// user language tried, each payload, the checksum table, the help text and
+// every cap it reports are the ones that lookup gives; where it refuses, some
+// resource the installer looks up exists in more than one language or a
+// string block it reads is malformed.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -111,6 +119,67 @@ void CheckRewritten(const PeImage& image, const ResourceSet& resources, const By
     FUZZ_CHECK(twice == out);
 }
 
+// FindResourceA's choice for a user whose language is `user`.
+const Resource* InstallerLookup(const ResourceSet& set, uint16_t type, uint16_t name, uint16_t user)
+{
+    const Resource* first = nullptr;
+    const Resource* users = nullptr;
+    for (const Resource& r : set.Entries()) {
+        if (r.type != ResourceName::Id(type) || r.name != ResourceName::Id(name)) continue;
+        if (r.language == 0) return &r;
+        if (!first) first = &r;
+        if (r.language == user && !users) users = &r;
+    }
+    return users ? users : first;
+}
+
+void CheckInstallerView(const ResourceSet& set)
+{
+    InstallerView view;
+    std::string error;
+    if (!ReadInstallerView(set, view, error)) {
+        FUZZ_CHECK(!error.empty());
+        bool ambiguous = false;
+        const std::vector<Resource>& all = set.Entries();
+        for (size_t i = 1; i < all.size(); ++i)
+            ambiguous = ambiguous || (all[i].type == all[i - 1].type && all[i].name == all[i - 1].name &&
+                                      !all[i].type.isString && !all[i].name.isString &&
+                                      (all[i].type.id == KIV_PAYLOAD_TYPE || all[i].type.id == KIV_CRC_TYPE ||
+                                       all[i].type.id == KIV_HELP_TEXT_TYPE || all[i].type.id == kRtString));
+        FUZZ_CHECK(ambiguous || error.find("string block") != std::string::npos);
+        return;
+    }
+    size_t payloads = 0;
+    for (const Resource& r : set.Entries())
+        payloads += !r.type.isString && !r.name.isString && r.type.id == KIV_PAYLOAD_TYPE;
+    FUZZ_CHECK(view.payloads.size() == payloads);
+    for (uint16_t user : {uint16_t(0x409), uint16_t(0x407), uint16_t(0x411)}) {
+        const Resource* table = InstallerLookup(set, KIV_CRC_TYPE, KIV_CRC_RESOURCE, user);
+        FUZZ_CHECK(view.crcTable == (table ? &table->data : nullptr));
+        const Resource* help = InstallerLookup(set, KIV_HELP_TEXT_TYPE, KIV_HELP_TEXT_RESOURCE, user);
+        FUZZ_CHECK(view.helpText == (help ? &help->data : nullptr));
+        for (const auto& [id, payload] : view.payloads) {
+            const Resource* r = InstallerLookup(set, KIV_PAYLOAD_TYPE, id, user);
+            FUZZ_CHECK(r && payload.stored == &r->data);
+            uint32_t cap = 0;
+            if (id >= KIV_CAP_STRING_OFFSET) {
+                uint16_t string = uint16_t(id - KIV_CAP_STRING_OFFSET);
+                StringBlock block;
+                std::string blockError;
+                if (const Resource* b = InstallerLookup(set, kRtString, StringBlockId(string), user))
+                    if (DecodeStringBlock(b->data, block, blockError) && !block[string % 16].empty())
+                        cap = InstallerCapValue(block[string % 16]);
+            }
+            FUZZ_CHECK(payload.cap == cap);
+            FUZZ_CHECK(payload.size == (cap && r->data.size() > cap ? cap : r->data.size()));
+        }
+    }
+    if (view.helpText) {
+        HelpTextCount count = CountHelpTopics(*view.helpText);
+        FUZZ_CHECK(count.whole <= count.declared);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -123,6 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     CheckAccepted(image, file);
+    CheckInstallerView(image.resources);
 
     // The payload: some bytes of the image itself, under an id and with a
     // cap taken from it too.
@@ -162,6 +232,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!error.empty());
         FUZZ_CHECK(SameResources(resources, uncapped));
     }
+
+    CheckInstallerView(resources);
 
     Bytes out;
     error.clear();

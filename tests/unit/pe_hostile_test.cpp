@@ -23,6 +23,11 @@ void Set32(std::vector<uint8_t>& b, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
+uint32_t Get32At(const std::vector<uint8_t>& b, size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
 // Refused, with a message containing `words`.
 void ExpectRefused(const std::vector<uint8_t>& file, const char* words)
 {
@@ -171,6 +176,22 @@ TEST(PeHostile, ResourceTreeFaults)
     b = f.file;
     Set32(b, f.Tree(kHandData2 + 4), 0x300);  // data beyond the end of its section
     ExpectRefused(b, "outside the image's sections");
+
+    // Two data entries over the same bytes, whole or in part: a reader taking
+    // each as a file would expand them twice.
+    const uint32_t alpha = Get32At(f.file, f.Tree(kHandData1));
+    for (uint32_t shift : {0u, 2u, 4u}) {
+        b = f.file;
+        Set32(b, f.Tree(kHandData2), alpha + shift);
+        Set32(b, f.Tree(kHandData2 + 4), 2);
+        ExpectRefused(b, "its data overlaps that of resource");
+    }
+    b = f.file;
+    Set32(b, f.Tree(kHandData2), alpha + 5);  // right after "alpha": touching is not sharing
+    Set32(b, f.Tree(kHandData2 + 4), 2);
+    PeImage image;
+    std::string error;
+    EXPECT_TRUE(ReadPeImage(b, image, error)) << error;
 
     b = f.file;
     Set32(b, f.Tree(kHandStrings501 + 20), 0x80000000u | kHandNamed7);  // a fourth level

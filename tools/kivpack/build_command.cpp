@@ -201,6 +201,7 @@ int RunBuild(int argc, char** argv)
             if (!extra.empty()) read.push_back(extra);
         if (!WriteDepfile(depfile, out, read, error)) return CommandFailed(error);
     }
+    uninstaller.PrintNotes();
     std::printf("%s: %zu files packed from %s, %zu bytes\n", out.c_str(), plan.files.size(), script.c_str(),
                 packed.size());
     return 0;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include "tools/kivpack/text_encoding.h"
 
 int RunCheck(int argc, char** argv);
 int RunCompress(int argc, char** argv);
@@ -16,9 +17,10 @@ int RunUninstaller(int argc, char** argv);
 int RunHelpfile(int argc, char** argv);
 int RunScript(int argc, char** argv);
 
-// A user error: its one line on stderr; returns the exit code 1.
+// A user error: its line (or lines) on stderr, through the terminal's filter
+// (TextForTerminal), as it may quote any file; returns the exit code 1.
 inline int CommandFailed(const std::string& message)
 {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", TextForTerminal(message, true).c_str());
     return 1;
 }

@@ -163,6 +163,7 @@ int RunDisks(int argc, char** argv)
         !kivpack::WritePeWithResources(image, resources, setup, error))
         return CommandFailed(stubPath + ": " + error);
     if (!WriteFileAtomically(first + "SETUP.EXE", setup, error)) return CommandFailed(error);
+    uninstaller.PrintNotes();
     std::printf("%s: %u disks, %zu files\n", out.c_str(), plan.diskCount, plan.files.size());
     return FinishDiskSet(media, medium, seconds, plan, out, written);
 }

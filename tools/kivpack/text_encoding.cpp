@@ -64,21 +64,61 @@ unsigned LineOfOffset(const std::string& text, size_t offset)
     return line;
 }
 
-std::string TextForTerminal(const std::string& ansi)
+namespace {
+
+// Whether a character would act on a terminal rather than show: the C0 and C1
+// controls, DEL, and the marks that reorder or break lines.
+bool ActsOnTerminal(uint32_t c)
 {
-    if (IsUtf8(std::vector<uint8_t>(ansi.begin(), ansi.end()), 0, nullptr)) return ansi;
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += (char)c;
+    } else if (c < 0x800) {
+        out += (char)(0xC0 | c >> 6);
+        out += (char)(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += (char)(0xE0 | c >> 12);
+        out += (char)(0x80 | ((c >> 6) & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    } else {
+        out += (char)(0xF0 | c >> 18);
+        out += (char)(0x80 | ((c >> 12) & 0x3F));
+        out += (char)(0x80 | ((c >> 6) & 0x3F));
+        out += (char)(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string Cp1252ToUtf8(const std::string& ansi)
+{
     std::string out;
-    for (unsigned char byte : ansi) {
-        char16_t c = AnsiToWide(byte);
-        if (c < 0x80) {
-            out += (char)c;
-        } else if (c < 0x800) {
-            out += (char)(0xC0 | c >> 6);
-            out += (char)(0x80 | (c & 0x3F));
+    for (unsigned char byte : ansi) AppendUtf8(out, AnsiToWide(byte));
+    return out;
+}
+
+std::string TextForTerminal(const std::string& text, bool keepLineEnds)
+{
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    if (!IsUtf8(bytes, 0, nullptr)) {
+        std::string converted = Cp1252ToUtf8(text);
+        bytes.assign(converted.begin(), converted.end());
+    }
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t code = 0;
+        DecodeUtf8(bytes, i, code);
+        if (ActsOnTerminal(code) && !(keepLineEnds && code == '\n')) {
+            char escape[12];
+            std::snprintf(escape, sizeof escape, code < 0x100 ? "\\x%02X" : "\\u%04X", (unsigned)code);
+            out += escape;
         } else {
-            out += (char)(0xE0 | c >> 12);
-            out += (char)(0x80 | ((c >> 6) & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
+            AppendUtf8(out, code);
         }
     }
     return out;

@@ -41,10 +41,18 @@ bool ReadTextAsAnsi(const std::string& path, std::string& ansi, TextConversion& 
 // at a CR alone, as an editor counts them.
 unsigned LineOfOffset(const std::string& text, size_t offset);
 
-// A message for a Linux terminal: code page 1252 text (from a script) as
-// UTF-8. Text that is valid UTF-8 already (a host path, plain ASCII) is
-// returned as it is, so a message may mix both.
-std::string TextForTerminal(const std::string& text);
+// A message for a terminal: code page 1252 text (from a script, an
+// installer) as UTF-8; text that is valid UTF-8 already (a host path, plain
+// ASCII) is taken as it is, so a message may mix both. Every character that
+// would act on the terminal rather than show (C0 and C1 controls, DEL, line
+// and paragraph separators, the marks that reorder text) is written as
+// \xHH or \uHHHH, so nothing read from a file can move the cursor, clear
+// the screen or make a line look like another. `keepLineEnds`: a message of
+// several lines, whose LF characters stay.
+std::string TextForTerminal(const std::string& text, bool keepLineEnds = false);
+
+// Code page 1252 bytes as UTF-8, every byte mapped (no control filtered).
+std::string Cp1252ToUtf8(const std::string& ansi);
 
 // A few words for the summary: "UTF-8", "UTF-16" or "code page 1252".
 const char* EncodingName(SourceEncoding encoding);

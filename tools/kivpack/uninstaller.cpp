@@ -10,6 +10,7 @@
 #include "tools/kivpack/script_reader.h"
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
+#include "tools/kivpack/text_encoding.h"
 
 namespace {
 
@@ -87,9 +88,14 @@ bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourc
         if (!kivpack::os::WriteWholeFile(path, bytes.data(), bytes.size(), error)) return false;
         path_ = path;
     }
-    std::printf("[%s] %s: the generated uninstaller\n", file.section.c_str(), file.line.c_str());
+    notes_.push_back("[" + file.section + "] " + file.line + ": the generated uninstaller");
     sourcePath = path_;
     return true;
+}
+
+void GeneratedUninstaller::PrintNotes() const
+{
+    for (const std::string& note : notes_) std::printf("%s\n", TextForTerminal(note).c_str());
 }
 
 std::string UninstallerWarning(const std::string& scriptPath, const PayloadPlan& plan)

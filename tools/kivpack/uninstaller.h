@@ -32,10 +32,14 @@ public:
     GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
 
     // The source of `file` when the vendor supplied none: the generated
-    // uninstaller for an uninstaller line (the output says so), else empty.
+    // uninstaller for an uninstaller line (PrintNotes says so), else empty.
     // `sourcePath` is what the script's directory holds; a vendor's own file
     // is kept. False, with `error`, when the uninstaller cannot be made.
     bool SourceFor(const PayloadFile& file, std::string& sourcePath, std::string& error);
+    // Prints, for each file line that got the generated uninstaller, a line
+    // saying so: called once the output is written, so that a failed run
+    // does not claim to have packed it.
+    void PrintNotes() const;
     // The uninstaller stub read; empty when none was needed.
     const std::string& StubUsed() const { return stubUsed_; }
     // The temporary file that holds it; empty before it is made.
@@ -44,6 +48,7 @@ public:
 private:
     std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
     VersionOptions version_;
+    std::vector<std::string> notes_;
 };
 
 // The warning (empty when none) that a script with an UninstallName but no

@@ -11,6 +11,9 @@
 //     --cap ID N           byte cap of payload ID
 //     --icon FILE.ICO      the program's icon
 //     --bitmap FILE.BMP    bitmap 500
+//     --raw TYPE ID FILE   resource TYPE/ID (numbers) holds FILE's bytes
+//     --lang HEX           --payload, --raw and --string from here on go in that
+//                          language (default: the image's own)
 //     --show ID            print string ID as LoadStringA should give it
 //
 // Output lines: "res TYPE NAME LANG SIZE HASH" for every resource (hex
@@ -87,14 +90,15 @@ int main(int argc, char** argv)
     if (!ReadPeImage(file, image, error)) return Die(std::string(argv[1]) + ": " + error);
 
     ResourceSet set = image.resources;
-    const uint16_t language = ImageLanguage(set);
+    uint16_t language = ImageLanguage(set);
     std::vector<uint16_t> shown;
     bool icon = false;
     std::vector<uint8_t> bitmap;
     for (int i = 3; i < argc; ++i) {
         std::string op = argv[i];
         bool two = op == "--payload" || op == "--string" || op == "--cap";
-        if (i + (two ? 2 : 1) >= argc) return Die("missing argument to " + op);
+        int more = op == "--raw" ? 3 : two ? 2 : 1;
+        if (i + more >= argc) return Die("missing argument to " + op);
         std::vector<uint8_t> bytes;
         bool ok = true;
         if (op == "--payload") {
@@ -114,13 +118,19 @@ int main(int argc, char** argv)
             } else {
                 ok = SetFontsBitmap(set, bytes, error) && BitmapResourceFromBmp(bytes, bitmap, error);
             }
+        } else if (op == "--raw") {
+            if (!Load(argv[i + 3], bytes)) return Die(std::string("cannot read ") + argv[i + 3]);
+            set.Set({ResourceName::Id(Number(argv[i + 1])), ResourceName::Id(Number(argv[i + 2])), language, 0,
+                     bytes});
+        } else if (op == "--lang") {
+            language = uint16_t(std::strtoul(argv[i + 1], nullptr, 16));
         } else if (op == "--show") {
             shown.push_back(Number(argv[i + 1]));
         } else {
             return Die("unknown operation " + op);
         }
         if (!ok) return Die(op + ": " + error);
-        i += two ? 2 : 1;
+        i += more;
     }
 
     std::vector<uint8_t> out;

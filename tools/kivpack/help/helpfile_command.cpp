@@ -24,9 +24,9 @@ const char HelpfileHelp[] =
     "  **bold** *italic* [text](NUMBER) a jump to the topic with that help context\n"
     "  \\* \\[ \\] \\\\ \\# \\%  the character itself\n"
     "A fault is reported as FILE:LINE: reason, and nothing is written.\n"
-    "  --dump      prints a help file as help source: its title, then each\n"
-    "              topic's help context, title and text (context 0 where the\n"
-    "              file maps no number to the topic)\n"
+    "  --dump      prints a help file as help source in UTF-8: its title, then\n"
+    "              each topic's help context, title and text (context 0 where\n"
+    "              the file maps no number to the topic)\n"
     "  --template  writes a source with a topic for every help context the\n"
     "              installer uses, to fill in\n";
 
@@ -51,6 +51,10 @@ int Usage(const char* what)
     return 2;
 }
 
+// A help file's text (code page 1252) as UTF-8 for the terminal: its line
+// ends stay, every other control is shown.
+std::string Shown(const std::string& ansi) { return TextForTerminal(Cp1252ToUtf8(ansi), true); }
+
 int Dump(const std::string& path)
 {
     std::string data;
@@ -59,10 +63,10 @@ int Dump(const std::string& path)
     std::string error;
     if (!kivpack::help::ReadHelpFile(reinterpret_cast<const uint8_t*>(data.data()), data.size(), doc, error))
         return CommandFailed(path + ": " + error);
-    std::printf("%% %s\n", doc.title.c_str());
+    std::printf("%% %s\n", Shown(doc.title).c_str());
     for (const auto& topic : doc.topics) {
-        std::printf("\n# %u %s\n", topic.context, topic.title.c_str());
-        if (!topic.marked.empty()) std::printf("\n%s\n", topic.marked.c_str());
+        std::printf("\n# %u %s\n", topic.context, Shown(topic.title).c_str());
+        if (!topic.marked.empty()) std::printf("\n%s\n", Shown(topic.marked).c_str());
     }
     return 0;
 }

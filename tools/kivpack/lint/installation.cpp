@@ -185,6 +185,11 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
     return bytes;
 }
 
+bool CopiedOnDisplay(const PayloadPlan& plan, const PayloadFile& file, unsigned displayClass)
+{
+    return StopDisks(plan).Copied(file, displayClass);
+}
+
 uint64_t DiskSpaceFigure(const InstalledBytes& bytes, int displayClass)
 {
     if (displayClass >= 0 && displayClass < 3) return bytes.display[displayClass];

@@ -8,6 +8,7 @@
 #include "tools/kivpack/lint/script_scan.h"
 #include "tools/kivpack/text_encoding.h"
 
+struct PayloadFile;
 struct PayloadPlan;
 struct ScriptTarget;
 
@@ -81,6 +82,11 @@ struct InstalledBytes {
     std::string problem;
 };
 InstalledBytes CountInstalledBytes(const PayloadPlan& plan);
+
+// Whether the installer copies `file` of `plan` on display class
+// `displayClass` (0 EGA, 1 VGA, 2 8514): a line of that class on a disk
+// before the first disk that holds no file of it.
+bool CopiedOnDisplay(const PayloadPlan& plan, const PayloadFile& file, unsigned displayClass);
 
 // The least DiskSpace for `bytes`: the largest of the three classes, or the
 // one of `displayClass` (0 to 2).

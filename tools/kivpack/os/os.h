@@ -65,8 +65,9 @@ struct DirectoryEntry {
 // Every entry of `folder` but "." and "..", in the system's order; false
 // with `error` when the folder cannot be read.
 bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entries, std::string& error);
-// Creates one folder; one that exists already is success.
-bool MakeDirectory(const std::string& path, std::string& error);
+// Creates one folder; one that exists already is success, unless
+// `mustBeNew` asks for a folder that this call made.
+bool MakeDirectory(const std::string& path, std::string& error, bool mustBeNew = false);
 // Removes a file or an empty folder (never what a link names); false when it
 // could not.
 bool RemoveFile(const std::string& path);

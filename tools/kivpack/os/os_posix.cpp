@@ -117,11 +117,11 @@ bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entri
     return true;
 }
 
-bool MakeDirectory(const std::string& path, std::string& error)
+bool MakeDirectory(const std::string& path, std::string& error, bool mustBeNew)
 {
     if (mkdir(path.c_str(), 0777) == 0) return true;
     FileStatus st;
-    if (errno == EEXIST && Status(path, st) && st.directory) return true;
+    if (errno == EEXIST && !mustBeNew && Status(path, st) && st.directory) return true;
     error = path + ": " + std::strerror(errno);
     return false;
 }

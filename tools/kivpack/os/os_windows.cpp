@@ -187,12 +187,12 @@ bool ListDirectory(const std::string& folder, std::vector<DirectoryEntry>& entri
     return true;
 }
 
-bool MakeDirectory(const std::string& path, std::string& error)
+bool MakeDirectory(const std::string& path, std::string& error, bool mustBeNew)
 {
     if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return true;
     DWORD code = GetLastError();
     FileStatus st;
-    if (code == ERROR_ALREADY_EXISTS && Status(path, st) && st.directory) return true;
+    if (code == ERROR_ALREADY_EXISTS && !mustBeNew && Status(path, st) && st.directory) return true;
     error = path + ": " + SystemText(code);
     return false;
 }

@@ -13,6 +13,8 @@
 //   icons.h        .ICO and .BMP files as icon groups and bitmaps
 //   payload_crc.h  the table of payload checksums as a resource
 //   version.h      the version resource that Windows shows for a program
+//   installer.h    a packed installer's resources as the installer finds
+//                  them (one language each, byte caps applied)
 //
 // Every reader reports a fault as false with a message and never reads
 // outside the bytes it was given; every writer checks its limits before it
@@ -21,6 +23,7 @@
 
 #include "tools/kivpack/pe/icons.h"
 #include "tools/kivpack/pe/image.h"
+#include "tools/kivpack/pe/installer.h"
 #include "tools/kivpack/pe/payload_crc.h"
 #include "tools/kivpack/pe/resources.h"
 #include "tools/kivpack/pe/strings.h"

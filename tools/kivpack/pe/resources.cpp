@@ -146,6 +146,11 @@ struct TreeReader {
     uint64_t dataCap;
     ResourceSet& out;
     std::string& error;
+    struct Extent {
+        uint32_t offset, size;
+        std::string what;
+    };
+    std::vector<Extent> extents;  // every resource's bytes in the file
 
     bool Fail(const std::string& message)
     {
@@ -182,7 +187,20 @@ struct TreeReader {
         if (!RvaToFileOffset(image, rva, size, fileOffset))
             return Fail(what + ": data lies outside the image's sections");
         r.data.assign(image.bytes.begin() + fileOffset, image.bytes.begin() + fileOffset + size);
+        if (size) extents.push_back({fileOffset, size, what});
         out.Set(r);
+        return true;
+    }
+
+    // No two resources share a byte: a reader that takes each as a file of
+    // its own would otherwise write the same bytes many times over.
+    bool Disjoint()
+    {
+        std::sort(extents.begin(), extents.end(),
+                  [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
+        for (size_t i = 1; i < extents.size(); ++i)
+            if (uint64_t(extents[i - 1].offset) + extents[i - 1].size > extents[i].offset)
+                return Fail(extents[i].what + ": its data overlaps that of " + extents[i - 1].what);
         return true;
     }
 
@@ -222,6 +240,7 @@ struct TreeReader {
                                 : ReadData(target, r);
             if (!ok) return false;
         }
+        if (level == 0 && !Disjoint()) return false;
         std::sort(keys.begin(), keys.end(),
                   [](const ResourceName& a, const ResourceName& b) { return CompareNames(a, b) < 0; });
         for (size_t i = 1; i < keys.size(); ++i)
@@ -246,7 +265,7 @@ bool ReadResourceTree(const PeImage& image, uint32_t resourceRva, ResourceSet& o
             return false;
         }
         TreeReader reader{image, image.bytes.data() + s.rawPointer + delta, inFile - delta,
-                          {}, 0, 4ull * image.bytes.size(), out, error};
+                          {}, 0, 4ull * image.bytes.size(), out, error, {}};
         Resource r;
         return reader.ReadTable(0, 0, r);
     }

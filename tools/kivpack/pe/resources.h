@@ -95,8 +95,9 @@ private:
 // Reads the resource tree whose directory starts at resourceRva in `image`.
 // The tree must have exactly three levels (type, name, language) with every
 // table, name and data entry inside the bytes of the section holding the
-// directory, no table or entry reached twice, no duplicate keys, and every
-// resource's data inside the raw data of one section.
+// directory, no table or entry reached twice, no duplicate keys, every
+// resource's data inside the raw data of one section, and no two resources'
+// data sharing a byte.
 bool ReadResourceTree(const PeImage& image, uint32_t resourceRva, ResourceSet& out,
                       std::string& error);
 

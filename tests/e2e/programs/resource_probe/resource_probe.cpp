@@ -11,6 +11,9 @@
 //   str:ID      "str ID TEXT" from LoadStringA, or "str ID (missing)"
 //   icon:ID     "icon ID ok" when LoadIconA gives an icon (image or self)
 //   bitmap:ID   "bitmap ID WIDTH HEIGHT" from LoadBitmapA (image or self)
+//   payload:ID  "payload ID SIZE HASH" of the type-256 resource that
+//               FindResourceA chooses, as the installer looks its payloads
+//               up, or "payload ID (missing)"
 // Exit code: 0, or 1 when the file cannot be loaded or a resource cannot be
 // read back, 2 for a usage error.
 #include <windows.h>
@@ -88,6 +91,15 @@ void Query(HMODULE module, const char* query)
             std::printf("bitmap %u %ld %ld\n", id, info.bmWidth, info.bmHeight);
         else
             std::printf("bitmap %u missing\n", id);
+    } else if (kind == "payload") {
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(256));
+        HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+        const unsigned char* bytes = loaded ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
+        if (bytes)
+            std::printf("payload %u %lu %08x\n", id, SizeofResource(module, found),
+                        Fnv1a(bytes, SizeofResource(module, found)));
+        else
+            std::printf("payload %u (missing)\n", id);
     } else {
         std::printf("error unknown query %s\n", query);
         ++failures;
@@ -100,7 +112,7 @@ int main(int argc, char** argv)
 {
     if (argc < 2) {
         std::fprintf(stderr, "usage: resource_probe FILE.EXE|--image FILE.EXE|--self"
-                             " [str:ID|icon:ID|bitmap:ID]...\n");
+                             " [str:ID|icon:ID|bitmap:ID|payload:ID]...\n");
         return 2;
     }
     int first = 2;
