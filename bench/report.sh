@@ -63,8 +63,12 @@ o=$(g build.setup.bytes)
 echo "| 4 | size of the installer, kivpack build | $o B | NSIS zlib $(g size.nsis.zlib) B, zlib solid $(g size.nsis.zlib_solid) B, LZMA solid $(g size.nsis.lzma_solid) B | ours over: zlib $(bench_ratio "$o" "$(g size.nsis.zlib)"), zlib solid $(bench_ratio "$o" "$(g size.nsis.zlib_solid)"), LZMA $(bench_ratio "$o" "$(g size.nsis.lzma_solid)") | |"
 st=$(g stub.bytes)
 echo "| 5 | stub, build/win32/kivinstall.exe | $st B | 40 KiB = 40960 B | $(bench_ratio "$st" 40960 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 40960}') B) | <= 1 |"
+echo "| 5 | stub, build/win32/kivinstall.exe, with the formatted help | $st B | 56 KiB = 57344 B | $(bench_ratio "$st" 57344 3) ($(awk -v b="$st" 'BEGIN {printf "%+d", b - 57344}') B) | <= 1 |"
+if [ -n "$(g demo.help.styles.bytes)" ]; then
+    echo "| 5 | the demo's help: bold, italic and jumps (resource 259) | $(g demo.help.styles.bytes) B | its plain text (resource 257) $(g demo.help.text.bytes) B | $(bench_ratio "$(g demo.help.styles.bytes)" "$(g demo.help.text.bytes)" 3) | |"
+fi
 ub=$(g uninstaller.bytes)
-echo "| 5 | uninstaller stub, build/win32/kivuninst.exe | $ub B | 32 KiB = 32768 B | $(bench_ratio "$ub" 32768 3) ($(awk -v b="$ub" 'BEGIN {printf "%+d", b - 32768}') B) | <= 1 |"
+echo "| 5 | uninstaller stub, build/win32/kivuninst.exe | $ub B | 36 KiB = 36864 B | $(bench_ratio "$ub" 36864 3) ($(awk -v b="$ub" 'BEGIN {printf "%+d", b - 36864}') B) | <= 1 |"
 echo "| 6 | loader: kivpack check, maximal script ($(g loader.script.max.bytes) B) | wall $(s "$(g loader.check.max.wall)") | trivial script: wall $(s "$(g loader.check.trivial.wall)") | $(x "$(g loader.check.max.wall)" "$(g loader.check.trivial.wall)") the trivial time | |"
 lm=$(g loader.wine.max.wall) lt=$(g loader.wine.trivial.wall)
 echo "| 6 | loader under Wine: start to start dialog, maximal script | $(s "$lm") | trivial script: $(s "$lt") | $(x "$lm" "$lt") the trivial time; $(awk -v a="$lm" -v b="$lt" 'BEGIN {if (a == "" || b == "") print "-"; else printf "%+.3f s", a - b}') | < 1 s |"

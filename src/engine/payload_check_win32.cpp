@@ -4,6 +4,7 @@
 #include <windows.h>
 #include "engine/expansion_win32.h"
 #include "engine/payload_crc.h"
+#include "engine/resource_bounds_win32.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 
@@ -21,9 +22,7 @@ void LoadTable()
     TableLooked = 1;
     HMODULE module = (HMODULE)State.Instance;
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(KIV_CRC_RESOURCE), MAKEINTRESOURCEA(KIV_CRC_TYPE));
-    HGLOBAL loaded = resource ? LoadResource(module, resource) : 0;
-    Table = loaded ? (const unsigned char*)LockResource(loaded) : 0;
-    TableSize = Table ? SizeofResource(module, resource) : 0;
+    Table = LockResourceInImage(module, resource, &TableSize);
 }
 
 } // namespace

@@ -68,3 +68,39 @@ int FindPayloadCrc(const unsigned char* table, unsigned size, unsigned resourceI
     }
     return 0;
 }
+
+namespace {
+
+// 0 no record of the name, 1 a record matches, 2 records of the name only
+// differ. `checkCrc` 0 compares the sizes alone.
+int MatchInstalled(const unsigned char* table, unsigned size, const char* name, unsigned length, unsigned crc,
+                   int checkCrc)
+{
+    if (size < KIV_CRC_COUNT_SIZE) return 0;
+    const unsigned count = Get16(table);
+    unsigned at = KIV_CRC_COUNT_SIZE;
+    int known = 0;
+    for (unsigned i = 0; i < count && size - at >= KIV_INSTALLED_RECORD_SIZE; ++i) {
+        const unsigned char* r = table + at;
+        const unsigned nameLength = r[8];
+        if (size - at - KIV_INSTALLED_RECORD_SIZE < nameLength) break;
+        at += KIV_INSTALLED_RECORD_SIZE + nameLength;
+        if (!SameName(r + KIV_INSTALLED_RECORD_SIZE, nameLength, name)) continue;
+        known = 1;
+        if (Get32(r + 4) == length && (!checkCrc || Get32(r) == crc)) return 1;
+    }
+    return known ? 2 : 0;
+}
+
+} // namespace
+
+int MatchInstalledFile(const unsigned char* table, unsigned size, const char* destinationName, unsigned length,
+                       unsigned crc)
+{
+    return MatchInstalled(table, size, destinationName, length, crc, 1);
+}
+
+int MatchInstalledSize(const unsigned char* table, unsigned size, const char* destinationName, unsigned length)
+{
+    return MatchInstalled(table, size, destinationName, length, 0, 0);
+}

@@ -20,3 +20,15 @@ inline unsigned PayloadCrcFinal(unsigned state) { return ~state; }
 // fault; nothing outside the table is read.
 int FindPayloadCrc(const unsigned char* table, unsigned size, unsigned resourceId, unsigned disk,
                    const char* sourceName, unsigned* crc);
+
+// What the table of installed files (KIV_INSTALLED_TYPE, `size` bytes) says
+// of `destinationName`: 0 when it has no record of it, 1 when one of its
+// records has `length` and `crc`, 2 when none has. The name is compared
+// without regard to ASCII case; a malformed table is read as far as it is
+// whole.
+int MatchInstalledFile(const unsigned char* table, unsigned size, const char* destinationName, unsigned length,
+                       unsigned crc);
+// Whether the table has a record of `destinationName` with `length` (so that
+// a file of another size needs no checksum): 0 no record of the name, 1 a
+// record of that size, 2 records of other sizes only.
+int MatchInstalledSize(const unsigned char* table, unsigned size, const char* destinationName, unsigned length);

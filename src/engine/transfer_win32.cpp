@@ -10,6 +10,7 @@
 // buffers works.
 #include <windows.h>
 #include "engine/expansion_win32.h"
+#include "engine/resource_bounds_win32.h"
 #include "engine/transfer.h"
 #include "platform/text.h"
 #include "resources/kivformat.h"
@@ -199,7 +200,8 @@ void TemporaryName(char* temporary, const char* destinationName)
 
 unsigned ResourceDataSize(HRSRC resource, unsigned id)
 {
-    DWORD size = SizeofResource((HMODULE)State.Instance, resource);
+    unsigned size = 0;
+    LockResourceInImage((HMODULE)State.Instance, resource, &size);
     char text[16];
     unsigned cap = 0;
     if (id >= KIV_CAP_STRING_OFFSET &&

@@ -16,6 +16,7 @@
 //  |   type 256   12001          |   help file            (SZDD)
 //  |   type 256   12002 ..       |   disk files in script order (SZDD)
 //  |   type 257   1              |   help topics as text (below)
+//  |   type 259   1              |   their bold, italic and jumps (below)
 //  |   type 258   1              |   CRC-32 of each payload (below)
 //  +-----------------------------+
 //
@@ -45,6 +46,22 @@
 //              The title and the text are ANSI (code page 1252) and together
 //              fill the record exactly.
 //
+//  Help styles (type 259, id 1): the bold, italic and jumps of the help
+//  text's topics, which the installer's own help dialog shows where it can
+//  load a RichEdit control. Written by kivpack beside the help text; an
+//  installer without it, or with a damaged one, shows the text unformatted.
+//  offset size
+//   0     4    number of topics, the same as the help text's
+//   4     ...  one record per topic of the help text, in the same order:
+//              0  4  help context of that topic
+//              4  4  size of this record, these 8 bytes included
+//              8  .. runs of 8 bytes each, from the start of the text on:
+//                    0  2  length in bytes of the text (CR LF counts two)
+//                    2  2  style bits: 1 bold, 2 italic, 4 a jump
+//                    4  4  help context a jump opens, 0 for other runs
+//              The runs cover the text or a first part of it; the rest is
+//              plain.
+//
 //  Payload checksums (type 258, id 1), written by kivpack into an installer
 //  and into a disk set's SETUP.EXE; an installer without them checks nothing.
 //  offset size
@@ -58,6 +75,22 @@
 //              8  n  the source name as the script gives it (no NUL),
 //                    compared without regard to case
 //              An appended part has a record of its own: its own bytes.
+//
+//  Installed files (type 260, id 1), written by kivpack into the uninstaller
+//  it makes: what each file of the target directory holds right after the
+//  installation, so that the uninstaller keeps a file changed since.
+//  offset size
+//   0     2    number of records, unsigned little-endian
+//   2     ...  the records, each:
+//              0  4  CRC-32 (as above) of the whole installed file: a file
+//                    assembled from appended parts has one record for all
+//              4  4  its size in bytes
+//              8  1  length n of the destination name
+//              9  n  the destination name below the target directory, as
+//                    the script gives it (no NUL), compared without regard
+//                    to case
+//              A destination that the lines of several display classes
+//              fill differently has a record for each.
 #pragma once
 
 #define KIV_PAYLOAD_TYPE 256
@@ -72,10 +105,21 @@
 #define KIV_HELP_TEXT_RESOURCE 1
 #define KIV_HELP_TEXT_HEADER_SIZE 8
 
+#define KIV_HELP_STYLE_TYPE 259
+#define KIV_HELP_STYLE_RESOURCE 1
+#define KIV_HELP_STYLE_RUN_SIZE 8
+#define KIV_HELP_STYLE_BOLD 1
+#define KIV_HELP_STYLE_ITALIC 2
+#define KIV_HELP_STYLE_JUMP 4
+
 #define KIV_CRC_TYPE 258
 #define KIV_CRC_RESOURCE 1
 #define KIV_CRC_COUNT_SIZE 2
 #define KIV_CRC_RECORD_SIZE 8
+
+#define KIV_INSTALLED_TYPE 260
+#define KIV_INSTALLED_RESOURCE 1
+#define KIV_INSTALLED_RECORD_SIZE 9
 
 #define KIV_FONTS_BITMAP 500
 #define KIV_ICON 3000
@@ -148,3 +192,4 @@
 #define CTRL_GAUGE 2101
 #define CTRL_BROWSE 2403
 #define CTRL_HELP_TEXT 2901
+#define CTRL_HELP_BACK 2902

@@ -9,8 +9,17 @@
 #define IDD_REMOVED 2902                /* the closing dialog */
 #define IDD_NOT_AN_INSTALLATION 2903    /* started from a root or a system directory */
 
-#define IDS_KEPT_SHARED 8012            /* "%u shared files ..."; in the block of 8000 */
-#define IDS_KEPT_FOLDERS 8013           /* heading of the list of kept folders */
+/* Headings of the closing dialog's lists of what was kept, for one and for
+   more; strings 8012 to 8014 are in the block of 8000, the rest in the next. */
+#define IDS_KEPT_SHARED 8012
+#define IDS_KEPT_FOLDERS 8013
 #define IDS_REMOVED 8014                /* "%s was removed." */
+#define IDS_KEPT_SHARED_MANY 8016
+#define IDS_KEPT_FOLDER 8017
+#define IDS_KEPT_CHANGED 8018
+#define IDS_KEPT_LINK 8019
+#define IDS_KEPT_LINKS 8020
+#define IDS_KEPT_GROUP 8021
+#define IDS_KEPT_MORE 8022              /* "and %u more" */
 
 #endif

@@ -1,5 +1,7 @@
 // The DLL-search precaution that both programs take first thing.
 #include <windows.h>
+#include "platform/text.h"
+#include "script/installer_state.h"
 #include "startup/startup.h"
 
 // Both programs are typically started from a folder where anyone may have
@@ -23,4 +25,14 @@ void RestrictDllSearch()
     // order, which still applies where the call above is missing.
     SetDllDirectoryCall setDirectory = (SetDllDirectoryCall)GetProcAddress(kernel, "SetDllDirectoryA");
     if (setDirectory) setDirectory("");
+}
+
+void* LoadSystemLibrary(const char* name)
+{
+    char path[PathSize];
+    // SystemDir ends in a backslash; a cut path would name another file.
+    if (TextLength(State.SystemDir) + TextLength(name) >= sizeof path) return 0;
+    TextCopy(path, sizeof path, State.SystemDir);
+    TextAppend(path, sizeof path, name);
+    return LoadLibraryA(path);
 }

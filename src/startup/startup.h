@@ -14,6 +14,9 @@ unsigned short LoadStringNumber(unsigned id);
 // FindDirectories and DetectDisplayClass fill the environment fields of
 // InstallerState.
 void RestrictDllSearch();
+// Loads the system DLL `name` by its full path in the system directory, so
+// that no file of that name elsewhere is taken; null when it does not load.
+void* LoadSystemLibrary(const char* name);
 void RaiseRunningInstaller(void* found);
 void DetectPlatform();
 void FindDirectories();

@@ -38,7 +38,8 @@ void ShowContextHelp();
 void ShowReadmeTopic();
 // Opens the help at topic `context`: the help file in the help viewer, or on
 // Windows 6.0 and later, which have no viewer, the topic's text in dialog
-// 2900 when the installer carries it (the viewer otherwise).
+// 2900 when the installer carries it (the viewer otherwise), formatted and
+// with its jumps as links where a RichEdit control loads.
 void OpenHelpTopic(unsigned context);
 
 // The initialisation that every dialog procedure runs once its texts are

@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
+#include "startup/startup.h"
 
 namespace {
 
@@ -170,13 +171,7 @@ bool LoadShellCalls(ShellCalls* calls)
 {
     static HMODULE shell;
     if (!shell) {
-        static const char Name[] = "shell32.dll";
-        char path[PathSize];
-        // SystemDir ends in a backslash; a cut path would name another file.
-        if (TextLength(State.SystemDir) + sizeof Name > sizeof path) return false;
-        TextCopy(path, sizeof path, State.SystemDir);
-        TextAppend(path, sizeof path, Name);
-        shell = LoadLibraryA(path);
+        shell = (HMODULE)LoadSystemLibrary("shell32.dll");
         if (!shell) return false;
     }
     calls->GetMalloc = (HRESULT(WINAPI*)(IMalloc**))GetProcAddress(shell, "SHGetMalloc");

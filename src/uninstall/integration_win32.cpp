@@ -1,5 +1,6 @@
 // What the installation told the system, undone: the fonts' registration and
-// files, and the Program Manager group (the taskbar folder on the new shell).
+// files, and the product's items of the Program Manager group (the taskbar
+// folder on the new shell), with the group when nothing else is left in it.
 #include <windows.h>
 #include <ddeml.h>
 #include "engine/closing_steps.h"
@@ -34,6 +35,60 @@ int PrepareRow(unsigned row, int* end)
     return PrepareFontRow(Row, name, file, State.FontsDir, (State.ShellFlags & ShellProgramManager) != 0);
 }
 
+void SendGroupCommand(HCONV conversation)
+{
+    DdeClientTransaction((LPBYTE)State.WorkBuffer, (DWORD)lstrlenA(State.WorkBuffer) + 1, conversation, 0, CF_TEXT,
+                         XTYP_EXECUTE, GroupCommandTimeLimit, 0);
+}
+
+// Entries of `folder` other than "." and "..", and the shell's own
+// desktop.ini; -1 when the folder is not there.
+int FolderEntries(const char* folder)
+{
+    char pattern[PathSize];
+    if (FormatText(pattern, sizeof pattern, "%s\\*.*", folder) >= sizeof pattern - 1) return -1;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES ? -1 : 0;
+    int count = 0;
+    do {
+        const char* n = found.cFileName;
+        if (!TextEqual(n, ".") && !TextEqual(n, "..") && !TextEqualNoCase(n, "desktop.ini")) ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// How many entries the group still holds: 0 when it is empty or not there,
+// -1 when that cannot be told. The new shell keeps a group as a folder of the
+// user's or of everybody's programs folder, which the shell names in the
+// registry.
+int GroupItemsLeft()
+{
+    if (!IsContainedName(State.GroupName)) return -1;
+    static const char ShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    static const HKEY Roots[2] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    static const char* const Values[2] = {"Programs", "Common Programs"};
+    int known = 0, left = 0;
+    for (unsigned i = 0; i < 2; ++i) {
+        HKEY key;
+        if (RegOpenKeyA(Roots[i], ShellFolders, &key) != ERROR_SUCCESS) continue;
+        char folder[PathSize];
+        DWORD size = sizeof folder - 1;
+        DWORD type = 0;
+        LONG r = RegQueryValueExA(key, Values[i], 0, &type, (BYTE*)folder, &size);
+        RegCloseKey(key);
+        if (r != ERROR_SUCCESS || type != REG_SZ || !size) continue;
+        folder[size] = 0;
+        known = 1;
+        TextAppend(folder, sizeof folder, "\\");
+        if (TextAppend(folder, sizeof folder, State.GroupName) >= sizeof folder - 1) return -1;
+        const int n = FolderEntries(folder);
+        if (n > 0) left += n;
+    }
+    return known ? left : -1;
+}
+
 }  // namespace
 
 int RemoveFonts()
@@ -56,23 +111,41 @@ int RemoveFonts()
     return 1;
 }
 
-void DeleteProgramGroup()
+int DeleteProgramGroup()
 {
-    if (!State.GroupName[0]) return;
+    if (!State.GroupName[0]) return 0;
     if (!State.DdeInstance) {
         DWORD instance = 0;
-        if (DdeInitializeA(&instance, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return;
+        if (DdeInitializeA(&instance, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return 1;
         State.DdeInstance = instance;
     }
     HSZ service = DdeCreateStringHandleA(State.DdeInstance, "PROGMAN", CP_WINANSI);
     HSZ topic = DdeCreateStringHandleA(State.DdeInstance, "PROGMAN", CP_WINANSI);
     HCONV conversation = service && topic ? DdeConnect(State.DdeInstance, service, topic, 0) : 0;
+    int kept = 1;
     if (conversation) {
-        FormatDeleteGroupCommand(State.WorkBuffer, WorkBufferSize, State.GroupName);
-        DdeClientTransaction((LPBYTE)State.WorkBuffer, (DWORD)lstrlenA(State.WorkBuffer) + 1, conversation, 0,
-                             CF_TEXT, XTYP_EXECUTE, GroupCommandTimeLimit, 0);
+        // The items this product's script made, each by its title in the
+        // group; then the group, only when nothing else is left in it.
+        FormatText(State.WorkBuffer, WorkBufferSize, "[ShowGroup(%s)]", State.GroupName);
+        SendGroupCommand(conversation);
+        for (unsigned row = 0; row < MaxGroupItems; ++row) {
+            const GroupItem& item = State.GroupItems[row];
+            if (!item.FileAtom || !item.DescAtom) break;
+            char title[ItemTitleSize];
+            if (!ItemRunsOn(item.PlatformMask, State.PlatformKind) || !AtomGetName(item.DescAtom, title, sizeof title))
+                continue;
+            FormatText(State.WorkBuffer, WorkBufferSize, "[DeleteItem(%s)]", title);
+            SendGroupCommand(conversation);
+        }
+        const int left = GroupItemsLeft();
+        if (left == 0) {
+            FormatDeleteGroupCommand(State.WorkBuffer, WorkBufferSize, State.GroupName);
+            SendGroupCommand(conversation);
+        }
+        kept = left != 0;
         DdeDisconnect(conversation);
     }
     if (topic) DdeFreeStringHandle(State.DdeInstance, topic);
     if (service) DdeFreeStringHandle(State.DdeInstance, service);
+    return kept;
 }

@@ -121,6 +121,52 @@ unsigned CommandLineArgument(char* argument, const char* commandLine)
     return UninstallCommandPath(argument, p);
 }
 
+void AddKept(KeptList& list, const char* name, CompareNoCaseRule compare)
+{
+    const unsigned named = list.Count < MaxNamedKept ? list.Count : MaxNamedKept;
+    for (unsigned i = 0; i < named; ++i)
+        if (!compare(list.Names[i], name)) return;
+    if (list.Count < MaxNamedKept) TextCopy(list.Names[list.Count], PathSize, name);
+    ++list.Count;
+}
+
+void AppendKeptList(char* text, unsigned size, const KeptList& list, const char* singular, const char* plural,
+                    const char* more)
+{
+    if (!list.Count) return;
+    TextAppend(text, size, "\n\n");
+    TextAppend(text, size, list.Count == 1 ? singular : plural);
+    const unsigned named = list.Count < MaxNamedKept ? list.Count : MaxNamedKept;
+    for (unsigned i = 0; i < named; ++i) {
+        TextAppend(text, size, "\n");
+        TextAppend(text, size, list.Names[i]);
+    }
+    if (list.Count > named) {
+        char line[64];
+        FormatText(line, sizeof line, more, list.Count - named);
+        TextAppend(text, size, "\n");
+        TextAppend(text, size, line);
+    }
+}
+
+int ParseCopyArguments(const char* arguments, unsigned long* event, char* original)
+{
+    const char* p = arguments;
+    while (IsBlank(*p)) ++p;
+    unsigned long value = 0;
+    unsigned digits = 0;
+    for (;; ++p, ++digits) {
+        const char c = CharLower(*p);
+        const unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 16;
+        if (digit > 15) break;
+        if (digits == 8) return 0;
+        value = value << 4 | digit;
+    }
+    if (!digits || !IsBlank(*p) || !UninstallCommandPath(original, p)) return 0;
+    *event = value;
+    return 1;
+}
+
 unsigned AddRenameLine(char* out, unsigned size, const char* text, unsigned length, const char* line)
 {
     static const char Header[] = "[rename]";

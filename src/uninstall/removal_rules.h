@@ -42,10 +42,33 @@ void AddLeadingDirectories(DirectoryList& list, const char* name, int isDirector
 // Orders the list so that every directory comes before the ones that hold it.
 void SortDeepestFirst(DirectoryList& list);
 
+// What the closing dialog names of one kind of thing kept: how many, and the
+// first MaxNamedKept of them.
+enum : unsigned { MaxNamedKept = 5 };
+struct KeptList {
+    unsigned Count;
+    char Names[MaxNamedKept][PathSize];
+};
+// Counts `name` and keeps it when there is room; a name equal to one of
+// those kept is not counted again.
+void AddKept(KeptList& list, const char* name, CompareNoCaseRule compare);
+// Appends to `text` (`size` bytes, cut to fit) an empty line, the heading
+// (`singular` for one, else `plural`) and each name kept on a line of its
+// own, then `more` ("and %u more") with the count of the others. Nothing
+// when the list is empty.
+void AppendKeptList(char* text, unsigned size, const KeptList& list, const char* singular, const char* plural,
+                    const char* more);
+
 // The argument of a command line after the program's own name (quoted or
 // bare), without surrounding blanks or one pair of quotes, in `argument`
 // (PathSize bytes). Returns its length: 0 when there is none.
 unsigned CommandLineArgument(char* argument, const char* commandLine);
+
+// The copy's arguments after its own name: the handle of the event by which
+// it tells the original that it has taken over, in hexadecimal, then the
+// original's path, quoted or bare, in `original` (PathSize bytes). Returns 0
+// when either is missing.
+int ParseCopyArguments(const char* arguments, unsigned long* event, char* original);
 
 // WININIT.INI with `line` added as the first line of its [rename] section
 // (the section is appended when missing), so that lines that other programs

@@ -7,6 +7,8 @@
 // cleanly.
 #include <windows.h>
 #include "engine/closing_steps.h"
+#include "engine/payload_crc.h"
+#include "engine/resource_bounds_win32.h"
 #include "engine/system_case_win32.h"
 #include "engine/transfer.h"
 #include "integration/uninstall_values.h"
@@ -19,9 +21,10 @@
 
 namespace {
 
-// The directories the removal may try, and the count of shared files kept.
+// The directories the removal may try, and what it kept, for the closing
+// dialog.
 DirectoryList Directories;
-unsigned SharedFilesKept;
+KeptList SharedKept, ChangedKept, LinksKept, FoldersKept, GroupKeptList;
 char OwnPath[PathSize];
 
 int Exists(const char* path)
@@ -55,6 +58,66 @@ int IsOwnFile(const char* path)
     return SamePath(path, OwnPath);
 }
 
+// The table of installed files that kivpack gave this uninstaller (null when
+// it has none: every file is then the product's as installed).
+const unsigned char* InstalledTable;
+unsigned InstalledTableSize;
+
+void LoadInstalledTable()
+{
+    HMODULE module = (HMODULE)State.Instance;
+    HRSRC resource =
+        FindResourceA(module, MAKEINTRESOURCEA(KIV_INSTALLED_RESOURCE), MAKEINTRESOURCEA(KIV_INSTALLED_TYPE));
+    InstalledTable = resource ? LockResourceInImage(module, resource, &InstalledTableSize) : 0;
+}
+
+// Nonzero when the file at `path`, which `record` put there, holds other
+// bytes now than the installation left: another size, or another CRC-32.
+int ChangedSinceInstallation(const FileRecord& record, const char* path)
+{
+    char name[PathSize];
+    if (!InstalledTable || !AtomGetName(record.DestAtom, name, sizeof name)) return 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const DWORD length = GetFileSize(file, 0);
+    int verdict = MatchInstalledSize(InstalledTable, InstalledTableSize, name, length);
+    if (verdict == 1) {
+        unsigned state = PAYLOAD_CRC_START;
+        DWORD read = 0;
+        int readable;
+        while ((readable = ReadFile(file, State.WorkBuffer, WorkBufferSize, &read, 0)) && read)
+            state = Crc32Update(state, (const unsigned char*)State.WorkBuffer, read);
+        // A file that cannot be read through is kept: nothing shows that it
+        // is unchanged.
+        verdict = readable ? MatchInstalledFile(InstalledTable, InstalledTableSize, name, length, PayloadCrcFinal(state))
+                           : 2;
+    }
+    CloseHandle(file);
+    return verdict == 2;
+}
+
+// Nonzero when a folder on the way from the target directory to `name`
+// (relative to it) is a link of the file system (a junction or a symbolic
+// link): what lies behind it is not the product's. The link is kept in
+// LinksKept.
+int ReachedThroughLink(const char* name)
+{
+    char path[PathSize];
+    const unsigned length = TextLength(name);
+    for (unsigned i = 0; i < length; ++i) {
+        if (name[i] != '\\' && name[i] != '/') continue;
+        char leading[PathSize];
+        TextCopyCount(leading, sizeof leading, name, i);
+        if (!DirectoryPath(path, DirTarget, leading)) return 1;
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            AddKept(LinksKept, path, SystemCompareNoCase);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // The file records of every disk. Returns 0 when the user cancelled.
 int RemoveRecordedFiles()
 {
@@ -71,11 +134,15 @@ int RemoveRecordedFiles()
             case FateRemove:
                 AddLeadingDirectories(Directories, name, 0, SystemCompareNoCase);
                 // The program's own file goes last, through its copy.
-                if (DirectoryPath(path, DirTarget, name) && !IsOwnFile(path))
+                if (ReachedThroughLink(name) || !DirectoryPath(path, DirTarget, name) || IsOwnFile(path)) break;
+                if (ChangedSinceInstallation(records[i], path))
+                    AddKept(ChangedKept, path, SystemCompareNoCase);
+                else
                     go = RemoveFileWithRetry(path);
                 break;
             case FateKeepShared:
-                if (DirectoryPath(path, records[i].DirKind, name) && Exists(path)) ++SharedFilesKept;
+                if (DirectoryPath(path, records[i].DirKind, name) && Exists(path))
+                    AddKept(SharedKept, path, SystemCompareNoCase);
                 break;
             case FatePassOver:
                 break;
@@ -87,19 +154,51 @@ int RemoveRecordedFiles()
     return 1;
 }
 
-// Only a settings file named without a path is the product's own file in the
-// Windows directory; one named with a path may be anybody's.
-void RemoveSettingsFile()
+// The keys of [Settings] that the installation wrote, while they still
+// describe it (a later installation elsewhere owns them then); the section
+// when nothing else is left in it, and the file when it holds nothing more.
+void RemoveProductSettings()
 {
     const char* name = State.ProductIni;
-    if (!name[0] || TextFindChar((char*)name, '\\') || TextFindChar((char*)name, '/') ||
-        TextFindChar((char*)name, ':'))
-        return;
-    char path[PathSize];
-    if (!DirectoryPath(path, DirWindows, name)) return;
+    if (!name[0]) return;
+    char path[PathSize], value[PathSize], directory[PathSize];
+    // A bare name is a file of the Windows directory, as the profile calls
+    // find it.
+    const int bare = !TextFindChar((char*)name, '\\') && !TextFindChar((char*)name, '/') &&
+                     !TextFindChar((char*)name, ':');
+    if (bare ? !DirectoryPath(path, DirWindows, name) : TextCopy(path, sizeof path, name) >= sizeof path - 1) return;
+    static const char Section[] = "Settings";
+    TextCopy(directory, sizeof directory, State.TargetDir);
+    const unsigned n = TextLength(directory);
+    if (n) directory[n - 1] = 0;
+    GetPrivateProfileStringA(Section, "Directory", "", value, sizeof value, path);
+    if (value[0] && SystemCompareNoCase(value, directory)) return;
+    WritePrivateProfileStringA(Section, "Directory", 0, path);
+    GetPrivateProfileStringA(Section, "Version", "", value, sizeof value, path);
+    if (State.ProductVersion[0] && !SystemCompareNoCase(value, State.ProductVersion))
+        WritePrivateProfileStringA(Section, "Version", 0, path);
+    WritePrivateProfileStringA(Section, "FirstTime", 0, path);
+    // A key list ends in two zeros; an empty one is a single zero.
+    GetPrivateProfileStringA(Section, 0, "", value, sizeof value, path);
+    if (!value[0]) WritePrivateProfileStringA(Section, 0, 0, path);
     // The system may hold the file's contents in its profile cache.
     WritePrivateProfileStringA(0, 0, 0, path);
-    DeleteFileQuietly(path);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE) return;
+    int empty = 1;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, State.WorkBuffer, WorkBufferSize, &read, 0)) empty = 0;
+        if (!read || !empty) break;
+        for (DWORD k = 0; k < read && empty; ++k) {
+            const char c = State.WorkBuffer[k];
+            empty = c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0x1A;
+        }
+    }
+    CloseHandle(file);
+    const DWORD attributes = GetFileAttributesA(path);
+    if (empty && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        DeleteFileQuietly(path);
 }
 
 // The entry of the list of removable programs, only when it names this
@@ -121,20 +220,31 @@ void RemoveUninstallEntry()
     if (UninstallCommandPath(named, value) && SamePath(named, OwnPath)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
 }
 
-// Appends a kept folder to the closing message, one per line.
-void NoteKeptFolder(const char* path, int* first)
+// String `id` into `buffer` (128 bytes); empty when it is missing.
+const char* LoadText(unsigned id, char* buffer)
+{
+    if (!LoadStringA((HINSTANCE)State.Instance, id, buffer, 128)) buffer[0] = 0;
+    return buffer;
+}
+
+// "Product was removed.", then each kind of thing kept, named.
+void ComposeClosingMessage()
 {
     char* text = State.WorkBuffer;
-    if (*first) {
-        char heading[128];
-        if (LoadStringA((HINSTANCE)State.Instance, IDS_KEPT_FOLDERS, heading, sizeof heading)) {
-            TextAppend(text, WorkBufferSize, "\n\n");
-            TextAppend(text, WorkBufferSize, heading);
-        }
-        *first = 0;
+    char format[128], singular[128], plural[128], more[128];
+    if (!LoadStringA((HINSTANCE)State.Instance, IDS_REMOVED, format, sizeof format)) TextCopy(format, sizeof format, "%s");
+    FormatText(text, WorkBufferSize, format, State.ProductName);
+    LoadText(IDS_KEPT_MORE, more);
+    // One string id per list for both numbers where the heading has none.
+    for (unsigned kind = 0; kind < 5; ++kind) {
+        KeptList* list = kind == 0 ? &ChangedKept : kind == 1 ? &SharedKept : kind == 2 ? &LinksKept
+                       : kind == 3 ? &FoldersKept : &GroupKeptList;
+        const unsigned id = kind == 0 ? IDS_KEPT_CHANGED : kind == 1 ? IDS_KEPT_SHARED : kind == 2 ? IDS_KEPT_LINK
+                          : kind == 3 ? IDS_KEPT_FOLDER : IDS_KEPT_GROUP;
+        const unsigned many = kind == 1 ? IDS_KEPT_SHARED_MANY : kind == 2 ? IDS_KEPT_LINKS
+                            : kind == 3 ? IDS_KEPT_FOLDERS : id;
+        AppendKeptList(text, WorkBufferSize, *list, LoadText(id, singular), LoadText(many, plural), more);
     }
-    TextAppend(text, WorkBufferSize, "\n");
-    TextAppend(text, WorkBufferSize, path);
 }
 
 // Nonzero when the target directory holds anything but this program.
@@ -170,26 +280,28 @@ void RemoveDirectoriesAndReport()
     }
     SortDeepestFirst(Directories);
 
-    char* text = State.WorkBuffer;
-    char format[128];
-    if (!LoadStringA((HINSTANCE)State.Instance, IDS_REMOVED, format, sizeof format)) TextCopy(format, sizeof format, "%s");
-    FormatText(text, WorkBufferSize, format, State.ProductName);
-    if (SharedFilesKept) {
-        char shared[256], line[300];
-        if (LoadStringA((HINSTANCE)State.Instance, IDS_KEPT_SHARED, shared, sizeof shared)) {
-            FormatText(line, sizeof line, shared, SharedFilesKept);
-            TextAppend(text, WorkBufferSize, "\n\n");
-            TextAppend(text, WorkBufferSize, line);
-        }
-    }
-    int first = 1;
     for (unsigned i = 0; i < Directories.Count; ++i) {
         char path[PathSize];
         if (!DirectoryPath(path, DirTarget, Directories.Names[i])) continue;
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        // A link stays, with what it leads to, and so do the folders that
+        // hold it.
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            AddKept(LinksKept, path, SystemCompareNoCase);
+            continue;
+        }
         // RemoveDirectoryA refuses a directory that is not empty.
-        if (!RemoveDirectoryA(path) && Exists(path)) NoteKeptFolder(path, &first);
+        if (!RemoveDirectoryA(path) && Exists(path)) AddKept(FoldersKept, path, SystemCompareNoCase);
     }
-    if (TargetHoldsOthers()) NoteKeptFolder(State.TargetDir, &first);
+    if (TargetHoldsOthers()) {
+        char target[PathSize];
+        TextCopy(target, sizeof target, State.TargetDir);
+        const unsigned n = TextLength(target);
+        if (n > 3) target[n - 1] = 0;
+        AddKept(FoldersKept, target, SystemCompareNoCase);
+    }
+    ComposeClosingMessage();
 }
 
 }  // namespace
@@ -216,13 +328,14 @@ int RemoveProduct()
     if (n >= sizeof OwnPath) n = sizeof OwnPath - 1;
     OwnPath[n] = 0;
     Directories.Count = 0;
-    SharedFilesKept = 0;
+    SharedKept.Count = ChangedKept.Count = LinksKept.Count = FoldersKept.Count = GroupKeptList.Count = 0;
     HCURSOR saved = SetCursor(LoadCursorA(0, IDC_WAIT));
+    LoadInstalledTable();
     CloseRunningCopies();
     int done = RemoveRecordedFiles() && RemoveFonts();
     if (done) {
-        DeleteProgramGroup();
-        RemoveSettingsFile();
+        if (DeleteProgramGroup()) AddKept(GroupKeptList, State.GroupName, SystemCompareNoCase);
+        RemoveProductSettings();
         RemoveUninstallEntry();
         RemoveDirectoriesAndReport();
     }

@@ -31,6 +31,41 @@ void DestroyMainWindow()
     State.MainWindow = 0;
 }
 
+// `path` (a directory ending in a backslash) spelt as the file system spells
+// it: the system's list of removable programs starts the uninstaller with
+// the lower-case path of its entry, and the closing dialog names folders in
+// the case in which they were made. A component that cannot be looked up
+// keeps its spelling.
+void SpellAsOnDisk(char* path)
+{
+    const unsigned length = TextLength(path);
+    if (length < 3 || path[1] != ':' || path[2] != '\\') return;
+    char spelt[PathSize];
+    spelt[0] = path[0] >= 'a' && path[0] <= 'z' ? (char)(path[0] - 32) : path[0];
+    spelt[1] = ':', spelt[2] = '\\', spelt[3] = 0;
+    unsigned at = 3;
+    while (at < length) {
+        unsigned end = at;
+        while (end < length && path[end] != '\\') ++end;
+        char lookup[PathSize];
+        TextCopy(lookup, sizeof lookup, spelt);
+        const unsigned base = TextLength(lookup);
+        TextCopyCount(lookup + base, sizeof lookup - base, path + at, end - at);
+        WIN32_FIND_DATAA found;
+        HANDLE search = TextFindChar(lookup, '*') || TextFindChar(lookup, '?') ? INVALID_HANDLE_VALUE
+                                                                                : FindFirstFileA(lookup, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            TextAppend(spelt, sizeof spelt, found.cFileName);
+        } else {
+            TextAppend(spelt, sizeof spelt, lookup + base);
+        }
+        if (TextAppend(spelt, sizeof spelt, "\\") >= sizeof spelt - 1) return;
+        at = end + 1;
+    }
+    TextCopy(path, PathSize, spelt);
+}
+
 // Nonzero when the removal is to go on. The target directory is the one the
 // uninstaller runs from, whatever the script proposed.
 int StartUninstaller()
@@ -63,6 +98,7 @@ int StartUninstaller()
         }
     }
     TextCopy(State.TargetDir, sizeof State.TargetDir, State.SourceDir);
+    SpellAsOnDisk(State.TargetDir);
     if (!IsRemovableTarget(State.TargetDir, State.WindowsDir, State.SystemDir, State.System32Dir,
                            SystemCompareNoCase)) {
         ShowUninstallDialog(IDD_NOT_AN_INSTALLATION);

@@ -29,16 +29,20 @@ int RemoveFileWithRetry(const char* path);
 // The fonts of the script: registrations removed, fonts unloaded, the change
 // broadcast, the files deleted. Returns 0 when the user cancelled.
 int RemoveFonts();
-// The Program Manager group (taskbar folder) through DDE.
-void DeleteProgramGroup();
+// The items of the Program Manager group (taskbar folder) that the script
+// made, through DDE, and the group itself when that leaves it empty. Returns
+// nonzero when the group stays (it holds other items, or the shell did not
+// answer or could not tell).
+int DeleteProgramGroup();
 
-// The program's own file and then the target directory: a copy in the
-// temporary directory is started with the original's path and removes both
-// once the original has ended. Where no copy can be started, both are
-// removed at the next restart instead.
+// The program's own file and then the target directory: a copy in a folder
+// of its own in the temporary directory is started with the original's path
+// and removes both once the original has ended. Where no copy can be started
+// or it does not take over, both are removed at the next restart instead.
 void StartSelfRemoval();
-// The copy's part, `original` being the path it was given.
-void FinishSelfRemoval(const char* original);
+// The copy's part, `arguments` being its command line after its own name
+// (ParseCopyArguments). It acts only when started by the program it names.
+void FinishSelfRemoval(const char* arguments);
 // Has `path` removed at the next restart: MoveFileExA on Windows NT, a
 // [rename] line of WININIT.INI on the Windows 95 family.
 void RemoveAtRestart(const char* path);

@@ -188,19 +188,23 @@ got = [(x.id, x.klass, x.style,
         (x.x, x.y) if x.id == 0xFFFF else (x.x, x.y, x.w, x.h), x.text) for x in controls]
 check(got == expected, f"2100: controls {got}")
 
-# The help-topic dialog: a scrolling read-only field above OK, centred on the
-# screen; the caption is set when it opens.
+# The help-topic dialog: a scrolling read-only field above Back and OK,
+# centred on the screen; the caption is set when it opens, and Back starts
+# disabled.
 style, size, title, font, controls = dialog(resources.get((5, 2900), b""))
 DS_CENTER, ES_MULTILINE, ES_READONLY, WS_VSCROLL = 0x800, 0x4, 0x800, 0x00200000
 check((style, title, font) == (DIALOG_STYLE | DS_CENTER, "", (8, "MS Sans Serif")), "2900: frame")
 c = {x.id: x for x in controls}
-check(sorted(c) == [1, 2901], f"2900: controls {sorted(c)}")
-e, ok = c.get(2901), c.get(1)
+check(sorted(c) == [1, 2901, 2902], f"2900: controls {sorted(c)}")
+e, ok, back = c.get(2901), c.get(1), c.get(2902)
 check(e is not None and e.klass == EDIT and e.style & ES_MULTILINE and e.style & ES_READONLY
       and e.style & WS_VSCROLL and e.style & WS_BORDER, "2900: 2901 is a bordered, scrolling, read-only multi-line edit")
 check(ok is not None and ok.klass == BUTTON and ok.text == "OK" and (ok.w, ok.h) == (36, 14)
       and ok.y + ok.h <= size[1] - 2 and e is not None and e.y + e.h < ok.y, "2900: OK below the text")
 check(e is not None and e.w >= 200 and e.h >= 100, f"2900: the text field is {e.w}x{e.h}" if e else "2900: no field")
+check(back is not None and back.klass == BUTTON and back.text == "&Back" and back.style & WS_DISABLED
+      and ok is not None and (back.y, back.w, back.h) == (ok.y, ok.w, ok.h) and back.x + back.w < ok.x,
+      "2900: Back, disabled, beside OK on its left")
 
 # Strings 8000 to 8011, without 8006: block 501 holds 8000 to 8015.
 STRINGS = {8000: "INSTALL.INI", 8001: "12348", 8002: "6208",

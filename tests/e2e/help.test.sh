@@ -170,6 +170,90 @@ kiv_drive wait-dialog --title "$TITLE" --text "requires Windows version 99.0" --
 kiv_wait later
 kiv_expect_eq "$KIV_RC" 0 "win10: 2800 ends the run"
 
+# The demo product, packed as a vendor packs it: its help shows its bold,
+# italic and jumps in the installer's RichEdit control.
+DEMO=$KIV_WORK/demo
+DEMO_TITLE="KivDemo Setup"
+mkdir -p "$DEMO"
+cp "$KIV_SOURCE_DIR/examples/demo/INSTALL.INI" "$KIV_SOURCE_DIR/examples/demo/README.TXT" \
+    "$KIV_HOST_DIR/demo/DEMO.HLP" "$DEMO/" || kiv_die "the demo's files are not built"
+cp "$KIV_WIN32_DIR/demo/KIVDEMO.exe" "$DEMO/KIVDEMO.EXE" || kiv_die "the demo program is not built"
+"$KIV_PACK" build "$DEMO/INSTALL.INI" -o "$KIV_C/demo.exe" --stub "$(kiv_exe kivinstall.exe)" \
+    --uninstaller-stub "$(kiv_exe kivuninst.exe)" >"$KIV_WORK/demo.out" 2>&1 ||
+    kiv_die "kivpack build of the demo failed: $(head -3 "$KIV_WORK/demo.out")"
+
+# back_is enabled|disabled WHAT: the state of Back in the driver's last listing.
+back_is() {
+    grep -Eq "id 2902 class \"Button\" [^\"]* visible $1 " "$KIV_OUT" && kiv_pass "$2" || kiv_fail "$2"
+}
+
+kiv_case "win10: the demo's help with its formatting, a jump and Back"
+kiv_set_version demo.exe win10
+kiv_start demo "$KIV_C/demo.exe"
+kiv_drive wait-dialog --title "$DEMO_TITLE" --text "Enter the directory" -- press --id 1002 -- \
+    wait-dialog --title "Installing KivDemo" -- read-rich --id 2901 "Choose **Begin** to install."
+grep -qi 'id 2901 class "RichEdit50W"' "$KIV_OUT" && kiv_pass "the topic is shown in msftedit's RichEdit control" ||
+    kiv_fail "the topic is not shown in msftedit's RichEdit control"
+kiv_out_has 'readonly' "the RichEdit control is read-only"
+kiv_out_has 'directory shown, **C:\KIVDEMO** unless' "a bold path"
+kiv_out_has 'creates a *KivDemo* group' "an italic word"
+kiv_out_has 'Choose **View readme file** to read [about KivDemo] first.' "the jump is a link"
+back_is disabled "Back is disabled before a jump"
+kiv_screenshot win10-formatted-help
+kiv_drive press-link --title "Installing KivDemo" --id 2901 "about KivDemo" -- \
+    wait-dialog --title "About KivDemo" -- read-rich --id 2901 "choose **Yes** to start KivDemo"
+back_is enabled "Back is enabled after the jump"
+grep -q 'title "Installing KivDemo"' "$KIV_OUT" && kiv_fail "the jump opened a second dialog" ||
+    kiv_pass "the jump shows its topic in the same dialog"
+kiv_drive key --title "About KivDemo" F1 -- sleep 1 -- dump
+kiv_expect_eq "$(grep -c 'title "About KivDemo"' "$KIV_OUT")" 1 "F1 after a jump opens no second copy"
+kiv_drive press --title "About KivDemo" --id 2902 -- wait-dialog --title "Installing KivDemo" -- \
+    read-rich --id 2901 "[about KivDemo]"
+back_is disabled "Back is disabled again at the first topic"
+kiv_drive press --title "Installing KivDemo" --id 1 -- wait-gone --title "Installing KivDemo" -- \
+    press --title "$DEMO_TITLE" --id 2
+kiv_wait demo
+kiv_expect_eq "$KIV_RC" 0 "win10: the demo ends normally after its help"
+
+kiv_case "win10 without RichEdit, and with damaged help styles: the topic as plain text"
+cp "$KIV_C/demo.exe" "$KIV_C/norich.exe"
+for dll in msftedit riched20 riched32; do
+    kiv_reg add 'HKCU\Software\Wine\AppDefaults\norich.exe\DllOverrides' /v "$dll" /d "" /f >/dev/null ||
+        kiv_fail "cannot disable $dll for norich.exe"
+done
+# The first run of topic 3584's styles claims more text than the topic has.
+python3 - "$KIV_C/demo.exe" "$KIV_C/badstyle.exe" <<'EOF_PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+text = data.find(b"Drive does not exist\0")
+count, first = struct.unpack_from("<II", data, text - 12)
+# The styles begin like the text, with the count and topic 256, but no title follows.
+at = next(i for i in range(len(data) - 12) if i != text - 12 and
+          struct.unpack_from("<II", data, i) == (count, first) and data[i + 12:i + 32] != data[text:text + 20])
+at += 4
+while struct.unpack_from("<I", data, at)[0] != 3584:
+    at += struct.unpack_from("<I", data, at + 4)[0]
+struct.pack_into("<H", data, at + 8, 0xFFFF)
+open(sys.argv[2], "wb").write(data)
+EOF_PY
+[ -f "$KIV_C/badstyle.exe" ] || kiv_fail "no installer with damaged help styles"
+for exe in norich badstyle; do
+    kiv_set_version $exe.exe win10
+    kiv_start $exe "$KIV_C/$exe.exe"
+    kiv_drive wait-dialog --title "$DEMO_TITLE" --text "Enter the directory" -- press --id 1002 -- \
+        wait-dialog --title "Installing KivDemo" -- expect --id 2901 "Choose Begin to install."
+    back_is disabled "$exe: Back stays disabled"
+    case $exe in
+        norich) kiv_out_has 'id 2901 class "Edit"' "norich: the template's field shows the text" ;;
+        badstyle) kiv_drive read-rich --title "Installing KivDemo" --id 2901 "Choose Begin to install. " &&
+            kiv_out_has 'Choose View readme file to read about KivDemo first.' "badstyle: no bold, no link" ;;
+    esac
+    kiv_drive press --title "Installing KivDemo" --id 1 -- wait-gone --title "Installing KivDemo" -- \
+        press --title "$DEMO_TITLE" --id 2
+    kiv_wait $exe
+    kiv_expect_eq "$KIV_RC" 0 "$exe: ends normally"
+done
+
 kiv_case "win10: a damaged help text is not read; the viewer is asked"
 # The first topic's record claims to reach past the end of the resource.
 python3 - "$KIV_C/setup.exe" "$KIV_C/damaged.exe" <<'EOF'

@@ -11,7 +11,7 @@
 #   first's question); Yes closes the running copy; a file held open gets
 #   Retry (asked again) and Cancel (the run ends, the entry stays); a second
 #   run on the half-removed product removes the rest, keeps the shared file
-#   and the folder holding a file the user made, and says so; the program's
+#   and the folder holding a file the user made, and names them; the program's
 #   own file goes through its copy, which the Windows 95 family has removed
 #   through WININIT.INI and Windows NT through a pending rename.
 source "$(dirname "$0")/lib.sh"
@@ -194,11 +194,13 @@ product() {
     kiv_drive wait-dialog --title "$title" --text "$name was removed." --timeout 30
     local message
     message=$(kiv_out_text 1001)
-    kiv_expect_contains "$message" "1 shared files kept in the Windows and System directories: other programs may use them." \
+    kiv_expect_contains "$message" \
+        "Shared file kept, as other programs may use it:\\nC:\\windows\\HBSHARE$tag.INI" \
         "the closing dialog names the shared file kept"
-    # The uninstaller knows its directory as the entry's command wrote it.
-    kiv_expect_contains "$(echo "$message" | tr '[:upper:]' '[:lower:]')" "$lower\\data" \
-        "the closing dialog names the folder holding the user's file"
+    # The entry's command names the directory in lower case; the dialog
+    # spells the folders as they were made.
+    kiv_expect_contains "$message" "Folders kept because they hold other files:\\n$wintarget\\DATA\\n$wintarget" \
+        "the closing dialog names the folder holding the user's file, and the target"
     kiv_drive press --title "$title" --id 1
     kiv_wait "entry$tag"
     gone "$target/UNINST.EXE" "the uninstaller removed itself"
@@ -253,7 +255,7 @@ kiv_expect_same_file "$P/own.x/Target/UNINST.EXE" "$P/own/UNINST.EXE"
 kiv_expect_rc 0 "$KIV_PACK" uninstaller "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/uninst.exe"
 "$KIV_PACK" list "$P/uninst.exe" >"$P/list.out" 2>&1
 kiv_expect_file_has "$P/list.out" "install script UNINST.INI" "kivpack uninstaller: the script is resource 12000"
-[ "$(stat -c %s "$UNINSTALLER")" -le 32768 ] && kiv_pass "kivuninst.exe is at most 32 KiB" ||
+[ "$(stat -c %s "$UNINSTALLER")" -le 40960 ] && kiv_pass "kivuninst.exe is at most 40 KiB (bench/ measures it against the goal of 36 KiB)" ||
     kiv_fail "kivuninst.exe is $(stat -c %s "$UNINSTALLER") bytes"
 "$KIV_PACK" disks "$KIV_C/SRCDEMO/INSTALL.INI" -o "$P/set" --stub "$INSTALLER" >"$P/disks.out" 2>&1
 kiv_expect_file_has "$P/disks.out" "UNINST.EXE=Target,Uninstaller: the generated uninstaller" "disks generates it too"

@@ -211,6 +211,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         unsigned crc = 0;
         FindPayloadCrc(own->data(), unsigned(own->size()), id, 0, nullptr, &crc);
         FindPayloadCrc(own->data(), unsigned(own->size()), 0, size ? data[0] % 33 : 1, name.c_str(), &crc);
+        // The same bytes as an uninstaller's table of installed files.
+        const int sized = MatchInstalledSize(own->data(), unsigned(own->size()), name.c_str(), unsigned(size));
+        const int whole = MatchInstalledFile(own->data(), unsigned(own->size()), name.c_str(), unsigned(size), crc);
+        FUZZ_CHECK(sized >= 0 && sized <= 2 && whole >= 0 && whole <= 2 && (sized == 0) == (whole == 0));
+        FUZZ_CHECK(whole != 1 || sized == 1);
     }
     // Ours: the payload by id, and a disk file whose name comes from the input.
     std::string diskName;

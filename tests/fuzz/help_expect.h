@@ -11,7 +11,7 @@ inline kivpack::help::HelpDocument ExpectedDocument(const kivpack::help::HelpSou
     HelpDocument doc;
     doc.title = source.title;
     for (const SourceTopic& t : source.topics) {
-        HelpTopic topic{t.context, t.title, {}, {}};
+        HelpTopic topic{t.context, t.title, {}, {}, t.paragraphs};
         for (const Paragraph& p : t.paragraphs) {
             if (!topic.text.empty()) topic.text += "\n\n", topic.marked += "\n\n";
             topic.text += PlainText(p);

@@ -4,7 +4,10 @@
 // adds to WININIT.INI.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
+#include "engine/payload_crc.h"
 #include "integration/uninstall_values.h"
+#include "platform/text.h"
 #include "uninstall/removal_rules.h"
 
 namespace {
@@ -129,4 +132,81 @@ TEST(UninstallRules, WininitKeepsEveryLineOthersLeftThere)
     EXPECT_EQ(WithRenameLine("[rename]", "NUL=C:\\A"), "[rename]\r\nNUL=C:\\A\r\n");
     EXPECT_EQ(WithRenameLine("[renamed]\r\n", "NUL=C:\\A"), "[renamed]\r\n[rename]\r\nNUL=C:\\A\r\n");
     EXPECT_EQ(WithRenameLine("[rename]\r\n", "NUL=C:\\A", 20), "(does not fit)");
+}
+
+TEST(UninstallRules, TheCopyTakesAnEventAndThePathItWasGiven)
+{
+    unsigned long event = 0;
+    char original[PathSize];
+    ASSERT_TRUE(ParseCopyArguments("1a4 \"C:\\Program Files\\A\\uninst.exe\"", &event, original));
+    EXPECT_EQ(event, 0x1a4ul);
+    EXPECT_STREQ(original, "C:\\Program Files\\A\\uninst.exe");
+    ASSERT_TRUE(ParseCopyArguments("  FFFFFFFF C:\\A\\uninst.exe ", &event, original));
+    EXPECT_EQ(event, 0xFFFFFFFFul);
+    EXPECT_STREQ(original, "C:\\A\\uninst.exe");
+    // A path alone (the form of a hand start), a number alone, a number too
+    // long for a handle, an unterminated quote: nothing to act on.
+    for (const char* refused : {"C:\\A\\uninst.exe", "\"C:\\A\\uninst.exe\"", "1a4", "1a4 ", "123456789 C:\\A\\u.exe",
+                                "1a4\"C:\\A\\uninst.exe\"", "1a4 \"C:\\A\\uninst.exe", ""})
+        EXPECT_FALSE(ParseCopyArguments(refused, &event, original)) << refused;
+}
+
+TEST(UninstallRules, TheClosingDialogNamesWhatWasKeptThenCountsTheRest)
+{
+    auto compare = [](const char* a, const char* b) { return TextCompareNoCase(a, b); };
+    KeptList list;
+    list.Count = 0;
+    char text[1024] = "A was removed.";
+    AppendKeptList(text, sizeof text, list, "One:", "Many:", "and %u more");
+    EXPECT_STREQ(text, "A was removed.") << "an empty list adds nothing";
+
+    AddKept(list, "C:\\A\\Data", compare);
+    AddKept(list, "c:\\a\\DATA", compare);
+    AppendKeptList(text, sizeof text, list, "One:", "Many:", "and %u more");
+    EXPECT_STREQ(text, "A was removed.\n\nOne:\nC:\\A\\Data") << "a name given twice counts once, as first spelt";
+
+    list.Count = 0;
+    for (const char* name : {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F1"}) AddKept(list, name, compare);
+    EXPECT_EQ(list.Count, 7u);
+    text[0] = 0;
+    AppendKeptList(text, sizeof text, list, "One:", "Many:", "and %u more");
+    EXPECT_STREQ(text, "\n\nMany:\nF1\nF2\nF3\nF4\nF5\nand 2 more");
+
+    // A full buffer cuts the text, and nothing is written past it.
+    char small[16];
+    MemoryZero(small, sizeof small);
+    TextCopy(small, 12, "A removed.");
+    small[12] = 'X';
+    AppendKeptList(small, 12, list, "One:", "Many:", "and %u more");
+    EXPECT_EQ(TextLength(small), 11u);
+    EXPECT_EQ(small[12], 'X');
+}
+
+TEST(UninstallRules, AFileIsTheProductsOnlyWhileItsSizeAndChecksumAreAsInstalled)
+{
+    // Two records: DATA\A.TXT of 5 bytes, CRC 0x11223344, and of 7 bytes
+    // (another display class), CRC 0x55667788.
+    std::vector<unsigned char> table = {2, 0};
+    auto add = [&](unsigned crc, unsigned size, const std::string& name) {
+        for (int i = 0; i < 4; ++i) table.push_back((unsigned char)(crc >> (8 * i)));
+        for (int i = 0; i < 4; ++i) table.push_back((unsigned char)(size >> (8 * i)));
+        table.push_back((unsigned char)name.size());
+        table.insert(table.end(), name.begin(), name.end());
+    };
+    add(0x11223344, 5, "DATA\\A.TXT");
+    add(0x55667788, 7, "data\\a.txt");
+    const unsigned n = (unsigned)table.size();
+    EXPECT_EQ(MatchInstalledFile(table.data(), n, "Data\\A.txt", 5, 0x11223344), 1);
+    EXPECT_EQ(MatchInstalledFile(table.data(), n, "DATA\\A.TXT", 7, 0x55667788), 1);
+    EXPECT_EQ(MatchInstalledFile(table.data(), n, "DATA\\A.TXT", 5, 0x55667788), 2) << "edited, same size";
+    EXPECT_EQ(MatchInstalledSize(table.data(), n, "DATA\\A.TXT", 6), 2) << "another size needs no checksum";
+    EXPECT_EQ(MatchInstalledSize(table.data(), n, "DATA\\A.TXT", 7), 1);
+    EXPECT_EQ(MatchInstalledFile(table.data(), n, "DATA\\A.TX", 5, 0x11223344), 0) << "a name it has no record of";
+    // Cut anywhere, the table yields the records it holds whole and reads
+    // nothing past its end (ASan watches the copy).
+    for (unsigned cut = 0; cut < n; ++cut) {
+        std::vector<unsigned char> part(table.begin(), table.begin() + cut);
+        const int found = MatchInstalledFile(part.data(), cut, "DATA\\A.TXT", 7, 0x55667788);
+        EXPECT_EQ(found, cut == n ? 1 : cut >= 2 + 19 ? 2 : 0) << cut;
+    }
 }

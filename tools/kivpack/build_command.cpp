@@ -125,7 +125,7 @@ int RunBuild(int argc, char** argv)
     if (out.empty()) out = plan.scriptDir + "setup.exe";
     std::string warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, version);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan, version);
 
     kivpack::PeImage image;
     std::string stubPath;

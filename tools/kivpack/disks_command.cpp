@@ -110,7 +110,7 @@ int RunDisks(int argc, char** argv)
                                                  "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
-    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, version);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan, version);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);

@@ -1,27 +1,19 @@
 // The packed help file seen from kivpack build, check and disks: whether it
 // is a help file the installer's viewer can open at the contexts it asks
 // for, and the same topics as plain text for the installer to show where
-// the system has no viewer (resource type 257, laid out as kivformat.h says).
+// the system has no viewer (resource type 257), with their bold, italic and
+// jumps beside it (type 259), both laid out as kivformat.h says.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "tools/kivpack/help/help_resources.h"
 
 struct PayloadPlan;
 namespace kivpack {
 class ResourceSet;
 }
 
-struct HelpTextTopic {
-    uint32_t context = 0;
-    std::string title;
-    std::string text;  // paragraphs separated by "\n\n"
-};
-
-// Encodes `topics` as the help-text resource: texts with CR LF line ends,
-// titles and texts cut at their first NUL (the installer reads them as C
-// strings).
-std::vector<uint8_t> EncodeHelpText(const std::vector<HelpTextTopic>& topics);
 // What a script's help file gives the installer.
 struct HelpFileReport {
     bool found = false;             // the source file exists
@@ -37,8 +29,9 @@ struct HelpFileReport {
 // readme (3904) or for the start dialog's help context.
 HelpFileReport InspectHelpFile(const PayloadPlan& plan);
 
-// Replaces the help-text resource of `resources` with `topics`; with no
-// topics, leaves none (the installer then falls back to the help viewer).
+// Replaces the help-text and help-style resources of `resources` with
+// `topics`; with no topics, leaves neither (the installer then falls back to
+// the help viewer).
 void SetHelpText(kivpack::ResourceSet& resources, const std::vector<HelpTextTopic>& topics, uint16_t language);
 
 // Prints every warning of `report` on stderr.

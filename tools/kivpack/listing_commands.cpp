@@ -371,7 +371,10 @@ void ListHelpText(const Installer& installer)
     if (!count.whole)
         std::printf("help text: none, so Help asks the help viewer on every Windows\n");
     else
-        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer\n", count.whole);
+        std::printf("help text: %u topics, shown by the installer where Windows has no help viewer "
+                    "(%zu bytes; their bold, italic and jumps %zu bytes)\n",
+                    count.whole, installer.view.helpText->size(),
+                    installer.view.helpStyles ? installer.view.helpStyles->size() : size_t(0));
     if (count.declared != count.whole)
         std::printf("help text: damaged: it declares %u topics, and the installer stops at the first that does "
                     "not lie whole\n",

@@ -1,7 +1,10 @@
 // kivpack uninstaller, and the uninstaller that build and disks pack for a
 // file line that asks for one.
 #include "tools/kivpack/uninstaller.h"
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include "engine/payload_crc.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 #include "tools/kivpack/commands.h"
@@ -29,8 +32,73 @@ const char Usage[] =
     "../share/kivinstall/ from kivpack's own folder, beside kivpack, or in the\n"
     "build tree.\n";
 
+std::string Lower(const std::string& text)
+{
+    std::string lower;
+    for (char c : text) lower += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    return lower;
+}
+
+// The table of installed files (resources/kivformat.h): each file of the
+// target directory as the installation leaves it, the parts appended to it
+// included. A destination whose source, or one of its parts, is not there
+// gets no record, and the uninstaller removes it as installed; so does the
+// uninstaller's own file, which holds this table.
+bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, std::string& error)
+{
+    struct Whole {
+        std::string name;
+        uint32_t state = PAYLOAD_CRC_START;
+        uint64_t size = 0;
+        bool known = true;
+    };
+    std::vector<Whole> wholes;
+    std::map<std::string, size_t> last;  // a destination's latest record
+    for (const PayloadFile& f : plan.files) {
+        if (f.kind != DirTarget || IsUninstallerLine(f)) continue;
+        const std::string key = Lower(f.destinationName);
+        auto at = last.find(key);
+        if (!f.append || at == last.end()) {
+            last[key] = wholes.size();
+            wholes.push_back(Whole());
+            wholes.back().name = f.destinationName;
+        }
+        Whole& whole = wholes[last[key]];
+        std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        std::vector<uint8_t> bytes;
+        std::string ignored;
+        if (path.empty() || !ReadWholeFile(path, bytes, ignored)) {
+            whole.known = false;
+            continue;
+        }
+        for (size_t done = 0; done < bytes.size();) {
+            const size_t n = std::min<size_t>(bytes.size() - done, 1u << 30);
+            whole.state = Crc32Update(whole.state, bytes.data() + done, unsigned(n));
+            done += n;
+        }
+        whole.size += bytes.size();
+    }
+    table.assign(KIV_CRC_COUNT_SIZE, 0);
+    unsigned count = 0;
+    for (const Whole& w : wholes) {
+        if (!w.known || w.size > 0xFFFFFFFFu) continue;
+        if (w.name.size() > 255 || ++count > 0xFFFF) {
+            error = "too many files, or too long a name, for the uninstaller's table of installed files";
+            return false;
+        }
+        const uint32_t crc = PayloadCrcFinal(w.state);
+        for (int i = 0; i < 4; ++i) table.push_back(uint8_t(crc >> (8 * i)));
+        for (int i = 0; i < 4; ++i) table.push_back(uint8_t(w.size >> (8 * i)));
+        table.push_back(uint8_t(w.name.size()));
+        table.insert(table.end(), w.name.begin(), w.name.end());
+    }
+    table[0] = uint8_t(count);
+    table[1] = uint8_t(count >> 8);
+    return true;
+}
+
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
-                      const std::string& installerStub, const VersionOptions& version,
+                      const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
                       const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                       std::string& error)
 {
@@ -46,6 +114,13 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
     if (!SzddCompress(script.data(), script.size(), 0, r.data, error)) return false;
     resources.RemoveAll(r.type, r.name);
     resources.Set(std::move(r));
+    kivpack::Resource installed;
+    installed.type = kivpack::ResourceName::Id(KIV_INSTALLED_TYPE);
+    installed.name = kivpack::ResourceName::Id(KIV_INSTALLED_RESOURCE);
+    installed.language = kivpack::ImageLanguage(resources);
+    if (!InstalledFileTable(plan, installed.data, error)) return false;
+    resources.RemoveAll(installed.type, installed.name);
+    resources.Set(std::move(installed));
     return SetProgramVersion(resources, version, "Uninstall", fileName, error) &&
            kivpack::WritePeWithResources(image, resources, out, error);
 }
@@ -53,19 +128,18 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
 } // namespace
 
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, const VersionOptions& version,
+                     const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error)
 {
-    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, version, fileName, out, usedStub, error);
+    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, plan, version, fileName, out, usedStub,
+                            error);
 }
 
 bool IsUninstallerLine(const PayloadFile& file)
 {
     if (file.kind != DirTarget || file.destinationName.size() != 10) return false;
-    std::string lower;
-    for (char c : file.destinationName) lower += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    return lower == "uninst.exe";
+    return Lower(file.destinationName) == "uninst.exe";
 }
 
 GeneratedUninstaller::~GeneratedUninstaller()
@@ -79,8 +153,8 @@ bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourc
     if (!sourcePath.empty() || !IsUninstallerLine(file)) return true;
     if (path_.empty()) {
         std::vector<uint8_t> bytes;
-        if (!MakeUninstaller(script_, uninstallerStub_, stub_, version_, file.destinationName, bytes, stubUsed_,
-                             error))
+        if (!MakeUninstaller(script_, uninstallerStub_, stub_, plan_, version_, file.destinationName, bytes,
+                             stubUsed_, error))
             return false;
         // A folder of its own, so that the file's name is ours alone.
         if (!kivpack::os::MakeTemporaryDirectory("kivpack-uninst-", folder_, error)) return false;
@@ -140,7 +214,8 @@ int RunUninstaller(int argc, char** argv)
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
     std::string used;
-    if (!BuildUninstaller(script, stub, "", version, "uninst.exe", bytes, used, error) || !WriteFileAtomically(out, bytes, error))
+    if (!BuildUninstaller(script, stub, "", plan, version, "uninst.exe", bytes, used, error) ||
+        !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
     return 0;

@@ -7,13 +7,15 @@
 #include "tools/kivpack/payload.h"
 #include "tools/kivpack/version_resource.h"
 
-// A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD).
-// The stub is `uninstallerStub` when given, else as LoadUninstallerStub
-// finds it (kivuninst.exe beside a named `installerStub` first), with the
-// version resource of `version` for the file `fileName`. `usedStub` names
-// the stub read.
+// A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD)
+// and the table of the files `plan` installs into the target directory, as
+// the installation leaves them (resource KIV_INSTALLED_TYPE), with the
+// version resource of `version` for the file `fileName`. The stub is
+// `uninstallerStub` when given, else as LoadUninstallerStub finds it
+// (kivuninst.exe beside a named `installerStub` first). `usedStub` names the
+// stub read.
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, const VersionOptions& version,
+                     const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error);
 
@@ -25,8 +27,9 @@ bool IsUninstallerLine(const PayloadFile& file);
 class GeneratedUninstaller {
 public:
     GeneratedUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                         const std::string& installerStub, const VersionOptions& version)
-        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub), version_(version) {}
+                         const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version)
+        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub), version_(version),
+          plan_(plan) {}
     ~GeneratedUninstaller();
     GeneratedUninstaller(const GeneratedUninstaller&) = delete;
     GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
@@ -49,6 +52,7 @@ private:
     std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
     VersionOptions version_;
     std::vector<std::string> notes_;
+    const PayloadPlan& plan_;
 };
 
 // The warning (empty when none) that a script with an UninstallName but no

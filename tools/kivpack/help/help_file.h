@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "tools/kivpack/help/help_model.h"
 
 namespace kivpack::help {
 
@@ -21,6 +22,7 @@ struct HelpTopic {
     std::string title;    // the topic's title
     std::string text;     // plain text for display: paragraphs separated by "\n\n", no markup, code page 1252
     std::string marked;   // the same in source syntax (**bold**, *italic*, [text](N)), for --dump
+    std::vector<Paragraph> paragraphs;  // the paragraphs of `text` as styled runs; jumps lead to mapped topics
 };
 
 struct HelpDocument {

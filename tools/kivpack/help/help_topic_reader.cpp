@@ -264,7 +264,7 @@ void ResolveTopics(const std::vector<ReadTopic>& topics, const std::vector<std::
     for (size_t i = 0; i < topics.size(); ++i) {
         const ReadTopic& rt = topics[i];
         if (rt.title.empty() && rt.paragraphs.empty()) continue;  // the chain's closing link
-        HelpTopic topic{context[i], rt.title, {}, {}};
+        HelpTopic topic{context[i], rt.title, {}, {}, {}};
         bool first = true;
         for (const ReadParagraph& rp : rt.paragraphs) {
             Paragraph p;
@@ -287,6 +287,7 @@ void ResolveTopics(const std::vector<ReadTopic>& topics, const std::vector<std::
             if (!topic.text.empty()) topic.text += "\n\n", topic.marked += "\n\n";
             topic.text += plain;
             topic.marked += MarkedText(p);
+            topic.paragraphs.push_back(std::move(p));
         }
         doc.topics.push_back(std::move(topic));
     }

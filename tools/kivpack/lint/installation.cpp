@@ -164,7 +164,7 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
             if (!uninstaller) {
                 std::vector<uint8_t> image;
                 std::string error, stub;
-                if (!MakeUninstaller(plan.scriptPath, "", "", VersionOptions(), f.destinationName, image, stub,
+                if (!MakeUninstaller(plan.scriptPath, "", "", plan, VersionOptions(), f.destinationName, image, stub,
                                      error)) {
                     bytes.problem = error;
                     return bytes;

@@ -43,7 +43,7 @@ bool Looked(const Resource& r)
 {
     if (r.type.isString || r.name.isString) return false;
     return r.type.id == KIV_PAYLOAD_TYPE || r.type.id == KIV_CRC_TYPE || r.type.id == KIV_HELP_TEXT_TYPE ||
-           r.type.id == kRtString;
+           r.type.id == KIV_HELP_STYLE_TYPE || r.type.id == kRtString;
 }
 
 // String `id` from its block, whatever the block's one language.
@@ -91,6 +91,7 @@ bool ReadInstallerView(const ResourceSet& resources, InstallerView& view, std::s
         if (r.type.id == KIV_PAYLOAD_TYPE) view.payloads[r.name.id].stored = &r.data;
         if (r.type.id == KIV_CRC_TYPE && r.name.id == KIV_CRC_RESOURCE) view.crcTable = &r.data;
         if (r.type.id == KIV_HELP_TEXT_TYPE && r.name.id == KIV_HELP_TEXT_RESOURCE) view.helpText = &r.data;
+        if (r.type.id == KIV_HELP_STYLE_TYPE && r.name.id == KIV_HELP_STYLE_RESOURCE) view.helpStyles = &r.data;
     }
     std::u16string text;
     error.clear();

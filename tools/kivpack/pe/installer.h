@@ -30,6 +30,7 @@ struct InstallerView {
     std::map<uint16_t, InstallerPayload> payloads;     // type 256, by id
     const std::vector<uint8_t>* crcTable = nullptr;    // type 258 id 1, or null
     const std::vector<uint8_t>* helpText = nullptr;    // type 257 id 1, or null
+    const std::vector<uint8_t>* helpStyles = nullptr;  // type 259 id 1 (the topics' bold, italic and jumps), or null
     // String 8000 as LoadStringA hands it to the installer (code page 1252);
     // empty when missing.
     std::string scriptFileName;
@@ -39,7 +40,7 @@ struct InstallerView {
 };
 
 // Reads `resources` as the installer would. Fails, with a sentence naming
-// the resource, when a payload, the checksum table, the help text or a
+// the resource, when a payload, the checksum table, the help text, its styles or a
 // string block exists in more than one language, or a string block holding a
 // cap or string 8000 is malformed. `resources` must outlive `view`.
 bool ReadInstallerView(const ResourceSet& resources, InstallerView& view, std::string& error);

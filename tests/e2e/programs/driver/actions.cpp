@@ -290,6 +290,7 @@ int RunStep(const Step& step, Session& session) {
         fprintf(stderr, "kivdriver: %s: give --id or --text for the control\n", c.c_str());
         return ExitUsage;
     }
+    if (c == "read-rich" || c == "press-link") return RichTextStep(step, window, Remaining(step, start));
     if (c == "press") {
         if ((rc = ResolveUsableControl(step, window, start, &control)) != ExitOk) return rc;
         // Described first: the click may close the window at once.

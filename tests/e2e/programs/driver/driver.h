@@ -114,6 +114,14 @@ int ReadHelpWindow(const Step& step, Session& session);
 // Reports a step that failed: the message, then every window on screen.
 int Fail(const Step& step, const std::string& message);
 
+// ---- rich_text.cpp ----
+
+// read-rich: waits until the RichEdit control's text, marked as **bold**,
+// *italic* and [link], contains the step's first word; prints it.
+// press-link: waits for a link whose text starts with the first word and
+// clicks its first character.
+int RichTextStep(const Step& step, HWND window, double timeout);
+
 // ---- suspend.cpp ----
 
 // suspend / resume --pid P: every thread of process P.

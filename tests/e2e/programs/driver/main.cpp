@@ -38,6 +38,9 @@ const char Usage[] =
     "  close [WINDOW]                 click the window's close box (SC_CLOSE)\n"
     "  expect [WINDOW] CONTROL [--exact] TEXT  wait until the control's text contains TEXT\n"
     "  read [WINDOW] CONTROL          print the control's text as it is\n"
+    "  read-rich [WINDOW] CONTROL [TEXT]  wait until the RichEdit control's text, marked\n"
+    "                                 **bold**, *italic* and [link], contains TEXT; print it\n"
+    "  press-link [WINDOW] CONTROL TEXT  click the link of the RichEdit control that starts with TEXT\n"
     "  read-help [WINDOW] [TEXT]      wait until the help viewer (class MS_WINHELP) shows TEXT\n"
     "                                 in its RichEdit controls; print its title and text\n"
     "  wait-exit [--pid P]            wait for the process (default: of the last window) to end;\n"
@@ -48,7 +51,7 @@ const char Usage[] =
     "Exit: 0 done, 1 a condition not met in time (stderr lists the windows), 2 usage.\n";
 
 const char* const Commands[] = {"wait-dialog", "wait-gone", "dump", "screen", "press", "type", "key",
-                                "close", "expect", "read", "read-help", "wait-exit", "wait-file", "sleep", "suspend",
+                                "close", "expect", "read", "read-rich", "press-link", "read-help", "wait-exit", "wait-file", "sleep", "suspend",
                                 "resume"};
 
 bool KnownCommand(const std::string& name) {

@@ -11,6 +11,7 @@
 #include "driver.h"
 
 #include <stdio.h>
+#include <string.h>
 
 namespace {
 
@@ -63,7 +64,7 @@ void PrintControlState(FILE* out, HWND control, HWND focus) {
             if (check == BST_CHECKED) fprintf(out, " checked");
             if (check == BST_INDETERMINATE) fprintf(out, " indeterminate");
         }
-    } else if (lstrcmpiA(cls.c_str(), "Edit") == 0) {
+    } else if (lstrcmpiA(cls.c_str(), "Edit") == 0 || _strnicmp(cls.c_str(), "RichEdit", 8) == 0) {
         if (style & ES_READONLY) fprintf(out, " readonly");
         if (style & ES_PASSWORD) fprintf(out, " password");
     }

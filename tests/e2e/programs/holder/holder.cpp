@@ -6,8 +6,15 @@
 //   READY. On WM_CLOSE it goes on handling the message for CLOSE_SECONDS
 //   before the window goes, and each WM_FONTCHANGE takes FONT_SECONDS
 //   (default 0), so a program that sends those messages waits that long.
+// kivholder.exe swap DIR NAME PAYLOAD READY [SECONDS]
+//   Plays the program that waits for a file NAME to appear in DIR (TEMP: the
+//   temporary directory) or in one
+//   of its subdirectories and puts PAYLOAD in its place, by writing over it
+//   and by renaming a copy over it, again and again. It writes READY at once
+//   and appends a line to READY.log for the first sight of each such file
+//   ("seen PATH") and for each replacement that succeeded ("replaced PATH").
 //
-// Either ends when READY is deleted, or after SECONDS (the window: 60); the
+// Each ends when READY is deleted, or after SECONDS (the window: 60); the
 // window also ends on WM_CLOSE. Exit code 0 when it did what it was asked,
 // 1 when FILE could not be held or the window not made, 2 on a usage error.
 // READY holds one line, "locked" or "window", written only once the state
@@ -91,6 +98,68 @@ int Window(const char* className, unsigned seconds, unsigned fontSeconds)
     return 0;
 }
 
+void Log(const char* line)
+{
+    char path[MAX_PATH + 8];
+    wsprintfA(path, "%s.log", ReadyPath);
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(file, line, lstrlenA(line), &written, 0);
+    WriteFile(file, "\r\n", 2, &written, 0);
+    CloseHandle(file);
+}
+
+// One look at `path`: replaced when it is there.
+void Attack(const char* path, const char* payload, const char* staged, char* lastSeen)
+{
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+    char line[MAX_PATH + 16];
+    if (lstrcmpiA(lastSeen, path)) {
+        lstrcpynA(lastSeen, path, MAX_PATH);
+        wsprintfA(line, "seen %s", path);
+        Log(line);
+    }
+    int replaced = CopyFileA(payload, path, FALSE);
+    if (!replaced && CopyFileA(payload, staged, FALSE))
+        replaced = MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING);
+    if (replaced) {
+        wsprintfA(line, "replaced %s", path);
+        Log(line);
+    }
+}
+
+int Swap(const char* directory, const char* name, const char* payload)
+{
+    char pattern[MAX_PATH], path[MAX_PATH], staged[MAX_PATH], lastSeen[MAX_PATH] = "", temp[MAX_PATH];
+    if (lstrcmpA(directory, "TEMP") == 0) {
+        DWORD n = GetTempPathA(sizeof temp, temp);
+        if (!n || n >= sizeof temp) return 1;
+        if (temp[n - 1] == '\\') temp[n - 1] = 0;
+        directory = temp;
+    }
+    wsprintfA(pattern, "%s\\*", directory);
+    wsprintfA(staged, "%s\\kivswap.tmp", directory);
+    WriteReady(ReadyPath, "swapping");
+    while (!ShouldEnd()) {
+        wsprintfA(path, "%s\\%s", directory, name);
+        Attack(path, payload, staged, lastSeen);
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(pattern, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || found.cFileName[0] == '.') continue;
+                wsprintfA(path, "%s\\%s\\%s", directory, found.cFileName, name);
+                Attack(path, payload, staged, lastSeen);
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        Sleep(1);
+    }
+    DeleteFileA(staged);
+    return 0;
+}
+
 // Splits the command line into at most `max` words at blanks ("quotes"
 // group words); the program's own name is dropped.
 int SplitArguments(char* line, char** words, int max)
@@ -124,6 +193,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     char* words[6];
     int count = SplitArguments(GetCommandLineA(), words, 6);
     Start = GetTickCount();
+    if ((count == 5 || count == 6) && lstrcmpA(words[0], "swap") == 0) {
+        ReadyPath = words[4];
+        if (count == 6) LimitMs = Number(words[5]) * 1000;
+        return Swap(words[1], words[2], words[3]);
+    }
     if (count >= 3) ReadyPath = words[2];
     if ((count == 3 || count == 4) && lstrcmpA(words[0], "lock") == 0) {
         if (count == 4) LimitMs = Number(words[3]) * 1000;
