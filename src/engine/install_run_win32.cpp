@@ -38,6 +38,46 @@ void ShowStatusLine(const FileRecord& record)
 
 // One record, retried for as long as the user chooses Retry or OK. Returns
 // the status: 0 when the file is in place and no cancel was seen.
+//
+// A set copied from its disks, or a CD, holds each disk in a folder DISK1,
+// DISK2, ... side by side. In disk mode, when a file is not found and the
+// source directory is such a folder of another disk than `disk`, the folder
+// of `disk` beside it, named in the same letter case ("disk1" gives
+// "disk2"), becomes the source directory when it holds the file, as if the
+// user had entered it in the disk prompt. A folder of another set is caught
+// as a damaged file is: the set records the checksum of every file by disk
+// and name.
+int UseSiblingDiskFolder(unsigned disk, const char* sourceName)
+{
+    const char* dir = State.SourceDir;
+    const unsigned n = TextLength(dir);
+    if (State.ScriptFromResource || n < 2 || dir[n - 1] != '\\') return 0;
+    unsigned start = n - 1;
+    while (start > 0 && dir[start - 1] != '\\' && dir[start - 1] != ':') --start;
+    // DISK and a number from 1 to 32 without leading zeros.
+    if (n - 1 - start < 5 || n - 1 - start > 6 || !TextStartsWithNoCase(dir + start, "DISK", 4) ||
+        dir[start + 4] == '0')
+        return 0;
+    unsigned number = 0;
+    for (unsigned i = start + 4; i < n - 1; ++i) {
+        if (dir[i] < '0' || dir[i] > '9') return 0;
+        number = number * 10 + (unsigned)(dir[i] - '0');
+    }
+    if (number == disk) return 0;
+    char folder[PathSize], path[PathSize];
+    TextCopyCount(folder, sizeof folder, dir, start + 4);
+    char tail[8];
+    FormatText(tail, sizeof tail, "%u\\", disk);
+    if (TextAppend(folder, sizeof folder, tail) != start + 4 + TextLength(tail) ||
+        TextCopy(path, sizeof path, folder) + TextLength(sourceName) >= sizeof path)
+        return 0;
+    TextAppend(path, sizeof path, sourceName);
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    TextCopy(State.SourceDir, sizeof State.SourceDir, folder);
+    return 1;
+}
+
 unsigned short TransferRecord(const FileRecord& record, WalkProgress& progress)
 {
     char source[PathSize], destination[PathSize];
@@ -51,6 +91,8 @@ unsigned short TransferRecord(const FileRecord& record, WalkProgress& progress)
             progress.Finished = 1;
             return PumpMessages();
         }
+        if ((r == IDD_INSERT_DISK || r == IDD_FILE_NOT_FOUND) && UseSiblingDiskFolder(progress.Last.Disk + 1, source))
+            continue;
         // A confirmed disk prompt (1700, 1800) has already made the entered
         // directory the new SourceDir, which the next attempt uses.
         if (!ShowDialog((unsigned short)r, (HWND)State.ProgressDialog)) return (unsigned short)r;

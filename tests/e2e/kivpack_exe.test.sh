@@ -62,6 +62,11 @@ same "helpfile" "$W/linux.hlp" "$W/windows.hlp"
 kiv_run "$KIVPACK_EXE" uninstaller "$(winpath "$P/INSTALL.INI")" -o "$(winpath "$W/windows-uninst.exe")" >/dev/null
 same "uninstaller" "$W/linux-uninst.exe" "$W/windows-uninst.exe"
 ls -a "$W" "$P" | grep -q '\.kivpack-' && kiv_fail "a temporary file was left behind"
+# Images need mtools and xorriso, which kivpack.exe does not start.
+kiv_run "$KIVPACK_EXE" disks "$(winpath "$P")\\INSTALL.INI" -o "$(winpath "$W")\\images" --media 1.44M --images >/dev/null
+kiv_expect_eq $? 1 "kivpack.exe refuses --images"
+kiv_expect_file_has "$KIV_ART/suite.log" "--images: kivpack.exe makes no images" "and says why"
+kiv_expect_no_file "$W/images" "before it writes anything"
 
 kiv_case "the stubs beside kivpack.exe"
 mkdir -p "$W/flat"

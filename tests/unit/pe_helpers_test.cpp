@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pe_fixtures.h"
+#include "tools/kivpack/pe/bytes.h"
 #include "tools/kivpack/pe/pe.h"
 
 using namespace kivpack;
@@ -294,4 +295,96 @@ TEST(PeBitmaps, RefusesBadBitmaps)
     // Top-down bitmaps are fine.
     std::vector<uint8_t> topDown = with(22, uint32_t(-10), 4);
     EXPECT_TRUE(BitmapResourceFromBmp(topDown, dib, error)) << error;
+}
+
+// Version numbers: what Windows can compare, and everything else refused
+// as a whole (the text stays in the strings).
+TEST(PeVersion, ParsesOneToFourNumbersOnly)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        uint16_t a, b, c, d;
+    } cases[] = {
+        {"1", true, 1, 0, 0, 0},          {"2.1", true, 2, 1, 0, 0},       {"1.2.3.4", true, 1, 2, 3, 4},
+        {"65535.0.0.65535", true, 65535, 0, 0, 65535},                   {"65536", false, 0, 0, 0, 0},
+        {"1.2.3.4.5", false, 0, 0, 0, 0}, {"2.0 beta", false, 0, 0, 0, 0}, {"1.", false, 0, 0, 0, 0},
+        {".1", false, 0, 0, 0, 0},        {"1..2", false, 0, 0, 0, 0},     {"", false, 0, 0, 0, 0},
+        {"0000001", false, 0, 0, 0, 0},   {"-1", false, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        uint16_t n[4] = {9, 9, 9, 9};
+        EXPECT_EQ(ParseVersionNumber(c.text, n), c.ok) << c.text;
+        EXPECT_EQ(n[0] == c.a && n[1] == c.b && n[2] == c.c && n[3] == c.d, true) << c.text;
+    }
+}
+
+namespace {
+
+// Walks one block of a version resource: its children lie inside it, each
+// on a 4-byte boundary from the resource's start; collects "path=value" of
+// the text leaves.
+void Walk(const std::vector<uint8_t>& data, size_t at, size_t end, const std::string& path,
+          std::vector<std::string>& leaves)
+{
+    ASSERT_EQ(at % 4, 0u) << path;
+    ASSERT_LE(at + 6, end) << path;
+    const size_t length = Get16(&data[at]), valueLength = Get16(&data[at + 2]), type = Get16(&data[at + 4]);
+    ASSERT_LE(at + length, end) << path;
+    size_t p = at + 6;
+    std::string key;
+    while (p + 1 < at + length && Get16(&data[p])) key += char(Get16(&data[p])), p += 2;
+    p = AlignUp(p + 2, 4);
+    const std::string here = path + "/" + key;
+    if (type == 1 && valueLength) {
+        std::string value;
+        for (size_t i = 0; i + 1 < valueLength; ++i) value += char(Get16(&data[p + 2 * i]));
+        EXPECT_EQ(Get16(&data[p + 2 * (valueLength - 1)]), 0) << here << ": the text ends in a terminator";
+        leaves.push_back(here + "=" + value);
+        p += 2 * valueLength;
+    } else {
+        if (valueLength >= 4) leaves.push_back(here + ":" + std::to_string(Get32(&data[p])));
+        p += valueLength;
+    }
+    for (p = AlignUp(p, 4); p < at + length; p = AlignUp(p + Get16(&data[p]), 4)) {
+        Walk(data, p, at + length, here, leaves);
+        if (Get16(&data[p]) == 0) break;
+    }
+}
+
+} // namespace
+
+TEST(PeVersion, TheBlockIsATreeWindowsCanRead)
+{
+    VersionInfo info;
+    info.number[0] = 2, info.number[1] = 1, info.number[3] = 7;
+    info.strings = {{"CompanyName", U("Kiv")}, {"FileDescription", U("Atlas Setup")}, {"LegalCopyright", u""},
+                    {"ProductVersion", U("2.1 (odd)")}};
+    std::vector<uint8_t> data;
+    std::string error;
+    ASSERT_TRUE(EncodeVersionInfo(info, 0x407, data, error)) << error;
+    ASSERT_EQ(Get16(&data[0]), data.size());
+    std::vector<std::string> leaves;
+    Walk(data, 0, data.size(), "", leaves);
+    const std::string root = "/VS_VERSION_INFO";
+    const std::vector<std::string> expected = {
+        root + ":" + std::to_string(0xFEEF04BDu),
+        root + "/StringFileInfo/040704B0/CompanyName=Kiv",
+        root + "/StringFileInfo/040704B0/FileDescription=Atlas Setup",
+        root + "/StringFileInfo/040704B0/ProductVersion=2.1 (odd)",
+        root + "/VarFileInfo/Translation:" + std::to_string(0x04B00407u),
+    };
+    EXPECT_EQ(leaves, expected) << "an empty string is left out";
+    // The fixed file info: file and product version, high then low halves.
+    const size_t fixed = 40;  // 6 + 16 units of "VS_VERSION_INFO", padded
+    EXPECT_EQ(Get32(&data[fixed + 8]), 0x00020001u);
+    EXPECT_EQ(Get32(&data[fixed + 12]), 0x00000007u);
+    EXPECT_EQ(Get32(&data[fixed + 16]), 0x00020001u);
+
+    ResourceSet set;
+    set.Set({ResourceName::Id(kRtVersion), ResourceName::Id(1), 0x409, 0, {1, 2, 3}});
+    set.Set({ResourceName::Id(kRtVersion), ResourceName::Id(2), 0x407, 0, {1, 2, 3}});
+    ASSERT_TRUE(SetVersionInfo(set, info, 0x407, error)) << error;
+    ASSERT_EQ(set.Size(), 1u) << "every earlier version resource is replaced";
+    EXPECT_EQ(set.Entries()[0].data, data);
 }

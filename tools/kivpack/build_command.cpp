@@ -20,6 +20,7 @@
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
 #include "tools/kivpack/uninstaller.h"
+#include "tools/kivpack/version_resource.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ const char Usage[] =
     "usage: kivpack build SCRIPT [-o OUT] [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE]\n"
     "                    [--bitmap FILE.BMP] [--icon FILE.ICO] [--date YYYY-MM-DD[ HH:MM[:SS]]]\n"
     "                    [--depfile FILE] [--strict] [-j N]\n"
+    "                    [--company TEXT] [--copyright TEXT] [--version-number N.N.N.N]\n"
     "\n"
     "Checks SCRIPT as the installer would (as 'kivpack check' does), then writes\n"
     "OUT (default: setup.exe beside the script): a copy of the stub holding the\n"
@@ -113,10 +115,12 @@ int RunBuild(int argc, char** argv)
     std::string script, out, stub, uninstallerStub, bitmap, icon, date, depfile;
     bool strict = false;
     unsigned threads = DefaultThreads();
+    VersionOptions version;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::fputs(VersionOptionsHelp, stdout);
             return 0;
         }
         if (a == "-j" && i + 1 < argc) {
@@ -124,6 +128,7 @@ int RunBuild(int argc, char** argv)
                 std::fprintf(stderr, "kivpack build: -j takes a number of threads from 1 to 256\n");
                 return 2;
             }
+        } else if (TakeVersionOption(argc, argv, i, version)) {
         } else if (a == "--date" && i + 1 < argc) {
             date = argv[++i];
         } else if (a == "--strict") {
@@ -147,14 +152,15 @@ int RunBuild(int argc, char** argv)
     PayloadPlan plan;
     std::string error;
     ResourceStamp stamp;
-    if (!ChooseResourceStamp(date, stamp, error)) return CommandFailed("kivpack build: " + error);
+    if (!ChooseResourceStamp(date, stamp, error) || !CheckVersionOptions(version, error))
+        return CommandFailed("kivpack build: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
         return CommandFailed(script + ": not packed: --strict makes the warnings above errors");
     if (out.empty()) out = plan.scriptDir + "setup.exe";
     std::string warning = UninstallerWarning(script, plan);
     if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
-    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan, version);
 
     kivpack::PeImage image;
     std::string stubPath;
@@ -198,7 +204,10 @@ int RunBuild(int argc, char** argv)
     std::vector<kivpack::PayloadCrcRecord> crcs;
     for (size_t i = 0; i < inputs.size(); ++i) crcs.push_back({0, inputs[i].id, 0, ""});
     if (!kivpack::SetPayloadCrcTable(resources, crcs, language, error)) return CommandFailed(error);
-    if (!WriteResourceStamp(resources, language, stamp, error)) return CommandFailed(stubPath + ": " + error);
+
+    if (!WriteResourceStamp(resources, language, stamp, error) ||
+        !SetProgramVersion(resources, version, "Setup", "setup.exe", error))
+        return CommandFailed(stubPath + ": " + error);
     std::vector<uint8_t> file;
     if (!bitmap.empty() && (!ReadWholeFile(bitmap, file, error) || !kivpack::SetFontsBitmap(resources, file, error)))
         return CommandFailed(bitmap + ": " + error);

@@ -16,12 +16,15 @@
 #include "tools/kivpack/stub.h"
 #include "tools/kivpack/szdd_compress.h"
 #include "tools/kivpack/uninstaller.h"
+#include "tools/kivpack/disk_set_media.h"
+#include "tools/kivpack/version_resource.h"
 
 namespace {
 
 const char Usage[] =
     "usage: kivpack disks SCRIPT -o DIR [--stub KIVINSTALL.EXE] [--uninstaller-stub KIVUNINST.EXE] [--strict]\n"
-    "                    [-j N]\n"
+    "                    [-j N] [--media SIZE [--images]] [--date YYYY-MM-DD[ HH:MM[:SS]]]\n"
+    "                    [--company TEXT] [--copyright TEXT] [--version-number N.N.N.N]\n"
     "\n"
     "Lays out a disk-mode installation set: DIR/DISK1/, DIR/DISK2/, ... each with\n"
     "the SZDD-compressed files of its disk section under their source names; the\n"
@@ -47,12 +50,18 @@ int RunDisks(int argc, char** argv)
     std::string script, out, stub, uninstallerStub;
     bool strict = false;
     unsigned threads = DefaultThreads();
+    VersionOptions version;
+    MediaOptions media;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::fputs(MediaOptionsHelp, stdout);
+            std::fputs(VersionOptionsHelp, stdout);
             return 0;
         }
+        if (TakeVersionOption(argc, argv, i, version) || TakeMediaOption(argc, argv, i, media))
+            continue;
         if (a == "-j" && i + 1 < argc) {
             if (!ParseThreads(argv[++i], threads)) {
                 std::fprintf(stderr, "kivpack disks: -j takes a number of threads from 1 to 256\n");
@@ -74,6 +83,10 @@ int RunDisks(int argc, char** argv)
     }
     PayloadPlan plan;
     std::string error;
+    Medium medium;
+    int64_t seconds = 0;
+    if (!CheckVersionOptions(version, error) || !CheckMediaOptions(media, medium, seconds, error))
+        return CommandFailed("kivpack disks: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (lint::WarningExit(lint::ReportWarnings(ScriptTarget()), strict))
         return CommandFailed(script + ": not laid out: --strict makes the warnings above errors");
@@ -93,7 +106,7 @@ int RunDisks(int argc, char** argv)
                                                  "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
     std::vector<std::string> sources;
-    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan);
+    GeneratedUninstaller uninstaller(script, uninstallerStub, stub, plan, version);
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
         if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
@@ -107,6 +120,16 @@ int RunDisks(int argc, char** argv)
     for (unsigned d = 1; d <= plan.diskCount; ++d)
         if (!kivpack::os::MakeDirectory(out + "/DISK" + std::to_string(d), error)) return CommandFailed(error);
     std::string first = out + "/DISK1/";
+    // What each disk holds, for the measure and the images.
+    std::vector<std::vector<ImageFile>> written(plan.diskCount);
+    auto wrote = [&](unsigned disk, const std::string& name) {
+        for (const ImageFile& f : written[disk - 1])
+            if (f.name == name) return;
+        written[disk - 1].push_back({name, out + "/DISK" + std::to_string(disk) + "/" + name});
+    };
+    wrote(1, "SETUP.EXE");
+    wrote(1, scriptName);
+    wrote(1, plan.helpSource);
     const std::string& text = lint::CurrentScript().packed;
     std::vector<uint8_t> bytes(text.begin(), text.end());
     // SETUP.EXE carries the checksum of every file, keyed by disk and name.
@@ -122,6 +145,7 @@ int RunDisks(int argc, char** argv)
         destinations.push_back(out + "/DISK" + std::to_string(f.disk) + "/" + f.sourceName);
         crcs[i + 1].disk = uint8_t(f.disk);
         crcs[i + 1].sourceName = f.sourceName;
+        wrote(f.disk, f.sourceName);
     }
     if (!MeasureJobs(jobs, error) || !WriteFileAtomically(first + scriptName, bytes, error))
         return CommandFailed(error);
@@ -155,10 +179,11 @@ int RunDisks(int argc, char** argv)
     SetHelpText(resources, help.topics, kivpack::ImageLanguage(resources));
     std::vector<uint8_t> setup;
     if (!kivpack::SetPayloadCrcTable(resources, crcs, kivpack::ImageLanguage(resources), error) ||
+        !SetProgramVersion(resources, version, "Setup", "SETUP.EXE", error) ||
         !kivpack::WritePeWithResources(image, resources, setup, error))
         return CommandFailed(stubPath + ": " + error);
     if (!WriteFileAtomically(first + "SETUP.EXE", setup, error)) return CommandFailed(error);
     uninstaller.PrintNotes();
     std::printf("%s: %u disks, %zu files\n", out.c_str(), plan.diskCount, plan.files.size());
-    return 0;
+    return FinishDiskSet(media, medium, seconds, plan, out, written);
 }

@@ -70,6 +70,17 @@ bool ChooseResourceStamp(const std::string& dateOption, ResourceStamp& stamp, st
     return kivpack::os::CalendarTime(std::time(nullptr), true, t) && FromTm(t, stamp, error);
 }
 
+int64_t StampSeconds(const ResourceStamp& stamp)
+{
+    int64_t year = 1980 + (stamp.dosDate >> 9), month = stamp.dosDate >> 5 & 15, day = stamp.dosDate & 31;
+    // Days since 1970 of a proleptic Gregorian date, the year taken from March.
+    if (month <= 2) --year;
+    const int64_t era = year / 400, yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t days = era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 719468;
+    return days * 86400 + (stamp.dosTime >> 11) * 3600 + (stamp.dosTime >> 5 & 63) * 60 + (stamp.dosTime & 31) * 2;
+}
+
 bool WriteResourceStamp(kivpack::ResourceSet& resources, uint16_t language, const ResourceStamp& stamp,
                         std::string& error)
 {

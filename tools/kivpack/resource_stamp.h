@@ -18,6 +18,11 @@ struct ResourceStamp {
 // date or a date that a DOS date cannot hold (1980 to 2107).
 bool ChooseResourceStamp(const std::string& dateOption, ResourceStamp& stamp, std::string& error);
 
+// The stamp as seconds since 1970 for a clock that runs in UTC: what file
+// systems without time zones (FAT, and an ISO image made with TZ=UTC) then
+// show as the stamp's own date and time.
+int64_t StampSeconds(const ResourceStamp& stamp);
+
 // Writes strings 8001 and 8002 in `language`.
 bool WriteResourceStamp(kivpack::ResourceSet& resources, uint16_t language, const ResourceStamp& stamp,
                         std::string& error);

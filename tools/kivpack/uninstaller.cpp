@@ -20,6 +20,7 @@ namespace {
 
 const char Usage[] =
     "usage: kivpack uninstaller SCRIPT [-o OUT] [--stub KIVUNINST.EXE]\n"
+    "                          [--company TEXT] [--copyright TEXT] [--version-number N.N.N.N]\n"
     "\n"
     "Checks SCRIPT as 'kivpack check' does, then writes OUT (default: uninst.exe\n"
     "beside the script): a copy of the uninstaller stub holding the script\n"
@@ -98,8 +99,9 @@ bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, st
 }
 
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
-                      const std::string& installerStub, const PayloadPlan& plan, std::vector<uint8_t>& out,
-                      std::string& usedStub, std::string& error)
+                      const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
+                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
+                      std::string& error)
 {
     kivpack::PeImage image;
     if (!LoadUninstallerStub(explicitStub, installerStub, image, usedStub, error)) return false;
@@ -125,16 +127,19 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
     if (!InstalledFileTable(plan, installed.data, error)) return false;
     resources.RemoveAll(installed.type, installed.name);
     resources.Set(std::move(installed));
-    return kivpack::WritePeWithResources(image, resources, out, error);
+    return SetProgramVersion(resources, version, "Uninstall", fileName, error) &&
+           kivpack::WritePeWithResources(image, resources, out, error);
 }
 
 } // namespace
 
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, const PayloadPlan& plan, std::vector<uint8_t>& out,
-                     std::string& usedStub, std::string& error)
+                     const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
+                     const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
+                     std::string& error)
 {
-    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, plan, out, usedStub, error);
+    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, plan, version, fileName, out, usedStub,
+                            error);
 }
 
 bool IsUninstallerLine(const PayloadFile& file)
@@ -154,7 +159,9 @@ bool GeneratedUninstaller::SourceFor(const PayloadFile& file, std::string& sourc
     if (!sourcePath.empty() || !IsUninstallerLine(file)) return true;
     if (path_.empty()) {
         std::vector<uint8_t> bytes;
-        if (!MakeUninstaller(script_, uninstallerStub_, stub_, plan_, bytes, stubUsed_, error)) return false;
+        if (!MakeUninstaller(script_, uninstallerStub_, stub_, plan_, version_, file.destinationName, bytes,
+                             stubUsed_, error))
+            return false;
         // A folder of its own, so that the file's name is ours alone.
         if (!kivpack::os::MakeTemporaryDirectory("kivpack-uninst-", folder_, error)) return false;
         std::string path = kivpack::os::JoinPath(folder_, "uninst.exe");
@@ -184,12 +191,16 @@ std::string UninstallerWarning(const std::string& scriptPath, const PayloadPlan&
 int RunUninstaller(int argc, char** argv)
 {
     std::string script, out, stub;
+    VersionOptions version;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::fputs(VersionOptionsHelp, stdout);
             return 0;
         }
+        if (TakeVersionOption(argc, argv, i, version))
+            continue;
         if ((a == "-o" || a == "--stub" || a == "--uninstaller-stub") && i + 1 < argc)
             (a == "-o" ? out : stub) = argv[++i];
         else if (a[0] == '-' || !script.empty()) {
@@ -204,11 +215,13 @@ int RunUninstaller(int argc, char** argv)
     }
     PayloadPlan plan;
     std::string error;
+    if (!CheckVersionOptions(version, error)) return CommandFailed("kivpack uninstaller: " + error);
     if (!PlanPayload(script, ScriptTarget(), plan, error)) return CommandFailed(error);
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
     std::string used;
-    if (!BuildUninstaller(script, stub, "", plan, bytes, used, error) || !WriteFileAtomically(out, bytes, error))
+    if (!BuildUninstaller(script, stub, "", plan, version, "uninst.exe", bytes, used, error) ||
+        !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());
     return 0;

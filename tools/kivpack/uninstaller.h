@@ -5,16 +5,19 @@
 #include <string>
 #include <vector>
 #include "tools/kivpack/payload.h"
+#include "tools/kivpack/version_resource.h"
 
 // A copy of the uninstaller stub with `scriptPath` as resource 12000 (SZDD)
 // and the table of the files `plan` installs into the target directory, as
-// the installation leaves them (resource KIV_INSTALLED_TYPE). The stub is
+// the installation leaves them (resource KIV_INSTALLED_TYPE), with the
+// version resource of `version` for the file `fileName`. The stub is
 // `uninstallerStub` when given, else as LoadUninstallerStub finds it
 // (kivuninst.exe beside a named `installerStub` first). `usedStub` names the
 // stub read.
 bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                     const std::string& installerStub, const PayloadPlan& plan, std::vector<uint8_t>& out,
-                     std::string& usedStub, std::string& error);
+                     const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
+                     const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
+                     std::string& error);
 
 // Whether the file line puts uninst.exe into the target directory (any case).
 bool IsUninstallerLine(const PayloadFile& file);
@@ -24,8 +27,9 @@ bool IsUninstallerLine(const PayloadFile& file);
 class GeneratedUninstaller {
 public:
     GeneratedUninstaller(const std::string& scriptPath, const std::string& uninstallerStub,
-                         const std::string& installerStub, const PayloadPlan& plan)
-        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub), plan_(plan) {}
+                         const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version)
+        : script_(scriptPath), uninstallerStub_(uninstallerStub), stub_(installerStub), version_(version),
+          plan_(plan) {}
     ~GeneratedUninstaller();
     GeneratedUninstaller(const GeneratedUninstaller&) = delete;
     GeneratedUninstaller& operator=(const GeneratedUninstaller&) = delete;
@@ -46,6 +50,7 @@ public:
 
 private:
     std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
+    VersionOptions version_;
     std::vector<std::string> notes_;
     const PayloadPlan& plan_;
 };

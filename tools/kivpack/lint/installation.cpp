@@ -174,7 +174,8 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
             if (!uninstaller) {
                 std::vector<uint8_t> image;
                 std::string error, stub;
-                if (!MakeUninstaller(plan.scriptPath, "", "", plan, image, stub, error)) {
+                if (!MakeUninstaller(plan.scriptPath, "", "", plan, VersionOptions(), f.destinationName, image, stub,
+                                     error)) {
                     bytes.problem = error;
                     return bytes;
                 }
@@ -235,10 +236,10 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
             if (bytes.display[c] == figure)
                 on += std::string(on.empty() ? " on " : " or ") + DisplayWithArticle(c);
             else
-                others += std::string(others.empty() ? " (" : ", ") + Grouped(bytes.display[c]) + " on " +
+                others += std::string(others.empty() ? " (" : ", ") + GroupedNumber(bytes.display[c]) + " on " +
                           DisplayWithArticle(c) + " display";
         std::string where = others.empty() ? std::string() : on + " display" + others + ")";
-        out.push_back({k->line, "DiskSpace=" + k->value + " is less than the " + Grouped(figure) +
+        out.push_back({k->line, "DiskSpace=" + k->value + " is less than the " + GroupedNumber(figure) +
                                     " bytes this script installs" + where + why("DiskSpace") +
                                     remedy("DiskSpace", figure)});
         return;
@@ -247,9 +248,19 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
         if (const ScanKey* k = given(DisplayKeys[c]))
             if ((uint64_t)TextToLong(k->value.c_str()) < bytes.display[c])
                 out.push_back({k->line, std::string(DisplayKeys[c]) + "=" + k->value + " is less than the " +
-                                            Grouped(bytes.display[c]) + " bytes this script installs on " +
+                                            GroupedNumber(bytes.display[c]) + " bytes this script installs on " +
                                             DisplayWithArticle(c) + " display" + why(DisplayKeys[c]) +
                                             remedy(DisplayKeys[c], bytes.display[c])});
+}
+
+std::string GroupedNumber(uint64_t n)
+{
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 } // namespace lint

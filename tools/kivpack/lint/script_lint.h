@@ -92,6 +92,9 @@ bool CopiedOnDisplay(const PayloadPlan& plan, const PayloadFile& file, unsigned 
 // one of `displayClass` (0 to 2).
 uint64_t DiskSpaceFigure(const InstalledBytes& bytes, int displayClass = -1);
 
+// "1,457,664": a number of bytes for a message.
+std::string GroupedNumber(uint64_t n);
+
 // "an EGA", "a VGA", "an 8514": the display class with its article.
 std::string DisplayWithArticle(unsigned displayClass);
 

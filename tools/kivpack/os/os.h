@@ -124,6 +124,17 @@ bool WriteWholeFile(const std::string& path, const void* data, std::size_t size,
 // The whole of the file at `path`.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error);
 
+// --- Other programs ----------------------------------------------------------
+// Runs the program `arguments[0]` (looked for on PATH) with those arguments,
+// no shell between, its environment kivpack's own with `environment`
+// ("NAME=VALUE" each) put over it, and waits for it. Its output and error
+// output are collected in `output`. False when it could not be started
+// (`missing` is then true when no such program is on PATH); otherwise true
+// with its exit status in `exitCode` (-1 when a signal ended it). kivpack.exe
+// starts no programs: false on Windows.
+bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                int& exitCode, std::string& output, bool& missing, std::string& error);
+
 // --- The console ------------------------------------------------------------------
 // Whether `stream` (stdout or stderr) is a terminal or console window.
 bool IsTerminal(FILE* stream);

@@ -1,6 +1,7 @@
 // The seam on Linux and other POSIX systems.
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -226,6 +227,68 @@ void RemoveTemporary(const std::string& path, int& slot)
 {
     unlink(path.c_str());
     ForgetTemporary(slot);
+}
+
+bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                int& exitCode, std::string& output, bool& missing, std::string& error)
+{
+    missing = false;
+    output.clear();
+    if (arguments.empty()) {
+        error = "no program to run";
+        return false;
+    }
+    std::vector<std::string> variables(environment);
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& v : environment) replaced = replaced || v.compare(0, name.size(), name) == 0;
+        if (!replaced) variables.push_back(entry);
+    }
+    std::vector<char*> argv, envp;
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& v : variables) envp.push_back(const_cast<char*>(v.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        error = arguments[0] + ": " + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+    pid_t pid = 0;
+    int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (started != 0) {
+        close(pipeEnds[0]);
+        missing = started == ENOENT;
+        error = arguments[0] + ": " + std::strerror(started);
+        return false;
+    }
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        // Enough to say what went wrong; a chatty program is not kept whole.
+        if (output.size() < 65536) output.append(buffer, (size_t)n);
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) {
+            error = arguments[0] + ": " + std::strerror(errno);
+            return false;
+        }
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
 }
 
 bool IsTerminal(FILE* stream) { return isatty(fileno(stream)) == 1; }

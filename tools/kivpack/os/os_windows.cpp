@@ -314,6 +314,16 @@ void RemoveTemporary(const std::string& path, int& slot)
     ForgetTemporary(slot);
 }
 
+bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>&, int& exitCode,
+                std::string& output, bool& missing, std::string& error)
+{
+    exitCode = -1;
+    output.clear();
+    missing = true;
+    error = (arguments.empty() ? std::string("a program") : arguments[0]) + ": kivpack.exe starts no other programs";
+    return false;
+}
+
 bool IsTerminal(FILE* stream)
 {
     // A console, not merely a character device: NUL is one too.

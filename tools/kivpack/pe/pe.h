@@ -12,6 +12,7 @@
 //                  the 1252 <-> UTF-16 mapping of the installer's texts
 //   icons.h        .ICO and .BMP files as icon groups and bitmaps
 //   payload_crc.h  the table of payload checksums as a resource
+//   version.h      the version resource that Windows shows for a program
 //   installer.h    a packed installer's resources as the installer finds
 //                  them (one language each, byte caps applied)
 //
@@ -26,3 +27,4 @@
 #include "tools/kivpack/pe/payload_crc.h"
 #include "tools/kivpack/pe/resources.h"
 #include "tools/kivpack/pe/strings.h"
+#include "tools/kivpack/pe/version.h"
