@@ -126,7 +126,10 @@ int DeleteProgramGroup()
     if (conversation) {
         // The items this product's script made, each by its title in the
         // group; then the group, only when nothing else is left in it.
-        FormatText(State.WorkBuffer, WorkBufferSize, "[ShowGroup(%s)]", State.GroupName);
+        // ShowGroup takes a show command as well (7: minimised, not
+        // activated); a shell that refuses the command without it leaves no
+        // group chosen, and its DeleteItem then has no group to act on.
+        FormatText(State.WorkBuffer, WorkBufferSize, "[ShowGroup(%s,7)]", State.GroupName);
         SendGroupCommand(conversation);
         for (unsigned row = 0; row < MaxGroupItems; ++row) {
             const GroupItem& item = State.GroupItems[row];
