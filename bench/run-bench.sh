@@ -199,7 +199,7 @@ mkdir -p "$W/product"
 bench_product_script "$CORPUS" "$W/product/INSTALL.INI" || exit 1
 printf 'KivBench help\r\n' >"$W/product/BENCH.HLP"
 ln -f "${FILES[@]}" "$W/product/" 2>/dev/null || cp "${FILES[@]}" "$W/product/"
-build_cmd=("$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup.exe" --stub "$WIN32/kivinstall.exe")
+build_cmd=("$KIVPACK" build "$W/product/INSTALL.INI" -o "$W/setup.exe" --stub "$WIN32/kivinstall.exe" --date 2026-01-01)
 build_on_terminal() { script -q -e -c "$(printf '%q ' "${build_cmd[@]}")" "$W/build.typescript"; }
 if part 7; then
     bench_best build.terminal : build_on_terminal || exit 1
