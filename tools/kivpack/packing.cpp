@@ -189,9 +189,9 @@ std::string TooLargeForOneInstaller(const std::string& what, size_t files, uint6
                                     bool sure)
 {
     return what + ": too large for one installer: its " + std::to_string(files) + " files of " +
-           lint::Grouped(expanded) + " bytes make an image of " + (sure ? "at least " : "more than ") +
-           lint::Grouped(atLeast) + " bytes, and Windows loads an installer of at most " +
-           lint::Grouped(kivpack::kMaxLoadableImage) +
+           lint::GroupedNumber(expanded) + " bytes make an image of " + (sure ? "at least " : "more than ") +
+           lint::GroupedNumber(atLeast) + " bytes, and Windows loads an installer of at most " +
+           lint::GroupedNumber(kivpack::kMaxLoadableImage) +
            " bytes in every case.\nLay the product out on disks with 'kivpack disks', or pack fewer files"
            " in each installer.";
 }

@@ -83,16 +83,6 @@ void AddStopWarnings(std::vector<Warning>& out, const PayloadPlan& plan)
 
 } // namespace
 
-std::string Grouped(uint64_t n)
-{
-    std::string digits = std::to_string(n), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 std::string DisplayWithArticle(unsigned displayClass)
 {
     // "an" before the letter E and the figure 8, as both are spoken.

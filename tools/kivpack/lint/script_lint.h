@@ -98,9 +98,6 @@ std::string GroupedNumber(uint64_t n);
 // "an EGA", "a VGA", "an 8514": the display class with its article.
 std::string DisplayWithArticle(unsigned displayClass);
 
-// `n` in digits grouped by commas: "629,145,600".
-std::string Grouped(uint64_t n);
-
 // The exit code of a command that succeeded with `warnings` warnings.
 inline int WarningExit(unsigned warnings, bool strict) { return strict && warnings ? 1 : 0; }
 
