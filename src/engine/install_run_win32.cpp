@@ -176,6 +176,7 @@ int RunInstallation()
                                      ProgressDialogProc, 0);
     if (!dialog) return 0;
     State.ProgressDialog = dialog;
+    State.ShowProgress = RefreshGauge;
     State.CurrentHelpContext = NoHelpContext;
 
     WalkProgress progress = {0, 0, {0, 0}};
@@ -215,5 +216,6 @@ int RunInstallation()
     DestroyWindow(dialog);
     State.CurrentHelpContext = savedHelpContext;
     State.ProgressDialog = 0;
+    State.ShowProgress = 0;
     return status == 0;
 }

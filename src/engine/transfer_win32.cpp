@@ -15,7 +15,6 @@
 #include "platform/text.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
-#include "ui/gauge.h"
 
 namespace {
 
@@ -98,6 +97,15 @@ unsigned ExpansionFailure(int status, const char* sourcePath, const char* destin
     return IDD_COPY_ERROR;
 }
 
+// The bytes written so far, for the progress display while one is shown; how
+// it draws them is its own business.
+void CountCopied(int total)
+{
+    if (!State.ShowProgress) return;
+    State.BytesCopied = total;
+    State.ShowProgress();
+}
+
 unsigned CopyInChunks(HANDLE destination, const char* sourcePath, const char* destinationPath)
 {
     unsigned size = ChunkSize;
@@ -126,10 +134,7 @@ unsigned CopyInChunks(HANDLE destination, const char* sourcePath, const char* de
             result = IDD_COPY_ERROR;
             break;
         }
-        if (State.ProgressDialog) {
-            State.BytesCopied += n;
-            RefreshGauge();
-        }
+        CountCopied(State.BytesCopied + n);
         if ((unsigned)n != size) break;
     }
     if (block) {
@@ -264,9 +269,8 @@ unsigned ExpandOpenSource(const OpenSource& source, const char* destinationPath,
         status = ExpansionCopy(destination);
         if (status) {
             result = ExpansionFailure(status, sourcePath, destinationPath);
-        } else if (State.ProgressDialog) {
-            State.BytesCopied += (int)GetFileSize(destination, 0);
-            RefreshGauge();
+        } else {
+            CountCopied(State.BytesCopied + (int)GetFileSize(destination, 0));
         }
     } else {
         result = CopyInChunks(destination, sourcePath, destinationPath);
@@ -293,10 +297,7 @@ unsigned ExpandOpenSource(const OpenSource& source, const char* destinationPath,
             DeleteFileQuietly(destinationPath);
         else if (earlierAttributes != INVALID_FILE_ATTRIBUTES)
             SetFileAttributesA(destinationPath, earlierAttributes);
-        if (State.ProgressDialog) {
-            State.BytesCopied = savedBytes;
-            RefreshGauge();
-        }
+        CountCopied(savedBytes);
     } else if (attributes) {
         SetFileAttributesA(destinationPath, attributes);
     }

@@ -190,6 +190,7 @@ struct InstallerState {
     int BytesCopied;
     unsigned BytesWritten;         // what the file walk wrote, kept when the gauge is set full
     WindowHandle ProgressDialog;
+    void (*ShowProgress)();        // redraws the progress display after BytesCopied changes; null without one
     CursorHandle SavedCursor;
     unsigned GaugeShift;
     unsigned DdeInstance;

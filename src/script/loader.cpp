@@ -406,7 +406,9 @@ unsigned ReadDisk(unsigned d, unsigned* nextResourceId)
     return 0;
 }
 
-unsigned ReadScriptSections()
+// `readHelp` puts the help file in place, or is null for a program that
+// shows no help.
+unsigned ReadScriptSections(unsigned (*readHelp)())
 {
     unsigned mode;
     State.ScriptFromResource = PayloadResourceExists(KIV_SCRIPT_RESOURCE) ? 1 : 0;
@@ -429,7 +431,7 @@ unsigned ReadScriptSections()
         return IDD_CANNOT_OPEN_SCRIPT;
     }
 
-    unsigned r = ReadHelpFile();
+    unsigned r = readHelp ? readHelp() : 0;
     if (!r) r = ReadBasicInformation();
     if (!r) r = ReadFonts();
     if (!r) r = ReadExitList();
@@ -493,15 +495,23 @@ void ReleaseAtom(AtomHandle atom)
     if (atom) AtomDelete(atom);
 }
 
-unsigned ReadInstallScript()
+namespace {
+
+unsigned ReadScript(unsigned (*readHelp)())
 {
-    unsigned r = ReadScriptSections();
+    unsigned r = ReadScriptSections(readHelp);
     // A script read whole is not needed any more. After a fault the extracted
     // script stays while the dialog that names its faulty line is shown, so
     // that the user can open it; the clean-up deletes it.
     if (!r) DeleteExtractedScript();
     return r;
 }
+
+} // namespace
+
+unsigned ReadInstallScript() { return ReadScript(ReadHelpFile); }
+
+unsigned ReadUninstallScript() { return ReadScript(0); }
 
 void DeleteExtractedScript()
 {

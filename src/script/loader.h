@@ -6,6 +6,10 @@
 // Returns 0 when the script was read and found valid, otherwise the id of the
 // dialog that reports the first fault: 1100, 1600, 1900, 2000, 2500 or 2800.
 unsigned ReadInstallScript();
+// The same read for the uninstaller, which carries no help file and shows no
+// help: HelpFileName= is neither read nor required, and nothing is put in
+// the Windows directory but the script.
+unsigned ReadUninstallScript();
 // Deletes the script that the loader extracted into the Windows directory,
 // when this run made it and has not deleted it yet; a file of that name
 // that the run did not make is left alone.

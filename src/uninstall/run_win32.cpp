@@ -90,7 +90,7 @@ int StartUninstaller()
     State.ResourceFileDate = LoadStringNumber(IDS_RESOURCE_FILE_DATE);
     State.ResourceFileTime = LoadStringNumber(IDS_RESOURCE_FILE_TIME);
     for (;;) {
-        unsigned fault = ReadInstallScript();
+        unsigned fault = ReadUninstallScript();
         if (!fault) break;
         if (!ShowUninstallDialog(IDD_UNINSTALL_SCRIPT_FAULT) || fault != IDD_CANNOT_OPEN_SCRIPT) {
             DestroyMainWindow();

@@ -206,6 +206,25 @@ TEST_F(Loader, HelpFileNameWithAndWithoutInstalledName)
     EXPECT_EQ(Section(), "Basic Information");
     EXPECT_EQ(Read("", Replace(BasicLines, "DEMO.HLP", ",b")), (unsigned)IDD_BAD_LINE);
     EXPECT_EQ(Line(), "HelpFileName=,b");
+
+    // The uninstaller's read passes the help file by: a faulty or missing
+    // HelpFileName= is no fault there, nothing is placed for it, and the
+    // sections after it are read as the installer reads them.
+    const std::string disk = "[Disk 1]\nDiskName=D\nA.TXT=Target\n";
+    for (const std::string& basic : {Replace(BasicLines, "DEMO.HLP", ",b"), Without(BasicLines, "HelpFileName=DEMO.HLP\n")}) {
+        Reset();
+        std::ofstream(InDir("INSTALL.INI")) << basic << disk;
+        ASSERT_EQ(ReadUninstallScript(), 0u) << basic;
+        EXPECT_STREQ(State.HelpPath, "");
+        EXPECT_STREQ(State.ProductName, "Demo");
+        ASSERT_EQ(Files(0).size(), 1u);
+        EXPECT_EQ(AtomText(Files(0)[0].DestAtom), "A.TXT");
+        ReleaseScriptTables();
+    }
+    Reset();
+    std::ofstream(InDir("INSTALL.INI")) << Without(BasicLines, "ProductName=Demo\n") << disk;
+    EXPECT_EQ(ReadUninstallScript(), (unsigned)IDD_MISSING_KEY);
+    EXPECT_EQ(Key(), "ProductName");
 }
 
 TEST_F(Loader, WindowsVersionIsComparedWithTheRunningSystem)
