@@ -127,4 +127,47 @@ TEST(OsPaths, SplitAndJoinByTheSystemsSeparators)
     EXPECT_EQ(t.tm_year, 71);
 }
 
+// Both ways of starting a program give it kivpack's environment with the
+// caller's variables put over it (replaced, never doubled), no input, and
+// report how it ended.
+TEST(OsPrograms, EnvironmentInputAndEndings)
+{
+    Folder folder;
+    setenv("KIV_OS_TEST_SHADOWED", "kivpack's", 1);
+    const std::string script =
+        "printf '%s|%s|' \"$KIV_OS_TEST_SHADOWED\" \"$KIV_OS_TEST_ADDED\"; "
+        "env | grep -c '^KIV_OS_TEST_SHADOWED=' | tr -d '\\n'; printf '|'; cat; echo end";
+    const std::vector<std::string> environment = {"KIV_OS_TEST_SHADOWED=caller's", "KIV_OS_TEST_ADDED=a=b"};
+
+    int code = -2;
+    std::string output, error;
+    bool missing = true;
+    ASSERT_TRUE(os::RunProgram({"sh", "-c", "{ " + script + "; } >&2; exit 3"}, environment, code, output, missing, error)) << error;
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(output, "caller's|a=b|1|end\n");  // the error output is collected too
+    EXPECT_FALSE(os::RunProgram({"kiv-no-such-program"}, {}, code, output, missing, error));
+    EXPECT_TRUE(missing);
+
+    long pid = 0;
+    const std::string file = folder.path + "/out";
+    ASSERT_TRUE(os::StartProgram({"sh", "-c", "{ " + script + "; } >'" + file + "'; echo shown; exit 5"}, environment, true, pid,
+                                 error))
+        << error;
+    long ended = pid;
+    ASSERT_TRUE(os::WaitProgram(ended, code));
+    EXPECT_EQ(ended, pid);
+    EXPECT_EQ(code, 5);
+    EXPECT_EQ(folder.Read("out"), "caller's|a=b|1|end\n");
+    ASSERT_TRUE(os::StartProgram({"sh", "-c", "kill -TERM $$"}, {}, true, pid, error)) << error;
+    ASSERT_TRUE(os::WaitProgram(pid, code));
+    EXPECT_EQ(code, 128 + 15);
+    EXPECT_FALSE(os::WaitProgram(pid = -1, code));  // none is left
+    EXPECT_FALSE(os::StartProgram({"kiv-no-such-program"}, {}, true, pid, error));
+    EXPECT_NE(error.find("kiv-no-such-program"), std::string::npos);
+    EXPECT_STREQ(getenv("KIV_OS_TEST_SHADOWED"), "kivpack's");  // kivpack's own is untouched
+    EXPECT_EQ(getenv("KIV_OS_TEST_ADDED"), nullptr);
+    unsetenv("KIV_OS_TEST_SHADOWED");
+}
+
 } // namespace

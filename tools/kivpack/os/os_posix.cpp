@@ -229,6 +229,34 @@ void RemoveTemporary(const std::string& path, int& slot)
     ForgetTemporary(slot);
 }
 
+namespace {
+
+// kivpack's own environment with `environment` ("NAME=VALUE" each) put over
+// it: a variable of the same name is replaced, not doubled.
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& environment)
+{
+    std::vector<std::string> variables(environment);
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& v : environment) replaced = replaced || v.compare(0, name.size(), name) == 0;
+        if (!replaced) variables.push_back(entry);
+    }
+    return variables;
+}
+
+// Pointers into `texts`, ended by a null, as exec and spawn take them.
+std::vector<char*> NullEnded(const std::vector<std::string>& texts)
+{
+    std::vector<char*> pointers;
+    for (const std::string& t : texts) pointers.push_back(const_cast<char*>(t.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+} // namespace
+
 bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                 int& exitCode, std::string& output, bool& missing, std::string& error)
 {
@@ -238,19 +266,8 @@ bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std
         error = "no program to run";
         return false;
     }
-    std::vector<std::string> variables(environment);
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        std::string name = entry.substr(0, entry.find('=') + 1);
-        bool replaced = false;
-        for (const std::string& v : environment) replaced = replaced || v.compare(0, name.size(), name) == 0;
-        if (!replaced) variables.push_back(entry);
-    }
-    std::vector<char*> argv, envp;
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& v : variables) envp.push_back(const_cast<char*>(v.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    const std::vector<std::string> variables = MergedEnvironment(environment);
+    std::vector<char*> argv = NullEnded(arguments), envp = NullEnded(variables);
 
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
@@ -326,27 +343,21 @@ bool StartProgram(const std::vector<std::string>& argv, const std::vector<std::s
         error = "cannot find " + (argv.empty() ? std::string("the program") : argv[0]);
         return false;
     }
-    // Everything the child needs is made before the fork.
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> names;
-    for (const std::string& e : environment) names.push_back(e.substr(0, e.find('=')));
-    pid_t child = fork();
-    if (child < 0) {
-        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(errno);
+    // The child gets its environment whole from here: nothing runs in it
+    // between the fork and the exec, where a program with threads may call
+    // only what is safe after a fork.
+    const std::vector<std::string> variables = MergedEnvironment(environment);
+    std::vector<char*> args = NullEnded(argv), envp = NullEnded(variables);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    int started = posix_spawn(&child, program.c_str(), &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
+        error = std::string("cannot start ") + argv[0] + ": " + std::strerror(started);
         return false;
-    }
-    if (child == 0) {
-        int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, 0);
-            if (quiet) dup2(null, 1);
-        }
-        for (size_t i = 0; i < environment.size(); ++i)
-            setenv(names[i].c_str(), environment[i].c_str() + names[i].size() + 1, 1);
-        execv(program.c_str(), args.data());
-        _exit(127);
     }
     pid = child;
     return true;
