@@ -10,14 +10,17 @@
 # set) and sets BENCH_WALL and BENCH_CPU. Fails when CMD fails.
 bench_time() {
     local TIMEFORMAT='%R %U %S' times rc
-    local err=${BENCH_WORK:-/tmp}/bench_time.err
+    local err
+    err=$(mktemp "${BENCH_WORK:-${TMPDIR:-/tmp}}/bench_time.XXXXXX") || return 1
     times=$( { time "$@" >/dev/null 2>"$err"; } 2>&1 )
     rc=$?
     if [ "$rc" -ne 0 ]; then
         echo "bench: failed ($rc): $*" >&2
         head -5 "$err" >&2
+        rm -f "$err"
         return 1
     fi
+    rm -f "$err"
     read -r BENCH_WALL user sys <<<"${times##*$'\n'}"
     BENCH_CPU=$(awk -v u="$user" -v s="$sys" 'BEGIN {printf "%.3f", u + s}')
 }

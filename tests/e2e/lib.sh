@@ -68,8 +68,11 @@ KIV_SOURCE_DIR=${KIV_SOURCE_DIR:-$(cd "$KIV_LIB_DIR/../.." && pwd)}
 KIV_HOST_DIR=${KIV_HOST_DIR:-$KIV_SOURCE_DIR/build/host}
 KIV_WIN32_DIR=${KIV_WIN32_DIR:-$KIV_SOURCE_DIR/build/win32}
 KIV_SUITE=$(basename "$0" .test.sh)
-# Template prefixes and suites' scratch directories live here.
-KIV_CACHE=${KIV_CACHE:-/tmp/kiv-e2e}
+# Template prefixes and suites' scratch directories live here, in the build
+# tree: a folder of the builder's own. A shared folder such as /tmp would let
+# another user plant a prefix, or a scratch directory whose recorded
+# processes and mounts the clean-up of stale runs would act on.
+KIV_CACHE=${KIV_CACHE:-$KIV_HOST_DIR/e2e-cache}
 
 export WINEDEBUG=-all
 # No Mono or Gecko prompts; no Unix menu entries for shortcuts the shell makes.

@@ -22,8 +22,11 @@ if ! command -v wine >/dev/null; then
 fi
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX="${KIV_PE_WINEPREFIX:-/tmp/kiv-pe-prefix}"
-work=$(mktemp -d /tmp/kiv-pe-resources.XXXXXX)
+# The prefix is kept between runs in the build tree, which is the builder's
+# own; the scratch directory is new each time.
+export WINEPREFIX="${KIV_PE_WINEPREFIX:-$KIV_HOST_DIR/e2e-cache/pe-prefix}"
+mkdir -p "$(dirname "$WINEPREFIX")"
+work=$(mktemp -d "${TMPDIR:-/tmp}/kiv-pe-resources.XXXXXX")
 cleanup() {
     wineserver -k >/dev/null 2>&1
     rm -rf "$work"

@@ -35,7 +35,9 @@ if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
     exit 77
 fi
 
-export WINEPREFIX=/tmp/kiv-profile-diff-prefix
+# Kept between runs in the build tree, which is the builder's own.
+export WINEPREFIX=$KIV_HOST_DIR/e2e-cache/profile-diff-prefix
+mkdir -p "$(dirname "$WINEPREFIX")"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 WORK=$(mktemp -d /tmp/kiv-profile-diff.XXXXXX)
 cleanup() {

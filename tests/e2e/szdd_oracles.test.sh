@@ -20,7 +20,7 @@ cleanup() {
         # The server's socket directory is named after the prefix's device
         # and inode.
         socket=$(printf 'server-%x-%x' $(stat -c '%d %i' "$prefix"))
-        rm -rf /tmp/wine-*/"$socket" 2>/dev/null
+        rm -rf "/tmp/wine-$(id -u)/$socket" 2>/dev/null
     fi
     rm -rf "$work"
 }
