@@ -2,7 +2,7 @@
 # scale.sh KIVPACK STUB WORK: kivpack build of generated products of 600 MB
 # and 3 GB (50 MB files of text from the machine, hard links of one file
 # with a different head each, so that the work is real and the disk use
-# small): the peak resident memory (/usr/bin/time -v) next to the largest
+# small), with the generated uninstaller: the peak resident memory (/usr/bin/time -v) next to the largest
 # file and the goal of twice that plus 64 MB, whatever the product's total;
 # and the time kivpack takes to refuse a product of 11 GB (sparse) that no
 # compression brings under the limit of one installer, next to the time
@@ -29,6 +29,9 @@ product() {
         printf 'DefaultTargetDir=C:\\SCALE\r\nTotalDisks=1\r\nDiskSpace=%d\r\n[Disk 1]\r\nDiskName=Scale\r\n' \
             $(($2 * FILE))
         for i in $(seq 1 "$2"); do printf 'F%03d.DAT=Target\r\n' "$i"; done
+        # The generated uninstaller, whose table of installed files reads
+        # every file of the target too.
+        printf 'UNINST.EXE=Target\r\n'
     } >"$dir/INSTALL.INI"
     echo help >"$dir/S.HLP"
     for i in $(seq 1 "$2"); do ln -f "$W/seed" "$dir/$(printf 'F%03d.DAT' "$i")"; done

@@ -176,25 +176,33 @@ int RunBuild(int argc, char** argv)
     struct Input {
         uint16_t id;
         std::string path;
+        const PayloadFile* generated;  // an uninstaller line that gets the generated uninstaller
     };
-    std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script}};
+    std::vector<Input> inputs = {{KIV_SCRIPT_RESOURCE, script, nullptr}};
     HelpFileReport help = InspectHelpFile(plan);
     if (!help.found)
         return CommandFailed(lint::SourceProblem(script, "Basic Information", "HelpFileName",
                                                  "HelpFileName=" + plan.helpSource, plan.helpSource, plan.scriptDir, 1));
     PrintHelpWarnings(help);
-    inputs.push_back({KIV_HELP_RESOURCE, help.path});
+    inputs.push_back({KIV_HELP_RESOURCE, help.path, nullptr});
     for (const PayloadFile& f : plan.files) {
         std::string path = FindSourceFile(plan, f.disk, f.sourceName);
-        if (!uninstaller.SourceFor(f, path, error)) return CommandFailed(error);
+        // The generated uninstaller is made once the product is known to
+        // fit: its table of installed files reads every file of the target.
+        if (path.empty() && IsUninstallerLine(f)) {
+            inputs.push_back({f.resourceId, "", &f});
+            continue;
+        }
         if (path.empty())
             return CommandFailed(lint::SourceProblem(script, f.section, f.sourceName, f.line, f.sourceName,
                                                      plan.scriptDir, f.disk));
-        inputs.push_back({f.resourceId, path});
+        inputs.push_back({f.resourceId, path, nullptr});
     }
 
     // The inputs, their sizes, and every resource but the payloads' data,
     // so that the image's bounds are known before anything is compressed.
+    // The generated uninstaller counts as empty until it is made: the
+    // least the image can take stays a least.
     std::vector<PackJob> jobs(inputs.size());
     const std::string& ansi = lint::CurrentScript().packed;
     jobs[0].text.assign(ansi.begin(), ansi.end());
@@ -244,12 +252,29 @@ int RunBuild(int argc, char** argv)
         return CommandFailed(stubPath + ": " + error);
     const uint64_t base = kivpack::ResourceSectionRva(image) + treeSize;
     // The figures the refusal gives are those of the product's files.
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (i >= 2) expanded += jobs[i].size;
-        smallest += SzddSmallestSize(jobs[i].size);
-    }
+    auto measure = [&]() {
+        expanded = smallest = 0;
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            if (i >= 2) expanded += jobs[i].size;
+            smallest += SzddSmallestSize(jobs[i].size);
+        }
+    };
+    measure();
     if (base + smallest > kivpack::kMaxLoadableImage)
         return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
+    bool generated = false;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!inputs[i].generated) continue;
+        if (!uninstaller.SourceFor(*inputs[i].generated, jobs[i].source, error)) return CommandFailed(error);
+        generated = true;
+    }
+    if (generated) {
+        if (!MeasureJobs(jobs, error)) return CommandFailed(error);
+        measure();
+        if (base + smallest > kivpack::kMaxLoadableImage)
+            return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded,
+                                                         base + smallest, true));
+    }
 
     // While the files are compressed: the bytes written so far, and the
     // least the rest can take.
@@ -309,7 +334,7 @@ int RunBuild(int argc, char** argv)
     if (!depfile.empty()) {
         std::vector<std::string> read = {stubPath};
         for (const Input& input : inputs)
-            if (input.path != uninstaller.GeneratedPath()) read.push_back(input.path);
+            if (!input.generated) read.push_back(input.path);
         if (!uninstaller.StubUsed().empty()) read.push_back(uninstaller.StubUsed());
         for (const std::string& extra : {bitmap, icon})
             if (!extra.empty()) read.push_back(extra);

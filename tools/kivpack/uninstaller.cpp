@@ -44,8 +44,10 @@ std::string Lower(const std::string& text)
 // target directory as the installation leaves it, the parts appended to it
 // included. A destination whose source, or one of its parts, is not there
 // gets no record, and the uninstaller removes it as installed; so does the
-// uninstaller's own file, which holds this table.
-bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, std::string& error)
+// uninstaller's own file, which holds this table. Without `checksums` only
+// the layout is right (the CRC fields are 0) and no file is read: a table
+// as long as the real one, for what only needs the uninstaller's size.
+bool InstalledFileTable(const PayloadPlan& plan, bool checksums, std::vector<uint8_t>& table, std::string& error)
 {
     struct Whole {
         std::string name;
@@ -55,6 +57,7 @@ bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, st
     };
     std::vector<Whole> wholes;
     std::map<std::string, size_t> last;  // a destination's latest record
+    std::vector<unsigned char> piece(1u << 20);
     for (const PayloadFile& f : plan.files) {
         if (f.kind != DirTarget || IsUninstallerLine(f)) continue;
         const std::string key = Lower(f.destinationName);
@@ -65,19 +68,29 @@ bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, st
             wholes.back().name = f.destinationName;
         }
         Whole& whole = wholes[last[key]];
-        std::string path = FindSourceFile(plan, f.disk, f.sourceName);
-        std::vector<uint8_t> bytes;
-        std::string ignored;
-        if (path.empty() || !ReadWholeFile(path, bytes, ignored)) {
+        const std::string path = FindSourceFile(plan, f.disk, f.sourceName);
+        if (!checksums) {
+            kivpack::os::FileStatus status;
+            if (path.empty() || !kivpack::os::Status(path, status) || !status.regular)
+                whole.known = false;
+            else
+                whole.size += status.size;
+            continue;
+        }
+        // Read a piece at a time: a product's largest file need not fit in
+        // memory, nor in a 32-bit kivpack's address space.
+        FILE* source = path.empty() ? nullptr : kivpack::os::OpenForReading(path);
+        if (!source) {
             whole.known = false;
             continue;
         }
-        for (size_t done = 0; done < bytes.size();) {
-            const size_t n = std::min<size_t>(bytes.size() - done, 1u << 30);
-            whole.state = Crc32Update(whole.state, bytes.data() + done, unsigned(n));
-            done += n;
+        size_t n;
+        while ((n = std::fread(piece.data(), 1, piece.size(), source)) > 0) {
+            whole.state = Crc32Update(whole.state, piece.data(), unsigned(n));
+            whole.size += n;
         }
-        whole.size += bytes.size();
+        if (std::ferror(source)) whole.known = false;
+        std::fclose(source);
     }
     table.assign(KIV_CRC_COUNT_SIZE, 0);
     unsigned count = 0;
@@ -100,7 +113,7 @@ bool InstalledFileTable(const PayloadPlan& plan, std::vector<uint8_t>& table, st
 
 bool BuildUninstaller(const std::string& scriptPath, const std::string& explicitStub,
                       const std::string& installerStub, const PayloadPlan& plan, const VersionOptions& version,
-                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
+                      const std::string& fileName, bool checksums, std::vector<uint8_t>& out, std::string& usedStub,
                       std::string& error)
 {
     kivpack::PeImage image;
@@ -124,7 +137,7 @@ bool BuildUninstaller(const std::string& scriptPath, const std::string& explicit
     installed.type = kivpack::ResourceName::Id(KIV_INSTALLED_TYPE);
     installed.name = kivpack::ResourceName::Id(KIV_INSTALLED_RESOURCE);
     installed.language = kivpack::ImageLanguage(resources);
-    if (!InstalledFileTable(plan, installed.data, error)) return false;
+    if (!InstalledFileTable(plan, checksums, installed.data, error)) return false;
     resources.RemoveAll(installed.type, installed.name);
     resources.Set(std::move(installed));
     return SetProgramVersion(resources, version, "Uninstall", fileName, error) &&
@@ -138,8 +151,18 @@ bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstall
                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error)
 {
-    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, plan, version, fileName, out, usedStub,
+    return BuildUninstaller(scriptPath, uninstallerStub, installerStub, plan, version, fileName, true, out, usedStub,
                             error);
+}
+
+bool UninstallerSize(const PayloadPlan& plan, const std::string& fileName, uint64_t& size, std::string& error)
+{
+    std::vector<uint8_t> image;
+    std::string stub;
+    if (!BuildUninstaller(plan.scriptPath, "", "", plan, VersionOptions(), fileName, false, image, stub, error))
+        return false;
+    size = image.size();
+    return true;
 }
 
 bool IsUninstallerLine(const PayloadFile& file)
@@ -220,7 +243,7 @@ int RunUninstaller(int argc, char** argv)
     if (out.empty()) out = plan.scriptDir + "uninst.exe";
     std::vector<uint8_t> bytes;
     std::string used;
-    if (!BuildUninstaller(script, stub, "", plan, version, "uninst.exe", bytes, used, error) ||
+    if (!BuildUninstaller(script, stub, "", plan, version, "uninst.exe", true, bytes, used, error) ||
         !WriteFileAtomically(out, bytes, error))
         return CommandFailed(error);
     std::printf("%s: uninstaller for %s, %zu bytes\n", out.c_str(), script.c_str(), bytes.size());

@@ -19,6 +19,12 @@ bool MakeUninstaller(const std::string& scriptPath, const std::string& uninstall
                      const std::string& fileName, std::vector<uint8_t>& out, std::string& usedStub,
                      std::string& error);
 
+// The size MakeUninstaller's image of the uninstaller for `plan` has, with the
+// stub it finds itself and no version options, found without reading the
+// product's files: the table of installed files takes the same room
+// whatever their contents.
+bool UninstallerSize(const PayloadPlan& plan, const std::string& fileName, uint64_t& size, std::string& error);
+
 // Whether the file line puts uninst.exe into the target directory (any case).
 bool IsUninstallerLine(const PayloadFile& file);
 

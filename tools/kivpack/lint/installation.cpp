@@ -161,15 +161,10 @@ InstalledBytes CountInstalledBytes(const PayloadPlan& plan)
         if (!path.empty() && kivpack::os::Status(path, st)) {
             sizes.push_back(st.size);
         } else if (path.empty() && IsUninstallerLine(f)) {
-            if (!uninstaller) {
-                std::vector<uint8_t> image;
-                std::string error, stub;
-                if (!MakeUninstaller(plan.scriptPath, "", "", plan, VersionOptions(), f.destinationName, image, stub,
-                                     error)) {
-                    bytes.problem = error;
-                    return bytes;
-                }
-                uninstaller = image.size();
+            std::string error;
+            if (!uninstaller && !UninstallerSize(plan, f.destinationName, uninstaller, error)) {
+                bytes.problem = error;
+                return bytes;
             }
             sizes.push_back(uninstaller);
         } else {
