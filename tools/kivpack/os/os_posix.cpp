@@ -266,6 +266,12 @@ bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std
         error = "no program to run";
         return false;
     }
+    std::string program;
+    if (!FindProgram(arguments[0], program)) {
+        missing = true;
+        error = arguments[0] + ": " + std::strerror(ENOENT);
+        return false;
+    }
     const std::vector<std::string> variables = MergedEnvironment(environment);
     std::vector<char*> argv = NullEnded(arguments), envp = NullEnded(variables);
 
@@ -280,12 +286,11 @@ bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
     pid_t pid = 0;
-    int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     if (started != 0) {
         close(pipeEnds[0]);
-        missing = started == ENOENT;
         error = arguments[0] + ": " + std::strerror(started);
         return false;
     }
