@@ -15,6 +15,7 @@
 // acts only when its parent process is the program at the path it was given.
 #include <windows.h>
 #include <tlhelp32.h>
+#include "engine/transfer.h"
 #include "platform/text.h"
 #include "script/installer_state.h"
 #include "startup/startup.h"
@@ -243,13 +244,13 @@ int StartedBy(const char* path, HANDLE* parent)
 
 // Reads WININIT.INI whole, adds the line and writes it back through a
 // temporary file, so that an interrupted write leaves the old file intact.
+// The temporary file is created new, under the first free variant of its
+// name: a file of that name that is there already is not this run's.
 void AddToWininit(const char* line)
 {
-    char path[PathSize], temporary[PathSize];
+    char path[PathSize], temporary[PathSize], name[PathSize];
     TextCopy(path, sizeof path, State.WindowsDir);
     TextAppend(path, sizeof path, "WININIT.INI");
-    TextCopy(temporary, sizeof temporary, State.WindowsDir);
-    TextAppend(temporary, sizeof temporary, "WININIT.KI$");
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
     DWORD length = 0;
     if (file != INVALID_HANDLE_VALUE) {
@@ -266,7 +267,14 @@ void AddToWininit(const char* line)
     if (ok) {
         char* out = text + size;
         const unsigned n = AddRenameLine(out, size, text, length, line);
-        HANDLE written = n ? CreateFileA(temporary, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0) : INVALID_HANDLE_VALUE;
+        HANDLE written = INVALID_HANDLE_VALUE;
+        for (unsigned v = 0; n && v < NameVariants && written == INVALID_HANDLE_VALUE; ++v) {
+            FileNameVariant(name, "WININIT.KI$", v);
+            TextCopy(temporary, sizeof temporary, State.WindowsDir);
+            TextAppend(temporary, sizeof temporary, name);
+            written = CreateFileA(temporary, GENERIC_WRITE, 0, 0, CREATE_NEW, 0, 0);
+            if (written == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+        }
         if (written != INVALID_HANDLE_VALUE) {
             DWORD count = 0;
             ok = WriteFile(written, out, n, &count, 0) && count == n;

@@ -210,6 +210,9 @@ product() {
     kiv_wait "hold$tag"
 
     kiv_case "$tag: a second run on the half-removed product"
+    # A file of the name that the rewrite of WININIT.INI takes first is not
+    # the uninstaller's.
+    [ "$nt" = 1 ] || echo "the user's own" >"$KIV_WINDIR/WININIT.KI\$"
     start_entry "$tag" "$name"
     confirm "$title" "$name" 1
     kiv_drive wait-dialog --title "$title" --text "$name was removed." --timeout 30
@@ -242,6 +245,9 @@ product() {
         wininit=$(find "$KIV_WINDIR" -maxdepth 1 -iname wininit.ini | head -1)
         kiv_expect_contains "$(tr -d '\r' <"${wininit:-/dev/null}" | tr '[:lower:]' '[:upper:]')" \
             "[RENAME]"$'\n'"NUL=C:\\USERS\\" "Windows 95: WININIT.INI holds the removal of the copy in the temporary directory"
+        kiv_expect_eq "$(cat "$KIV_WINDIR/WININIT.KI\$")" "the user's own" \
+            "Windows 95: a file of the name the rewrite takes first is left as it was"
+        kiv_expect_eq "$(find "$KIV_WINDIR" -maxdepth 1 -iname '*WININIT.KI$' | wc -l)" 1 "no temporary of the rewrite is left"
         kiv_expect_rc 1 kiv_reg_get "$PENDING" PendingFileRenameOperations
     fi
 }
