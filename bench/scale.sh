@@ -26,8 +26,9 @@ product() {
     mkdir -p "$dir"
     {
         printf '[Basic Information]\r\nHelpFileName=S.HLP\r\nCaption=Scale\r\nProductName=Scale\r\n'
+        # DiskSpace holds 2,147,483,647 at most.
         printf 'DefaultTargetDir=C:\\SCALE\r\nTotalDisks=1\r\nDiskSpace=%d\r\n[Disk 1]\r\nDiskName=Scale\r\n' \
-            $(($2 * FILE))
+            $(($2 * FILE < 2147483647 ? $2 * FILE : 2147483647))
         for i in $(seq 1 "$2"); do printf 'F%03d.DAT=Target\r\n' "$i"; done
         # The generated uninstaller, whose table of installed files reads
         # every file of the target too.

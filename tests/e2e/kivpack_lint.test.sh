@@ -192,6 +192,14 @@ run huge check bytes/INSTALL.INI
 grep -q "write DiskSpace=2147483647, and split the product over installers of less$" huge.err &&
     [ "$("$kivpack" check --print-diskspace bytes/INSTALL.INI)" = 3000005500 ] && ok "a figure past DiskSpace's range" ||
     fail "huge: $(cat huge.err)"
+# A number past DiskSpace's 32 bits: wrapped to a positive figure it is a
+# warning naming the figure the installer reads, wrapped below 1 a fault.
+sed 's/^DiskSpace=5500$/DiskSpace=5000000000/' bytes/INSTALL.INI >bytes/WRAPS.INI
+run wraps check bytes/WRAPS.INI
+expect wraps 0 "bytes/WRAPS.INI:7: warning: DiskSpace=5000000000 is more than DiskSpace can hold (2,147,483,647): the installer reads it as 705,032,704, the figure it compares with the free space of the target drive and that fills the progress bar; the files come to more than DiskSpace can hold (2,147,483,647): write DiskSpace=2147483647, and split the product over installers of less"
+sed 's/^DiskSpace=5500$/DiskSpace=3000000000/' bytes/INSTALL.INI >bytes/NEGATIVE.INI
+run negative check bytes/NEGATIVE.INI
+expect negative 1 "bytes/NEGATIVE.INI:7: DiskSpace must be a number of bytes from 1 to 2147483647; '3000000000' is more, and the installer reads it as -1294967296"
 run space-alone check --print-diskspace --no-files bytes/INSTALL.INI
 expect space-alone 2 "kivpack check: --print-diskspace needs the source files; leave out --no-files"
 

@@ -19,6 +19,22 @@ const char* const DisplayKeys[] = {"EGADiskSpace", "VGADiskSpace", "8514DiskSpac
 // DiskSpace is read as a signed 32-bit number.
 const uint64_t LargestDiskSpace = 0x7FFFFFFF;
 
+// A DiskSpace value as the installer reads it: its 32-bit number, wrapped
+// where the digits go past it.
+long InstallerNumber(const std::string& value) { return (int)TextToLong(value.c_str()); }
+
+// Whether the digits of `value` name a number that DiskSpace cannot hold.
+bool PastLargestDiskSpace(const std::string& value)
+{
+    size_t at = value.find_first_not_of(" \t");
+    if (at == std::string::npos) return false;
+    if (value[at] == '+') ++at;
+    uint64_t n = 0;
+    for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at)
+        if ((n = n * 10 + unsigned(value[at] - '0')) > LargestDiskSpace) return true;
+    return false;
+}
+
 std::string Plural(size_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -200,7 +216,7 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
     const ScriptScan& scan = CurrentScript().scan;
     auto given = [&](const char* key) -> const ScanKey* {
         const ScanKey* k = scan.FindGiven("Basic Information", key);
-        return k && TextToLong(k->value.c_str()) > 0 ? k : nullptr;
+        return k && InstallerNumber(k->value) > 0 ? k : nullptr;
     };
     auto why = [](const std::string& key) {
         return ": the installer compares " + key + " with the free space of the target drive, so it may start on a "
@@ -211,10 +227,21 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
         return std::string("the files come to more than ") + key + " can hold (2,147,483,647): write " + key +
                "=2147483647, and split the product over installers of less";
     };
+    // A number too large for the key: the installer reads what is left of
+    // it in 32 bits (one that reads 0 or less is a fault of the loader's).
+    auto tooLarge = [&](const ScanKey* k, const char* key, uint64_t figure) {
+        if (!PastLargestDiskSpace(k->value)) return false;
+        out.push_back({k->line, std::string(key) + "=" + k->value + " is more than " + key +
+                                    " can hold (2,147,483,647): the installer reads it as " +
+                                    GroupedNumber((uint64_t)InstallerNumber(k->value)) +
+                                    ", the figure it compares with the free space of the target drive and that "
+                                    "fills the progress bar; " + remedy(key, figure)});
+        return true;
+    };
     if (const ScanKey* k = given("DiskSpace")) {
-        uint64_t value = (uint64_t)TextToLong(k->value.c_str());
+        uint64_t value = (uint64_t)InstallerNumber(k->value);
         uint64_t figure = DiskSpaceFigure(bytes);
-        if (value >= figure) return;
+        if (tooLarge(k, "DiskSpace", figure) || value >= figure) return;
         // Where the classes differ, the figure is the largest one's.
         std::string on, others;
         for (unsigned c = 0; c < 3; ++c)
@@ -231,7 +258,8 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
     }
     for (unsigned c = 0; c < 3; ++c)
         if (const ScanKey* k = given(DisplayKeys[c]))
-            if ((uint64_t)TextToLong(k->value.c_str()) < bytes.display[c])
+            if (!tooLarge(k, DisplayKeys[c], bytes.display[c]) &&
+                (uint64_t)InstallerNumber(k->value) < bytes.display[c])
                 out.push_back({k->line, std::string(DisplayKeys[c]) + "=" + k->value + " is less than the " +
                                             GroupedNumber(bytes.display[c]) + " bytes this script installs on " +
                                             DisplayWithArticle(c) + " display" + why(DisplayKeys[c]) +
