@@ -169,13 +169,11 @@ std::string BadValue(const std::string& section, const std::string& key, const s
     if (SameName(section, "Basic Information")) {
         if (SameName(key, KeyNames[KeyHelpFileName]))
             return "HelpFileName with a comma needs the source name before it and the installed name after it";
-        // As the installer reads it: a 32-bit number, which digits past its
-        // range wrap.
-        const int reads = (int)TextToLong(value.c_str());
-        if (reads < 0 && value.find('-') == std::string::npos)
+        const std::string reads = std::to_string(DiskSpaceAsRead(value));
+        if (PastLargestDiskSpace(value))
             return key + " must be a number of bytes from 1 to 2147483647; '" + value +
-                   "' is more, and the installer reads it as " + std::to_string(reads);
-        return key + " must be a number of bytes above 0; '" + value + "' reads as " + std::to_string(reads);
+                   "' is more, and the installer reads it as " + reads;
+        return key + " must be a number of bytes above 0; '" + value + "' reads as " + reads;
     }
     if (SameName(section, "Run")) {
         std::vector<std::string> sets(ButtonKeywords, ButtonKeywords + 2);

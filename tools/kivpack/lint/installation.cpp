@@ -19,22 +19,6 @@ const char* const DisplayKeys[] = {"EGADiskSpace", "VGADiskSpace", "8514DiskSpac
 // DiskSpace is read as a signed 32-bit number.
 const uint64_t LargestDiskSpace = 0x7FFFFFFF;
 
-// A DiskSpace value as the installer reads it: its 32-bit number, wrapped
-// where the digits go past it.
-long InstallerNumber(const std::string& value) { return (int)TextToLong(value.c_str()); }
-
-// Whether the digits of `value` name a number that DiskSpace cannot hold.
-bool PastLargestDiskSpace(const std::string& value)
-{
-    size_t at = value.find_first_not_of(" \t");
-    if (at == std::string::npos) return false;
-    if (value[at] == '+') ++at;
-    uint64_t n = 0;
-    for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at)
-        if ((n = n * 10 + unsigned(value[at] - '0')) > LargestDiskSpace) return true;
-    return false;
-}
-
 std::string Plural(size_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -216,7 +200,7 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
     const ScriptScan& scan = CurrentScript().scan;
     auto given = [&](const char* key) -> const ScanKey* {
         const ScanKey* k = scan.FindGiven("Basic Information", key);
-        return k && InstallerNumber(k->value) > 0 ? k : nullptr;
+        return k && DiskSpaceAsRead(k->value) > 0 ? k : nullptr;
     };
     auto why = [](const std::string& key) {
         return ": the installer compares " + key + " with the free space of the target drive, so it may start on a "
@@ -233,13 +217,13 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
         if (!PastLargestDiskSpace(k->value)) return false;
         out.push_back({k->line, std::string(key) + "=" + k->value + " is more than " + key +
                                     " can hold (2,147,483,647): the installer reads it as " +
-                                    GroupedNumber((uint64_t)InstallerNumber(k->value)) +
+                                    GroupedNumber((uint64_t)DiskSpaceAsRead(k->value)) +
                                     ", the figure it compares with the free space of the target drive and that "
                                     "fills the progress bar; " + remedy(key, figure)});
         return true;
     };
     if (const ScanKey* k = given("DiskSpace")) {
-        uint64_t value = (uint64_t)InstallerNumber(k->value);
+        uint64_t value = (uint64_t)DiskSpaceAsRead(k->value);
         uint64_t figure = DiskSpaceFigure(bytes);
         if (tooLarge(k, "DiskSpace", figure) || value >= figure) return;
         // Where the classes differ, the figure is the largest one's.
@@ -259,11 +243,24 @@ void AddDiskSpaceWarnings(std::vector<Warning>& out, const PayloadPlan& plan, bo
     for (unsigned c = 0; c < 3; ++c)
         if (const ScanKey* k = given(DisplayKeys[c]))
             if (!tooLarge(k, DisplayKeys[c], bytes.display[c]) &&
-                (uint64_t)InstallerNumber(k->value) < bytes.display[c])
+                (uint64_t)DiskSpaceAsRead(k->value) < bytes.display[c])
                 out.push_back({k->line, std::string(DisplayKeys[c]) + "=" + k->value + " is less than the " +
                                             GroupedNumber(bytes.display[c]) + " bytes this script installs on " +
                                             DisplayWithArticle(c) + " display" + why(DisplayKeys[c]) +
                                             remedy(DisplayKeys[c], bytes.display[c])});
+}
+
+int DiskSpaceAsRead(const std::string& value) { return (int)TextToLong(value.c_str()); }
+
+bool PastLargestDiskSpace(const std::string& value)
+{
+    size_t at = value.find_first_not_of(" \t");
+    if (at == std::string::npos) return false;
+    if (value[at] == '+') ++at;
+    uint64_t n = 0;
+    for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at)
+        if ((n = n * 10 + unsigned(value[at] - '0')) > LargestDiskSpace) return true;
+    return false;
 }
 
 std::string GroupedNumber(uint64_t n)

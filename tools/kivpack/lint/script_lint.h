@@ -92,6 +92,13 @@ bool CopiedOnDisplay(const PayloadPlan& plan, const PayloadFile& file, unsigned 
 // one of `displayClass` (0 to 2).
 uint64_t DiskSpaceFigure(const InstalledBytes& bytes, int displayClass = -1);
 
+// A DiskSpace value (or a display key's) as the installer reads it: a
+// 32-bit number, which digits past its range wrap.
+int DiskSpaceAsRead(const std::string& value);
+// Whether the digits of `value` name a number past DiskSpace's range
+// (2,147,483,647).
+bool PastLargestDiskSpace(const std::string& value);
+
 // "1,457,664": a number of bytes for a message.
 std::string GroupedNumber(uint64_t n);
 
