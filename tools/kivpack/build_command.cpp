@@ -251,30 +251,29 @@ int RunBuild(int argc, char** argv)
     if (!kivpack::LayOutResourceTree(resources, 0, head, dataAt, treeSize, error))
         return CommandFailed(stubPath + ": " + error);
     const uint64_t base = kivpack::ResourceSectionRva(image) + treeSize;
-    // The figures the refusal gives are those of the product's files.
-    auto measure = [&]() {
+    // Whether even the best compression leaves the image too large; the
+    // figures the refusal gives are those of the product's files.
+    auto cannotFit = [&]() {
         expanded = smallest = 0;
         for (size_t i = 0; i < jobs.size(); ++i) {
             if (i >= 2) expanded += jobs[i].size;
             smallest += SzddSmallestSize(jobs[i].size);
         }
+        return base + smallest > kivpack::kMaxLoadableImage;
     };
-    measure();
-    if (base + smallest > kivpack::kMaxLoadableImage)
-        return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
+    auto refusal = [&]() {
+        return CommandFailed(
+            TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded, base + smallest, true));
+    };
+    if (cannotFit()) return refusal();
     bool generated = false;
     for (size_t i = 0; i < inputs.size(); ++i) {
         if (!inputs[i].generated) continue;
         if (!uninstaller.SourceFor(*inputs[i].generated, jobs[i].source, error)) return CommandFailed(error);
         generated = true;
     }
-    if (generated) {
-        if (!MeasureJobs(jobs, error)) return CommandFailed(error);
-        measure();
-        if (base + smallest > kivpack::kMaxLoadableImage)
-            return CommandFailed(TooLargeForOneInstaller("kivpack build: " + out, plan.files.size(), expanded,
-                                                         base + smallest, true));
-    }
+    if (generated && !MeasureJobs(jobs, error)) return CommandFailed(error);
+    if (generated && cannotFit()) return refusal();
 
     // While the files are compressed: the bytes written so far, and the
     // least the rest can take.

@@ -1,10 +1,11 @@
 // kivpack uninstaller, and the uninstaller that build and disks pack for a
 // file line that asks for one.
 #include "tools/kivpack/uninstaller.h"
-#include <algorithm>
 #include <cstdio>
 #include <map>
+#include "engine/closing_values.h"
 #include "engine/payload_crc.h"
+#include "platform/text.h"
 #include "resources/kivformat.h"
 #include "script/installer_state.h"
 #include "tools/kivpack/commands.h"
@@ -33,13 +34,6 @@ const char Usage[] =
     "../share/kivinstall/ from kivpack's own folder, beside kivpack, or in the\n"
     "build tree.\n";
 
-std::string Lower(const std::string& text)
-{
-    std::string lower;
-    for (char c : text) lower += (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-    return lower;
-}
-
 // The table of installed files (resources/kivformat.h): each file of the
 // target directory as the installation leaves it, the parts appended to it
 // included. A destination whose source, or one of its parts, is not there
@@ -60,7 +54,8 @@ bool InstalledFileTable(const PayloadPlan& plan, bool checksums, std::vector<uin
     std::vector<unsigned char> piece(1u << 20);
     for (const PayloadFile& f : plan.files) {
         if (f.kind != DirTarget || IsUninstallerLine(f)) continue;
-        const std::string key = Lower(f.destinationName);
+        std::string key = f.destinationName;
+        AsciiLowerCase(&key[0]);
         auto at = last.find(key);
         if (!f.append || at == last.end()) {
             last[key] = wholes.size();
@@ -167,8 +162,7 @@ bool UninstallerSize(const PayloadPlan& plan, const std::string& fileName, uint6
 
 bool IsUninstallerLine(const PayloadFile& file)
 {
-    if (file.kind != DirTarget || file.destinationName.size() != 10) return false;
-    return Lower(file.destinationName) == "uninst.exe";
+    return file.kind == DirTarget && TextEqualNoCase(file.destinationName.c_str(), "uninst.exe");
 }
 
 GeneratedUninstaller::~GeneratedUninstaller()

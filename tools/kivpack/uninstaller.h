@@ -51,8 +51,6 @@ public:
     void PrintNotes() const;
     // The uninstaller stub read; empty when none was needed.
     const std::string& StubUsed() const { return stubUsed_; }
-    // The temporary file that holds it; empty before it is made.
-    const std::string& GeneratedPath() const { return path_; }
 
 private:
     std::string script_, uninstallerStub_, stub_, path_, folder_, stubUsed_;
