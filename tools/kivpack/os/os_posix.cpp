@@ -255,6 +255,34 @@ std::vector<char*> NullEnded(const std::vector<std::string>& texts)
     return pointers;
 }
 
+const int KeepOutput = -1;     // its output and error output are kivpack's
+const int DiscardOutput = -2;  // its output goes nowhere, its error output to kivpack's
+
+// Starts `program` (a path) with `arguments`, the merged environment and no
+// input. `output` is a descriptor that takes its output and error output,
+// or KeepOutput or DiscardOutput. The child gets everything made here,
+// before it exists: nothing runs in it between the fork and the exec, where
+// a program with threads may call only what is safe after a fork. Returns 0
+// or the error number.
+int Spawn(const std::string& program, const std::vector<std::string>& arguments,
+          const std::vector<std::string>& environment, int output, pid_t& pid)
+{
+    const std::vector<std::string> variables = MergedEnvironment(environment);
+    std::vector<char*> argv = NullEnded(arguments), envp = NullEnded(variables);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == DiscardOutput) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    } else if (output != KeepOutput) {
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+        posix_spawn_file_actions_adddup2(&actions, output, 2);
+    }
+    int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
+}
+
 } // namespace
 
 bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
@@ -272,22 +300,13 @@ bool RunProgram(const std::vector<std::string>& arguments, const std::vector<std
         error = arguments[0] + ": " + std::strerror(ENOENT);
         return false;
     }
-    const std::vector<std::string> variables = MergedEnvironment(environment);
-    std::vector<char*> argv = NullEnded(arguments), envp = NullEnded(variables);
-
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
         error = arguments[0] + ": " + std::strerror(errno);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
     pid_t pid = 0;
-    int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int started = Spawn(program, arguments, environment, pipeEnds[1], pid);
     close(pipeEnds[1]);
     if (started != 0) {
         close(pipeEnds[0]);
@@ -348,18 +367,8 @@ bool StartProgram(const std::vector<std::string>& argv, const std::vector<std::s
         error = "cannot find " + (argv.empty() ? std::string("the program") : argv[0]);
         return false;
     }
-    // The child gets its environment whole from here: nothing runs in it
-    // between the fork and the exec, where a program with threads may call
-    // only what is safe after a fork.
-    const std::vector<std::string> variables = MergedEnvironment(environment);
-    std::vector<char*> args = NullEnded(argv), envp = NullEnded(variables);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
-    int started = posix_spawn(&child, program.c_str(), &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int started = Spawn(program, argv, environment, quiet ? DiscardOutput : KeepOutput, child);
     if (started != 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(started);
         return false;
