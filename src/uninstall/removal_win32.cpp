@@ -235,16 +235,21 @@ void ComposeClosingMessage()
     if (!LoadStringA((HINSTANCE)State.Instance, IDS_REMOVED, format, sizeof format)) TextCopy(format, sizeof format, "%s");
     FormatText(text, WorkBufferSize, format, State.ProductName);
     LoadText(IDS_KEPT_MORE, more);
-    // One string id per list for both numbers where the heading has none.
-    for (unsigned kind = 0; kind < 5; ++kind) {
-        KeptList* list = kind == 0 ? &ChangedKept : kind == 1 ? &SharedKept : kind == 2 ? &LinksKept
-                       : kind == 3 ? &FoldersKept : &GroupKeptList;
-        const unsigned id = kind == 0 ? IDS_KEPT_CHANGED : kind == 1 ? IDS_KEPT_SHARED : kind == 2 ? IDS_KEPT_LINK
-                          : kind == 3 ? IDS_KEPT_FOLDER : IDS_KEPT_GROUP;
-        const unsigned many = kind == 1 ? IDS_KEPT_SHARED_MANY : kind == 2 ? IDS_KEPT_LINKS
-                            : kind == 3 ? IDS_KEPT_FOLDERS : id;
-        AppendKeptList(text, WorkBufferSize, *list, LoadText(id, singular), LoadText(many, plural), more);
-    }
+    // Each list with its headings for one name and for more; one string
+    // serves both where the heading has no number.
+    static const struct {
+        KeptList* List;
+        unsigned short One, Many;
+    } Lists[] = {
+        {&ChangedKept, IDS_KEPT_CHANGED, IDS_KEPT_CHANGED},
+        {&SharedKept, IDS_KEPT_SHARED, IDS_KEPT_SHARED_MANY},
+        {&LinksKept, IDS_KEPT_LINK, IDS_KEPT_LINKS},
+        {&FoldersKept, IDS_KEPT_FOLDER, IDS_KEPT_FOLDERS},
+        {&GroupKeptList, IDS_KEPT_GROUP, IDS_KEPT_GROUP},
+    };
+    for (const auto& kept : Lists)
+        AppendKeptList(text, WorkBufferSize, *kept.List, LoadText(kept.One, singular), LoadText(kept.Many, plural),
+                       more);
 }
 
 // Nonzero when the target directory holds anything but this program.
